@@ -1,0 +1,10 @@
+#include "init.hpp"
+
+namespace vesparil {
+
+bool init_metrics(PyObject* module) {
+    (void)module;
+    return true;
+}
+
+}  // namespace vesparil

@@ -1,0 +1,96 @@
+#include "utils/time_series.hpp"
+
+#include <cmath>
+#include <limits>
+
+#include "utils/format.hpp"
+
+namespace vesparil {
+
+Result<void> validate_kind(std::string_view kind) {
+    if (kind == kKindDischarge || kind == kKindRainfall || kind == kKindElevation ||
+        kind == kKindVolume) {
+        return {};
+    }
+    return Error::value(
+        "kind must be one of [\"discharge\", \"rainfall\", \"elevation\", \"volume\"]; got '" +
+        std::string(kind) + "'");
+}
+
+Result<std::int32_t> time_step_from_seconds(double seconds) {
+    // Truncation toward zero with saturation at both ends of the 32-bit range.
+    std::int32_t step;
+    if (std::isnan(seconds)) {
+        step = 0;
+    } else if (seconds >= 2147483647.0) {
+        step = std::numeric_limits<std::int32_t>::max();
+    } else if (seconds <= -2147483648.0) {
+        step = std::numeric_limits<std::int32_t>::min();
+    } else {
+        step = static_cast<std::int32_t>(seconds);
+    }
+    if (step <= 0) return Error::value("time_step must be > 0");
+    return step;
+}
+
+std::int64_t total_duration(const ContinuousTimeSeries& series) {
+    const auto n = static_cast<std::int64_t>(series.data.size());
+    return (n - 1) * static_cast<std::int64_t>(series.time_step);
+}
+
+std::int64_t total_duration(const IncrementalTimeSeries& series) {
+    const auto n = static_cast<std::int64_t>(series.data.size());
+    return n * static_cast<std::int64_t>(series.time_step);
+}
+
+Result<double> get_value(const ContinuousTimeSeries& series, double duration) {
+    const auto& d = series.data;
+    if (d.empty()) {
+        return Error::internal("get_value called on a time series without values");
+    }
+    if (duration < -1e-6) {
+        return Error::value("`duration` " + format_double(duration) + " is less than 0.");
+    }
+    const std::int64_t span = total_duration(series);
+    const double span_seconds = static_cast<double>(span);
+    if (duration > span_seconds + 1e-6) {
+        return Error::value("`duration` " + format_double(duration) + " is out of range (max " +
+                            format_int(span) + ").");
+    }
+    double clamped = duration;
+    if (clamped < 0.0) clamped = 0.0;
+    if (clamped > span_seconds) clamped = span_seconds;
+
+    const double position = clamped / static_cast<double>(series.time_step);
+    const double whole = std::floor(position);
+    // NaN and negative positions index the first sample.
+    const std::size_t i = (whole > 0.0) ? static_cast<std::size_t>(whole) : 0;
+    if (i + 1 < d.size()) {
+        return (d[i + 1] - d[i]) * (position - static_cast<double>(i)) + d[i];
+    }
+    return d[d.size() - 1];
+}
+
+Result<IncrementalTimeSeries> disaggregate(const IncrementalTimeSeries& series,
+                                           std::int32_t target_step) {
+    if (target_step < 30) return Error::value("target_step must be >= 30 seconds.");
+    if (series.time_step % target_step != 0) {
+        return Error::value("Original time_step (" + format_int(series.time_step) +
+                            ") must be a multiple of target_step (" + format_int(target_step) +
+                            ").");
+    }
+    const auto shares = static_cast<std::size_t>(series.time_step / target_step);
+    const double ratio = static_cast<double>(target_step) / static_cast<double>(series.time_step);
+
+    IncrementalTimeSeries result;
+    result.kind = series.kind;
+    result.time_step = target_step;
+    result.data.reserve(series.data.size() * shares);
+    for (const double value : series.data) {
+        const double share = value * ratio;
+        result.data.insert(result.data.end(), shares, share);
+    }
+    return result;
+}
+
+}  // namespace vesparil

@@ -1,0 +1,211 @@
+#include "utils/time_series_py.hpp"
+
+#include <array>
+
+#include "binding/arguments.hpp"
+#include "binding/classes.hpp"
+#include "binding/convert.hpp"
+#include "binding/entry.hpp"
+#include "binding/module.hpp"
+
+namespace vesparil {
+
+namespace {
+
+using namespace binding;
+
+constexpr const char* kContinuousDoc =
+    "ContinuousTimeSeries(data, time_step, kind)\n--\n\n"
+    "A uniformly-spaced time series where each value represents a quantity at a\n"
+    "discrete point in time (e.g. discharge, elevation, storage).\n\n"
+    "Total duration spans first to last point: `time_step * (len(data) - 1)`.\n"
+    "Supports linear interpolation between points.";
+
+constexpr const char* kIncrementalDoc =
+    "IncrementalTimeSeries(data, time_step, kind)\n--\n\n"
+    "A uniformly-spaced time series where each value represents a quantity\n"
+    "accumulated over one time step interval (e.g. rainfall depth, volume added).\n\n"
+    "Total duration spans all intervals: `time_step * len(data)`.\n"
+    "Supports disaggregation to a finer time step.";
+
+constexpr std::array<const char*, 3> kConstructorNames{"data", "time_step", "kind"};
+
+// Both constructors run the same steps; only the record type and the name differ.
+template <class Series>
+PyObject* new_series(PyTypeObject* type, PyObject* args, PyObject* kwargs, const char* callable) {
+    return guarded([&]() -> PyObject* {
+        std::array<PyObject*, 3> bound{};
+        if (!bind_arguments({callable, kConstructorNames, 3}, args, kwargs, bound)) return nullptr;
+        Series series;
+        Timedelta step;
+        if (!argument("data", bound[0], series.data)) return nullptr;
+        if (!argument("time_step", bound[1], step)) return nullptr;
+        if (!argument("kind", bound[2], series.kind)) return nullptr;
+        if (auto valid = validate_kind(series.kind); !valid) return raise(valid.error());
+        Duration duration;
+        if (!to_duration(step, duration)) return nullptr;
+        auto seconds = time_step_from_seconds(duration.as_seconds());
+        if (!seconds) return raise(seconds.error());
+        series.time_step = *seconds;
+        return new_instance(type, std::move(series)).release();
+    });
+}
+
+PyObject* new_continuous(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+    return new_series<ContinuousTimeSeries>(type, args, kwargs, "ContinuousTimeSeries.__new__()");
+}
+
+PyObject* new_incremental(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+    return new_series<IncrementalTimeSeries>(type, args, kwargs,
+                                             "IncrementalTimeSeries.__new__()");
+}
+
+template <class Series>
+PyObject* get_time_step(PyObject* self, void*) {
+    return guarded([&]() -> PyObject* {
+        return with_shared<Series>(self, [](const Series& series) {
+                   return timedelta_from_seconds(series.time_step);
+               }).release();
+    });
+}
+
+template <class Series>
+PyObject* method_total_duration(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                PyObject* kwnames, const char* callable) {
+    return guarded([&]() -> PyObject* {
+        if (!bind_arguments({callable, {}, 0}, args, nargs, kwnames, {})) return nullptr;
+        return with_shared<Series>(self, [](const Series& series) {
+                   return to_python(total_duration(series));
+               }).release();
+    });
+}
+
+PyObject* continuous_total_duration(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                    PyObject* kwnames) {
+    return method_total_duration<ContinuousTimeSeries>(self, args, nargs, kwnames,
+                                                       "ContinuousTimeSeries.total_duration()");
+}
+
+PyObject* incremental_total_duration(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                     PyObject* kwnames) {
+    return method_total_duration<IncrementalTimeSeries>(self, args, nargs, kwnames,
+                                                        "IncrementalTimeSeries.total_duration()");
+}
+
+constexpr std::array<const char*, 1> kDisaggregateNames{"target_step"};
+
+PyObject* incremental_disaggregate(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                   PyObject* kwnames) {
+    return guarded([&]() -> PyObject* {
+        std::array<PyObject*, 1> bound{};
+        if (!bind_arguments({"IncrementalTimeSeries.disaggregate()", kDisaggregateNames, 1}, args,
+                            nargs, kwnames, bound)) {
+            return nullptr;
+        }
+        std::int32_t target_step = 0;
+        if (!argument("target_step", bound[0], target_step)) return nullptr;
+        IncrementalTimeSeries series;
+        if (!extract_instance(self, series)) return nullptr;
+        auto result = disaggregate(series, target_step);
+        if (!result) return raise(result.error());
+        return new_instance(std::move(result).value()).release();
+    });
+}
+
+PyGetSetDef continuous_getset[] = {
+    {"data", get_field<ContinuousTimeSeries, &ContinuousTimeSeries::data>, nullptr, nullptr,
+     nullptr},
+    {"kind", get_field<ContinuousTimeSeries, &ContinuousTimeSeries::kind>, nullptr, nullptr,
+     nullptr},
+    {"time_step", get_time_step<ContinuousTimeSeries>, nullptr, nullptr, nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyGetSetDef incremental_getset[] = {
+    {"data", get_field<IncrementalTimeSeries, &IncrementalTimeSeries::data>, nullptr, nullptr,
+     nullptr},
+    {"kind", get_field<IncrementalTimeSeries, &IncrementalTimeSeries::kind>, nullptr, nullptr,
+     nullptr},
+    {"time_step", get_time_step<IncrementalTimeSeries>, nullptr, nullptr, nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyMethodDef continuous_methods[] = {
+    {"total_duration", as_method(continuous_total_duration), kFastcallFlags,
+     "total_duration($self)\n--\n\nTotal duration from first to last data point (seconds)."},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyMethodDef incremental_methods[] = {
+    {"total_duration", as_method(incremental_total_duration), kFastcallFlags,
+     "total_duration($self)\n--\n\nTotal duration spanning all time step intervals (seconds)."},
+    {"disaggregate", as_method(incremental_disaggregate), kFastcallFlags,
+     "disaggregate($self, target_step)\n--\n\n"
+     "Disaggregates to a finer `target_step` (seconds) by uniformly\n"
+     "distributing each bucket's value. Total depth is preserved."},
+    {nullptr, nullptr, 0, nullptr},
+};
+
+PyType_Slot continuous_slots[] = {
+    {Py_tp_doc, const_cast<char*>(kContinuousDoc)},
+    {Py_tp_new, reinterpret_cast<void*>(new_continuous)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_instance<ContinuousTimeSeries>)},
+    {Py_tp_getset, continuous_getset},
+    {Py_tp_methods, continuous_methods},
+    {0, nullptr},
+};
+
+PyType_Slot incremental_slots[] = {
+    {Py_tp_doc, const_cast<char*>(kIncrementalDoc)},
+    {Py_tp_new, reinterpret_cast<void*>(new_incremental)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_instance<IncrementalTimeSeries>)},
+    {Py_tp_getset, incremental_getset},
+    {Py_tp_methods, incremental_methods},
+    {0, nullptr},
+};
+
+PyType_Spec continuous_spec = {
+    "ContinuousTimeSeries",
+    sizeof(Instance<ContinuousTimeSeries>),
+    0,
+    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE | Py_TPFLAGS_IMMUTABLETYPE,
+    continuous_slots,
+};
+
+PyType_Spec incremental_spec = {
+    "IncrementalTimeSeries",
+    sizeof(Instance<IncrementalTimeSeries>),
+    0,
+    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE | Py_TPFLAGS_IMMUTABLETYPE,
+    incremental_slots,
+};
+
+}  // namespace
+
+}  // namespace vesparil
+
+namespace vesparil::binding {
+template <>
+PyType_Spec& class_spec<ContinuousTimeSeries>() {
+    return continuous_spec;
+}
+template <>
+PyType_Spec& class_spec<IncrementalTimeSeries>() {
+    return incremental_spec;
+}
+}  // namespace vesparil::binding
+
+namespace vesparil {
+
+bool register_time_series(PyObject* module) {
+    return binding::add_class<ContinuousTimeSeries>(module) &&
+           binding::add_class<IncrementalTimeSeries>(module);
+}
+
+binding::Ref series_dict_pair(ContinuousTimeSeries series, binding::Ref dict) {
+    binding::Ref first = binding::new_instance(std::move(series));
+    if (!first) return {};
+    return binding::Ref::steal(PyTuple_Pack(2, first.get(), dict.get()));
+}
+
+}  // namespace vesparil

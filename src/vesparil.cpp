@@ -1,0 +1,111 @@
+// The library's initialisation entries and the assembly of the module tree.
+//
+// vesparil
+//   utils               ContinuousTimeSeries, IncrementalTimeSeries
+//   reach               run_muskingum_routing
+//   reservoir           reservoir_utils (rating curves and outlets), run_level_pool_routing,
+//                       LevelPoolResult
+//   rainfall_transform  run_clark_uh
+//   rainfall_loss       DeficitConstantResult, run_deficit_and_constant
+//   baseflow            run_linear_reservoir, LinearReservoir
+//   metrics             calculate_kge
+//
+// The six init_* entries build one submodule's contents as a stand-alone module.
+#include <Python.h>
+
+#include "binding/convert.hpp"
+#include "binding/errors.hpp"
+#include "binding/module.hpp"
+#include "init.hpp"
+#include "utils/time_series_py.hpp"
+
+namespace vesparil {
+
+namespace {
+
+using binding::Ref;
+
+// Creates submodule `name`, fills it with `fill` and attaches it to `parent`.
+template <class Fill>
+bool build_submodule(PyObject* parent, const char* name, Fill&& fill) {
+    Ref submodule = binding::create_submodule(name);
+    if (!submodule) return false;
+    if (!fill(submodule.get())) return false;
+    return binding::attach_submodule(parent, std::move(submodule));
+}
+
+int exec_vesparil(PyObject* module) {
+    return binding::guarded([&]() -> int {
+        if (!binding::check_module(module)) return -1;
+        if (!binding::import_datetime()) return -1;
+        const bool built = build_submodule(module, "utils", register_time_series) &&
+                           build_submodule(module, "reach", init_reach) &&
+                           build_submodule(module, "reservoir", init_reservoir) &&
+                           build_submodule(module, "rainfall_transform", init_transform) &&
+                           build_submodule(module, "rainfall_loss", init_loss) &&
+                           build_submodule(module, "baseflow", init_baseflow) &&
+                           build_submodule(module, "metrics", init_metrics);
+        return built ? 0 : -1;
+    });
+}
+
+// Execution step of a stand-alone submodule entry.
+template <bool (*Init)(PyObject*)>
+int exec_standalone(PyObject* module) {
+    return binding::guarded([&]() -> int {
+        if (!binding::check_module(module)) return -1;
+        if (!binding::import_datetime()) return -1;
+        return Init(module) ? 0 : -1;
+    });
+}
+
+#if PY_VERSION_HEX >= 0x030D0000
+#define VESPARIL_GIL_SLOT {Py_mod_gil, Py_MOD_GIL_NOT_USED},
+#else
+#define VESPARIL_GIL_SLOT
+#endif
+
+PyModuleDef_Slot vesparil_slots[] = {
+    {Py_mod_exec, reinterpret_cast<void*>(exec_vesparil)},
+    VESPARIL_GIL_SLOT
+    {0, nullptr},
+};
+
+template <bool (*Init)(PyObject*)>
+PyModuleDef_Slot standalone_slots[] = {
+    {Py_mod_exec, reinterpret_cast<void*>(exec_standalone<Init>)},
+    VESPARIL_GIL_SLOT
+    {0, nullptr},
+};
+
+constexpr PyModuleDef make_definition(const char* name, PyModuleDef_Slot* slots) {
+    return PyModuleDef{PyModuleDef_HEAD_INIT, name, "", 0, nullptr, slots, nullptr, nullptr,
+                       nullptr};
+}
+
+PyModuleDef vesparil_definition = make_definition("vesparil", vesparil_slots);
+PyModuleDef reach_definition = make_definition("init_reach", standalone_slots<init_reach>);
+PyModuleDef metrics_definition = make_definition("init_metrics", standalone_slots<init_metrics>);
+PyModuleDef reservoir_definition =
+    make_definition("init_reservoir", standalone_slots<init_reservoir>);
+PyModuleDef baseflow_definition =
+    make_definition("init_baseflow", standalone_slots<init_baseflow>);
+PyModuleDef loss_definition = make_definition("init_loss", standalone_slots<init_loss>);
+PyModuleDef transform_definition =
+    make_definition("init_transform", standalone_slots<init_transform>);
+
+}  // namespace
+
+}  // namespace vesparil
+
+PyMODINIT_FUNC PyInit_vesparil() { return PyModuleDef_Init(&vesparil::vesparil_definition); }
+PyMODINIT_FUNC PyInit_init_reach() { return PyModuleDef_Init(&vesparil::reach_definition); }
+PyMODINIT_FUNC PyInit_init_metrics() { return PyModuleDef_Init(&vesparil::metrics_definition); }
+PyMODINIT_FUNC PyInit_init_reservoir() {
+    return PyModuleDef_Init(&vesparil::reservoir_definition);
+}
+PyMODINIT_FUNC PyInit_init_baseflow() { return PyModuleDef_Init(&vesparil::baseflow_definition); }
+PyMODINIT_FUNC PyInit_init_loss() { return PyModuleDef_Init(&vesparil::loss_definition); }
+PyMODINIT_FUNC PyInit_init_transform() {
+    return PyModuleDef_Init(&vesparil::transform_definition);
+}
