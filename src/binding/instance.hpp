@@ -155,6 +155,17 @@ PyObject* get_field(PyObject* self, void*) {
     });
 }
 
+// A getter for a field that is itself a module-class record (a series inside a result): every
+// read builds a new instance from a copy.
+template <class Record, auto Field>
+PyObject* get_record_field(PyObject* self, void*) {
+    return guarded([&]() -> PyObject* {
+        return with_shared<Record>(self, [](const Record& record) {
+                   return new_instance(record.*Field);
+               }).release();
+    });
+}
+
 // A setter converting the assigned value like an argument of the field's kind; deleting raises
 // AttributeError "property has no deleter".
 template <class Record, auto Field>

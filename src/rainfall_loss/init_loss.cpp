@@ -1,10 +1,106 @@
+// Python entries of the rainfall_loss submodule: DeficitConstantResult, run_deficit_and_constant.
+#include <array>
+
+#include "binding/arguments.hpp"
+#include "binding/classes.hpp"
+#include "binding/convert.hpp"
+#include "binding/entry.hpp"
+#include "binding/module.hpp"
 #include "init.hpp"
+#include "rainfall_loss/deficit_and_constant.hpp"
+
+namespace vesparil {
+
+namespace {
+
+using namespace binding;
+
+constexpr std::array<const char*, 5> kNames{"rainfall", "initial_deficit", "max_deficit",
+                                            "constant_loss_per_hr", "time_to_dry"};
+
+PyObject* py_run_deficit_and_constant(PyObject*, PyObject* const* args, Py_ssize_t nargs,
+                                      PyObject* kwnames) {
+    return guarded([&]() -> PyObject* {
+        std::array<PyObject*, 5> bound{};
+        if (!bind_arguments({"run_deficit_and_constant()", kNames, 5}, args, nargs, kwnames,
+                            bound)) {
+            return nullptr;
+        }
+        IncrementalTimeSeries rainfall;
+        double initial_deficit = 0.0;
+        double max_deficit = 0.0;
+        double constant_loss_per_hr = 0.0;
+        Timedelta time_to_dry;
+        if (!argument("rainfall", bound[0], rainfall) ||
+            !argument("initial_deficit", bound[1], initial_deficit) ||
+            !argument("max_deficit", bound[2], max_deficit) ||
+            !argument("constant_loss_per_hr", bound[3], constant_loss_per_hr) ||
+            !argument("time_to_dry", bound[4], time_to_dry)) {
+            return nullptr;
+        }
+        Duration drying;
+        if (!to_duration(time_to_dry, drying)) return nullptr;
+        return new_instance(run_deficit_and_constant(rainfall, initial_deficit, max_deficit,
+                                                     constant_loss_per_hr, drying.as_seconds()))
+            .release();
+    });
+}
+
+PyMethodDef run_definition = {
+    "run_deficit_and_constant", as_method(py_run_deficit_and_constant), kFastcallFlags,
+    "run_deficit_and_constant(rainfall, initial_deficit, max_deficit, constant_loss_per_hr, "
+    "time_to_dry)\n--\n\n"
+    "Separates gross rainfall into excess runoff and infiltration losses using the\n"
+    "deficit-and-constant loss model.\n\n"
+    "# Arguments\n"
+    "* `rainfall` - Gross rainfall time series (inches per time step).\n"
+    "* `initial_deficit` - Starting soil moisture deficit (inches).\n"
+    "* `max_deficit` - Maximum soil moisture storage capacity (inches).\n"
+    "* `constant_loss_per_hr` - Constant infiltration rate (inches/hour).\n"
+    "* `time_to_dry` - Characteristic drying time for deficit recovery.\n\n"
+    "# Returns\n"
+    "A `DeficitConstantResult` with `excess`, `loss`, and `deficit` series."};
+
+PyGetSetDef result_getset[] = {
+    {"excess", get_record_field<DeficitConstantResult, &DeficitConstantResult::excess>, nullptr,
+     "Excess rainfall that becomes surface runoff (inches per time step).", nullptr},
+    {"loss", get_record_field<DeficitConstantResult, &DeficitConstantResult::loss>, nullptr,
+     "Total infiltrated depth per time step (constant loss + deficit fill, inches).", nullptr},
+    {"deficit", get_record_field<DeficitConstantResult, &DeficitConstantResult::deficit>, nullptr,
+     "Running soil moisture deficit at the end of each time step (inches).", nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+PyType_Slot result_slots[] = {
+    {Py_tp_doc, const_cast<char*>("Results from the deficit-and-constant rainfall loss model.")},
+    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_instance<DeficitConstantResult>)},
+    {Py_tp_getset, result_getset},
+    {0, nullptr},
+};
+
+PyType_Spec result_spec = {
+    "DeficitConstantResult",
+    sizeof(Instance<DeficitConstantResult>),
+    0,
+    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE | Py_TPFLAGS_IMMUTABLETYPE |
+        Py_TPFLAGS_DISALLOW_INSTANTIATION,
+    result_slots,
+};
+
+}  // namespace
+
+}  // namespace vesparil
+
+template <>
+PyType_Spec& vesparil::binding::class_spec<vesparil::DeficitConstantResult>() {
+    return result_spec;
+}
 
 namespace vesparil {
 
 bool init_loss(PyObject* module) {
-    (void)module;
-    return true;
+    return binding::add_class<DeficitConstantResult>(module) &&
+           binding::add_function(module, &run_definition);
 }
 
 }  // namespace vesparil

@@ -1,10 +1,90 @@
+// Python entries of the reach submodule: run_muskingum_routing.
+#include <array>
+
+#include "binding/arguments.hpp"
+#include "binding/classes.hpp"
+#include "binding/convert.hpp"
+#include "binding/entry.hpp"
+#include "binding/module.hpp"
 #include "init.hpp"
+#include "reach_routing/muskingum.hpp"
+#include "utils/time_series.hpp"
 
 namespace vesparil {
 
-bool init_reach(PyObject* module) {
-    (void)module;
-    return true;
+namespace {
+
+using namespace binding;
+
+constexpr const char* kWeightingWarning = "`x` is outside the recommended range [0.0, 0.5].";
+
+// Issued through the Python-level warnings.warn, so filters and replacements of it apply.
+bool warn_weighting_factor() {
+    Ref warnings = Ref::steal(PyImport_ImportModule("warnings"));
+    if (!warnings) return false;
+    Ref warn = Ref::steal(PyObject_GetAttrString(warnings.get(), "warn"));
+    if (!warn) return false;
+    Ref message = Ref::steal(PyUnicode_FromString(kWeightingWarning));
+    if (!message) return false;
+    Ref result = Ref::steal(PyObject_CallOneArg(warn.get(), message.get()));
+    return static_cast<bool>(result);
 }
+
+constexpr std::array<const char*, 5> kNames{"inflow", "k", "x", "sub_reaches", "initial_outflow"};
+
+PyObject* py_run_muskingum_routing(PyObject*, PyObject* const* args, Py_ssize_t nargs,
+                                   PyObject* kwnames) {
+    return guarded([&]() -> PyObject* {
+        std::array<PyObject*, 5> bound{};
+        if (!bind_arguments({"run_muskingum_routing()", kNames, 5}, args, nargs, kwnames,
+                            bound)) {
+            return nullptr;
+        }
+        ContinuousTimeSeries inflow;
+        Timedelta k;
+        double x = 0.0;
+        std::int64_t sub_reaches = 0;
+        double initial_outflow = 0.0;
+        if (!argument("inflow", bound[0], inflow) || !argument("k", bound[1], k) ||
+            !argument("x", bound[2], x) || !argument("sub_reaches", bound[3], sub_reaches) ||
+            !argument("initial_outflow", bound[4], initial_outflow)) {
+            return nullptr;
+        }
+        if (!weighting_factor_in_range(x) && !warn_weighting_factor()) return nullptr;
+        Duration k_reach;
+        if (!to_duration(k, k_reach)) return nullptr;
+        const double dt = static_cast<double>(inflow.time_step);
+        auto outflow = route_reach(std::move(inflow.data), dt, k_reach.as_seconds(), x,
+                                   sub_reaches, initial_outflow);
+        if (!outflow) return raise(outflow.error());
+        return new_instance(ContinuousTimeSeries{std::move(outflow).value(),
+                                                 std::string(kKindDischarge), inflow.time_step})
+            .release();
+    });
+}
+
+PyMethodDef run_definition = {
+    "run_muskingum_routing", as_method(py_run_muskingum_routing), kFastcallFlags,
+    "run_muskingum_routing(inflow, k, x, sub_reaches, initial_outflow)\n--\n\n"
+    "Routes an inflow hydrograph through a channel reach using the Muskingum method.\n\n"
+    "The reach can be divided into `sub_reaches` equal segments, routed one after\n"
+    "another with the same coefficients, which are derived from the per-segment\n"
+    "storage constant `k / sub_reaches` and the weighting factor `x`. A Python\n"
+    "`warnings.warn` is issued when `x` lies outside the physically meaningful\n"
+    "range `[0.0, 0.5]`; routing still proceeds.\n\n"
+    "# Arguments\n"
+    "* `inflow` - Inflow hydrograph at the upstream end of the reach.\n"
+    "* `k` - Storage time constant for the full reach (seconds); each segment\n"
+    "  uses `k / sub_reaches`.\n"
+    "* `x` - Weighting factor: `x=0` gives pure reservoir routing with maximum\n"
+    "  attenuation, `x=0.5` approximates kinematic routing with no attenuation.\n"
+    "* `sub_reaches` - Number of equal sub-reaches.\n"
+    "* `initial_outflow` - Initial outflow value.\n\n"
+    "# Returns\n"
+    "A `ContinuousTimeSeries` (kind=discharge) at the time step of `inflow`."};
+
+}  // namespace
+
+bool init_reach(PyObject* module) { return binding::add_function(module, &run_definition); }
 
 }  // namespace vesparil
