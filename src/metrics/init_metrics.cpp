@@ -1,10 +1,62 @@
+// Python entries of the metrics submodule: calculate_kge.
+#include <array>
+
+#include "binding/arguments.hpp"
+#include "binding/convert.hpp"
+#include "binding/entry.hpp"
+#include "binding/module.hpp"
 #include "init.hpp"
+#include "metrics/kge.hpp"
 
 namespace vesparil {
 
-bool init_metrics(PyObject* module) {
-    (void)module;
-    return true;
+namespace {
+
+using namespace binding;
+
+constexpr std::array<const char*, 3> kNames{"sim", "obs", "use_log"};
+
+PyObject* py_calculate_kge(PyObject*, PyObject* const* args, Py_ssize_t nargs,
+                           PyObject* kwnames) {
+    return guarded([&]() -> PyObject* {
+        std::array<PyObject*, 3> bound{};
+        if (!bind_arguments({"calculate_kge()", kNames, 2}, args, nargs, kwnames, bound)) {
+            return nullptr;
+        }
+        std::vector<double> sim;
+        std::vector<double> obs;
+        bool use_log = false;
+        if (!argument("sim", bound[0], sim) || !argument("obs", bound[1], obs) ||
+            !argument("use_log", bound[2], use_log)) {
+            return nullptr;
+        }
+        auto kge = calculate_kge(std::move(sim), std::move(obs), use_log);
+        if (!kge) return raise(kge.error());
+        return to_python(*kge).release();
+    });
 }
+
+PyMethodDef kge_definition = {
+    "calculate_kge", as_method(py_calculate_kge), kFastcallFlags,
+    "calculate_kge(sim, obs, use_log=False)\n--\n\n"
+    "Calculates the Kling-Gupta Efficiency (KGE) between simulated and observed series.\n\n"
+    "The KGE combines three components:\n"
+    "* **r** (Pearson correlation) — timing and shape agreement.\n"
+    "* **β = mean_sim / mean_obs** — bias ratio.\n"
+    "* **γ = std_sim / std_obs** — variability ratio.\n\n"
+    "KGE = 1 - sqrt((r-1)² + (β-1)² + (γ-1)²)\n\n"
+    "A KGE of 1 indicates a perfect match. Values above 0 are generally\n"
+    "considered acceptable.\n\n"
+    "# Arguments\n"
+    "* `sim` - Simulated values.\n"
+    "* `obs` - Observed values (same length as `sim`).\n"
+    "* `use_log` - If true, both series are transformed with ln(x + ε) before\n"
+    "  computing statistics, which shifts the weight of the score towards low flows.\n\n"
+    "# Errors\n"
+    "Returns a `ValueError` if `obs` is empty or if the two series differ in length."};
+
+}  // namespace
+
+bool init_metrics(PyObject* module) { return binding::add_function(module, &kge_definition); }
 
 }  // namespace vesparil

@@ -1,0 +1,81 @@
+"""Prints a SHA-256 digest of every model's output on fixed inputs.
+
+The test runner compares the digests of two builds (different interpreters and compilers): equal
+digests mean the builds agree to the last bit.
+"""
+
+import hashlib
+import struct
+from datetime import timedelta
+
+import vesparil
+
+HOUR = timedelta(hours=1)
+
+
+def series(count, seed, scale, dry_every=0):
+    """Deterministic pseudo-random values (a linear congruential generator)."""
+    state = seed
+    values = []
+    for i in range(count):
+        state = (state * 6364136223846793005 + 1442695040888963407) % 2**64
+        value = (state >> 11) / 2**53 * scale
+        values.append(0.0 if dry_every and i % dry_every else value)
+    return values
+
+
+def digest(values):
+    return hashlib.sha256(struct.pack(f"<{len(values)}d", *values)).hexdigest()[:16]
+
+
+def main():
+    u = vesparil.utils
+    rain = u.IncrementalTimeSeries(series(500, 1, 0.8, dry_every=3), HOUR, "rainfall")
+    loss = vesparil.rainfall_loss.run_deficit_and_constant(rain, 0.2, 1.3, 0.07, timedelta(days=2))
+    runoff = vesparil.rainfall_transform.run_clark_uh(
+        loss.excess, 1234.5, timedelta(hours=7, minutes=20), timedelta(hours=5))
+    routed = vesparil.reach.run_muskingum_routing(runoff, timedelta(hours=4), 0.23, 4, 1.0)
+    layers = {
+        "a": vesparil.baseflow.LinearReservoir(timedelta(hours=30), 0.3, 0.5, 3),
+        "b": vesparil.baseflow.LinearReservoir(timedelta(hours=200), 0.45, 1.5, 2),
+    }
+    total, by_layer = vesparil.baseflow.run_linear_reservoir(1234.5, loss.loss, layers)
+    rows = [
+        ("loss.excess", loss.excess.data),
+        ("loss.loss", loss.loss.data),
+        ("loss.deficit", loss.deficit.data),
+        ("clark", runoff.data),
+        ("muskingum", routed.data),
+        ("baseflow.total", total.data),
+    ] + [(f"baseflow.{name}", s.data) for name, s in by_layer.items()]
+
+    ru = vesparil.reservoir.reservoir_utils
+    curve = ru.ElevationStorage([100.0 + i for i in range(30)],
+                                [i * i * 5.0e4 + i * 1.0e3 for i in range(30)])
+    outlets = {
+        "gate": ru.ControlledDischargeInfo(
+            ru.ElevationDischarge([100.0, 110.0, 129.0], [0.0, 90.0, 400.0]),
+            maximum_release=300.0),
+        "spill": ru.UnControlledDischargeInfo(
+            ru.ElevationDischarge([112.0, 115.0, 129.0], [0.0, 100.0, 3000.0])),
+        "pass": ru.ConstantDischargeInfo(3.0, minimum_elevation=101.0),
+    }
+    inflow = u.ContinuousTimeSeries([q * 20.0 + 5.0 for q in routed.data[:120]], HOUR, "discharge")
+    pool = vesparil.reservoir.run_level_pool_routing(inflow, 104.3, curve, outlets)
+    rows += [
+        ("pool.storage", pool.reservoir_storage.data),
+        ("pool.elevation", pool.reservoir_elevation.data),
+        ("pool.outflow", pool.reservoir_total_outflow.data),
+    ] + [(f"pool.{name}", s.data) for name, s in pool.reservoir_individual_outflows.items()]
+
+    observed = [q * 1.1 + 0.3 for q in routed.data]
+    kge = [vesparil.metrics.calculate_kge(routed.data, observed),
+           vesparil.metrics.calculate_kge(routed.data, observed, use_log=True)]
+    rows.append(("kge", kge))
+
+    for name, values in rows:
+        print(f"{name:<18} {len(values):6d} {digest(values)}")
+
+
+if __name__ == "__main__":
+    main()
