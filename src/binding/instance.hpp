@@ -70,8 +70,7 @@ Instance<Record>* as_instance(PyObject* self) {
 template <class Record>
 PyType_Spec& class_spec();
 
-// Creates a heap type once per process. Undotted type names leave `__module__` unset on older
-// interpreters, so it is set to "builtins" explicitly.
+// Creates a heap type once per process, with `__module__` "builtins" and the spec's short name.
 PyTypeObject* create_class(PyType_Spec& spec);
 
 template <class Record>

@@ -1,0 +1,75 @@
+// Deficit-and-constant rainfall loss, one explicit pass over the rainfall.
+//
+// Per step of s seconds (dt_h = s / 3600 hours), with drying time T seconds:
+//   recovery   f = 1 - exp(-s / T)                      (f = 0 when T = 0: no recovery)
+//              D = min(max(M - D, 0) * f + D, M)         before the step's rain
+//   rain P > 0 cl = min(P, c), c = rate * dt_h           constant loss is paid first
+//              fill = min(P - cl, D), D -= fill
+//              excess = P - cl - fill, loss = fill + cl
+// so that excess + loss = P up to rounding. The expressions below keep exactly this order of
+// floating-point operations, because results are compared to the last bit.
+#include "rainfall_loss/deficit_and_constant.hpp"
+
+#include <cmath>
+#include <cstddef>
+#include <string>
+#include <utility>
+
+#include "utils/nan_minmax.hpp"
+
+namespace vesparil {
+
+namespace {
+
+IncrementalTimeSeries rainfall_series(std::vector<double> values, std::int32_t time_step) {
+    return IncrementalTimeSeries{std::move(values), std::string(kKindRainfall), time_step};
+}
+
+}  // namespace
+
+DeficitConstantResult run_deficit_and_constant(const IncrementalTimeSeries& rainfall,
+                                               double initial_deficit, double max_deficit,
+                                               double constant_loss_per_hr,
+                                               double time_to_dry_seconds) {
+    const double dt_h = static_cast<double>(rainfall.time_step) / 3600.0;
+    // Written as dt_h over a negative drying time in hours, i.e. exp(-s / T).
+    const double recovery =
+        time_to_dry_seconds > 0.0 ? 1.0 - std::exp(dt_h / (time_to_dry_seconds / -3600.0)) : 0.0;
+    const double step_loss_cap = constant_loss_per_hr * dt_h;
+    const double max_d = max_deficit;
+
+    const std::size_t n = rainfall.data.size();
+    std::vector<double> excess(n);
+    std::vector<double> loss(n);
+    std::vector<double> deficit(n);
+
+    double d = initial_deficit;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double p = rainfall.data[i];
+
+        // The soil dries before this step's rain arrives, the first step included.
+        const double room = nan_max(max_d - d, 0.0);
+        d = nan_min(room * recovery + d, max_d);
+
+        double step_excess = 0.0;
+        double step_loss = 0.0;
+        if (p > 0.0) {
+            const double constant_loss = nan_min(p, step_loss_cap);
+            const double remaining = p - constant_loss;
+            const double fill = nan_min(remaining, d);
+            d = d - fill;
+            step_excess = remaining - fill;
+            step_loss = fill + constant_loss;
+        }
+
+        excess[i] = step_excess;
+        loss[i] = step_loss;
+        deficit[i] = d;
+    }
+
+    return DeficitConstantResult{rainfall_series(std::move(excess), rainfall.time_step),
+                                 rainfall_series(std::move(loss), rainfall.time_step),
+                                 rainfall_series(std::move(deficit), rainfall.time_step)};
+}
+
+}  // namespace vesparil

@@ -1,0 +1,335 @@
+"""Time-series classes: construction, attributes, total_duration and disaggregate."""
+
+import math
+from datetime import timedelta
+
+import pytest
+from hypothesis import given, settings
+from hypothesis import strategies as st
+
+import vesparil
+
+ContinuousTimeSeries = vesparil.utils.ContinuousTimeSeries
+IncrementalTimeSeries = vesparil.utils.IncrementalTimeSeries
+SERIES_CLASSES = [ContinuousTimeSeries, IncrementalTimeSeries]
+KINDS = ["discharge", "rainfall", "elevation", "volume"]
+KIND_LIST = '["discharge", "rainfall", "elevation", "volume"]'
+
+HOUR = timedelta(hours=1)
+I32_MAX = 2**31 - 1
+
+
+def same_float(a, b):
+    """Bit-level agreement up to NaN payloads: equal with equal sign, or both NaN."""
+    if math.isnan(a) or math.isnan(b):
+        return math.isnan(a) and math.isnan(b)
+    return a == b and math.copysign(1.0, a) == math.copysign(1.0, b)
+
+
+def same_values(xs, ys):
+    return len(xs) == len(ys) and all(same_float(x, y) for x, y in zip(xs, ys))
+
+
+def raised(call):
+    with pytest.raises(BaseException) as info:
+        call()
+    return info.value
+
+
+# ---------------------------------------------------------------------------------------------
+# Constructor
+
+
+@pytest.mark.parametrize("cls", SERIES_CLASSES)
+@pytest.mark.parametrize("kind", KINDS)
+def test_every_kind_word_accepted(cls, kind):
+    made = cls([1.0, 2.0], HOUR, kind)
+    assert type(made) is cls
+    assert made.kind == kind
+    assert made.data == [1.0, 2.0]
+    assert made.time_step == HOUR
+
+
+@pytest.mark.parametrize("kind", ["Discharge", "flow", "", " volume", "volume ", "VOLUME", "rain fall"])
+@pytest.mark.parametrize("cls", SERIES_CLASSES)
+def test_unknown_kind_word(cls, kind):
+    error = raised(lambda: cls([1.0], HOUR, kind))
+    assert type(error) is ValueError
+    assert str(error) == f"kind must be one of {KIND_LIST}; got '{kind}'"
+
+
+def test_unknown_kind_message_literally():
+    error = raised(lambda: ContinuousTimeSeries([1.0], HOUR, "flow"))
+    assert str(error) == 'kind must be one of ["discharge", "rainfall", "elevation", "volume"]; got \'flow\''
+
+
+# Each row fails two or more checks; only the first in the constructor's order is reported.
+ORDER_CASES = [
+    ((5, 5, 5), TypeError, "argument 'data': 'int' object is not an instance of 'Sequence'"),
+    (([1.0], 5, 5), TypeError, "argument 'time_step': 'int' object is not an instance of 'timedelta'"),
+    (([1.0], timedelta(seconds=0), 5), TypeError, "argument 'kind': 'int' object is not an instance of 'str'"),
+    (([1.0], timedelta(hours=-1), "flow"), ValueError, f"kind must be one of {KIND_LIST}; got 'flow'"),
+    (([1.0], timedelta(seconds=0.5), "flow"), ValueError, f"kind must be one of {KIND_LIST}; got 'flow'"),
+    (([1.0], timedelta(0), "volume"), ValueError, "time_step must be > 0"),
+]
+
+
+@pytest.mark.parametrize("cls", SERIES_CLASSES)
+@pytest.mark.parametrize("args, kind, message", ORDER_CASES)
+def test_constructor_check_order(cls, args, kind, message):
+    error = raised(lambda: cls(*args))
+    assert type(error) is kind
+    assert str(error) == message
+
+
+def test_negative_step_fails_in_duration_conversion():
+    error = raised(lambda: ContinuousTimeSeries([1.0], timedelta(seconds=-5), "volume"))
+    assert type(error) is ValueError
+    assert str(error) != "time_step must be > 0"
+
+
+@pytest.mark.parametrize(
+    "step",
+    [timedelta(0), timedelta(microseconds=1), timedelta(seconds=0.5), timedelta(microseconds=999999)],
+)
+def test_step_below_one_second_refused(step):
+    error = raised(lambda: ContinuousTimeSeries([1.0], step, "discharge"))
+    assert type(error) is ValueError
+    assert str(error) == "time_step must be > 0"
+
+
+@pytest.mark.parametrize(
+    "step, seconds",
+    [
+        (timedelta(seconds=1), 1),
+        (timedelta(seconds=1.9), 1),  # 1 + 900000000 / 1e9 = 1.9, truncated
+        (timedelta(seconds=3599, microseconds=999999), 3599),
+        (timedelta(days=2), 172800),
+        (timedelta(seconds=90000), 90000),
+        (timedelta(seconds=I32_MAX - 1, microseconds=500000), I32_MAX - 1),
+        (timedelta(seconds=I32_MAX), I32_MAX),
+        (timedelta(seconds=I32_MAX + 1), I32_MAX),  # saturates
+        (timedelta(days=30000), I32_MAX),  # 2592000000 s saturates
+        (timedelta.max, I32_MAX),
+    ],
+)
+def test_time_step_truncation_and_saturation(step, seconds):
+    for cls in SERIES_CLASSES:
+        made = cls([1.0], step, "discharge")
+        assert made.time_step == timedelta(seconds=seconds)
+        assert made.time_step.microseconds == 0
+        assert type(made.time_step) is timedelta
+
+
+def test_time_step_reads_back_normalised():
+    step = ContinuousTimeSeries([], timedelta(seconds=90000), "volume").time_step
+    assert (step.days, step.seconds, step.microseconds) == (1, 3600, 0)
+    step = ContinuousTimeSeries([], timedelta(days=30000), "volume").time_step
+    # 2147483647 = 24855 * 86400 + 11647
+    assert (step.days, step.seconds, step.microseconds) == (24855, 11647, 0)
+
+
+@pytest.mark.parametrize("cls", SERIES_CLASSES)
+def test_data_kept_bit_for_bit(cls):
+    values = [0.0, -0.0, math.nan, math.inf, -math.inf, 5e-324, -1.5, 1.7976931348623157e308]
+    made = cls(values, HOUR, "volume")
+    assert same_values(made.data, values)
+    assert cls([], HOUR, "volume").data == []
+
+
+# ---------------------------------------------------------------------------------------------
+# Attributes
+
+
+@pytest.mark.parametrize("cls", SERIES_CLASSES)
+def test_attribute_reads_are_fresh_copies(cls):
+    source = [1.0, 2.0, 3.0]
+    made = cls(source, HOUR, "rainfall")
+    source.append(4.0)
+    first = made.data
+    second = made.data
+    assert first == second == [1.0, 2.0, 3.0]
+    assert first is not second
+    first[0] = 99.0
+    first.clear()
+    assert made.data == [1.0, 2.0, 3.0]
+
+
+@pytest.mark.parametrize("cls", SERIES_CLASSES)
+@pytest.mark.parametrize("name, value", [("data", [0.0]), ("kind", "volume"), ("time_step", HOUR)])
+def test_attributes_are_read_only(cls, name, value):
+    made = cls([1.0], HOUR, "discharge")
+    with pytest.raises(AttributeError):
+        setattr(made, name, value)
+    with pytest.raises(AttributeError):
+        delattr(made, name)
+    assert (made.data, made.kind, made.time_step) == ([1.0], "discharge", HOUR)
+
+
+# ---------------------------------------------------------------------------------------------
+# total_duration
+
+
+@pytest.mark.parametrize(
+    "cls, data, step, expected",
+    [
+        (ContinuousTimeSeries, [0, 10, 20], HOUR, 7200),
+        (IncrementalTimeSeries, [0, 10, 20], HOUR, 10800),
+        (ContinuousTimeSeries, [5.0], HOUR, 0),
+        (IncrementalTimeSeries, [5.0], HOUR, 3600),
+        (IncrementalTimeSeries, [], HOUR, 0),
+        # products formed in 64 bits: 2 * 2147483647 and 3 * 2147483647
+        (ContinuousTimeSeries, [1.0, 2.0, 3.0], timedelta(days=30000), 4294967294),
+        (IncrementalTimeSeries, [1.0, 2.0, 3.0], timedelta(days=30000), 6442450941),
+    ],
+)
+def test_total_duration(cls, data, step, expected):
+    result = cls(data, step, "discharge").total_duration()
+    assert type(result) is int
+    assert result == expected
+
+
+def test_total_duration_of_a_subclass_instance():
+    class Sub(IncrementalTimeSeries):
+        pass
+
+    made = Sub([1.0, 2.0], timedelta(minutes=5), "rainfall")
+    assert type(made) is Sub
+    assert made.total_duration() == 600
+
+
+# ---------------------------------------------------------------------------------------------
+# disaggregate
+
+
+def disaggregate_reference(values, step, target):
+    ratio = float(target) / float(step)
+    shares = step // target
+    out = []
+    for value in values:
+        share = value * ratio
+        out.extend([share] * shares)
+    return out
+
+
+@pytest.mark.parametrize("kind", KINDS)
+def test_disaggregate_worked_example(kind):
+    source = IncrementalTimeSeries([1.2, 0.6], HOUR, kind)
+    fine = source.disaggregate(900)
+    assert type(fine) is IncrementalTimeSeries
+    assert fine.data == [1.2 * 0.25] * 4 + [0.6 * 0.25] * 4
+    assert fine.time_step == timedelta(minutes=15)
+    assert fine.kind == kind
+    assert fine.total_duration() == source.total_duration()
+    assert source.data == [1.2, 0.6] and source.time_step == HOUR
+
+
+def test_disaggregate_multiplies_by_the_ratio_not_divides_by_the_count():
+    # ratio = 1200.0 / 3600.0 rounds below 1/3, so 5 * ratio = 1.6666666666666665
+    # while 5 / 3 = 1.6666666666666667.
+    fine = IncrementalTimeSeries([5.0], HOUR, "rainfall").disaggregate(1200)
+    assert 1.6666666666666665 != 5.0 / 3.0
+    assert fine.data == [1.6666666666666665] * 3
+
+
+def test_disaggregate_to_the_same_step_multiplies_by_one():
+    values = [0.5, -0.0, math.nan, math.inf, -2.0]
+    same = IncrementalTimeSeries(values, HOUR, "volume").disaggregate(3600)
+    assert same_values(same.data, [v * 1.0 for v in values])
+    assert same.time_step == HOUR
+
+
+def test_disaggregate_empty_series():
+    fine = IncrementalTimeSeries([], HOUR, "rainfall").disaggregate(60)
+    assert fine.data == []
+    assert fine.time_step == timedelta(minutes=1)
+    assert fine.kind == "rainfall"
+
+
+def test_disaggregate_from_a_subclass_returns_the_base_class():
+    class Sub(IncrementalTimeSeries):
+        pass
+
+    fine = Sub([2.0], HOUR, "rainfall").disaggregate(1800)
+    assert type(fine) is IncrementalTimeSeries
+    assert fine.data == [1.0, 1.0]
+
+
+@pytest.mark.parametrize(
+    "step, target, message",
+    [
+        (HOUR, 29, "target_step must be >= 30 seconds."),
+        (HOUR, 0, "target_step must be >= 30 seconds."),
+        (HOUR, -3600, "target_step must be >= 30 seconds."),
+        (timedelta(seconds=20), 10, "target_step must be >= 30 seconds."),  # a divisor, still too small
+        (HOUR, 7000, "Original time_step (3600) must be a multiple of target_step (7000)."),
+        (HOUR, 7200, "Original time_step (3600) must be a multiple of target_step (7200)."),
+        (HOUR, 1700, "Original time_step (3600) must be a multiple of target_step (1700)."),
+        (timedelta(seconds=20), 40, "Original time_step (20) must be a multiple of target_step (40)."),
+        (timedelta(days=30000), 30, "Original time_step (2147483647) must be a multiple of target_step (30)."),
+    ],
+)
+def test_disaggregate_errors(step, target, message):
+    error = raised(lambda: IncrementalTimeSeries([1.0], step, "rainfall").disaggregate(target))
+    assert type(error) is ValueError
+    assert str(error) == message
+
+
+def test_disaggregate_argument_error_names_target_step():
+    error = raised(lambda: IncrementalTimeSeries([1.0], HOUR, "rainfall").disaggregate(30.0))
+    assert type(error) is TypeError
+    assert str(error).startswith("argument 'target_step': ")
+
+
+def test_continuous_series_has_no_disaggregate():
+    assert not hasattr(ContinuousTimeSeries([1.0], HOUR, "discharge"), "disaggregate")
+
+
+finite_or_not = st.floats(allow_nan=True, allow_infinity=True, width=64)
+
+
+@settings(max_examples=300, deadline=None)
+@given(
+    values=st.lists(finite_or_not, max_size=20),
+    target=st.integers(min_value=30, max_value=100_000),
+    shares=st.integers(min_value=1, max_value=40),
+    kind=st.sampled_from(KINDS),
+)
+def test_disaggregate_matches_reference(values, target, shares, kind):
+    step = target * shares
+    fine = IncrementalTimeSeries(values, timedelta(seconds=step), kind).disaggregate(target)
+    assert same_values(fine.data, disaggregate_reference(values, step, target))
+    assert fine.time_step == timedelta(seconds=target)
+    assert fine.kind == kind
+
+
+# ---------------------------------------------------------------------------------------------
+# Python subclasses as arguments of other entries
+
+
+def test_subclass_instance_accepted_as_inflow(entry):
+    route = entry("reach.run_muskingum_routing")
+
+    class Sub(ContinuousTimeSeries):
+        pass
+
+    values = [10.0, 30.0, 20.0, 10.0]
+    from_sub = route(Sub(values, HOUR, "discharge"), timedelta(hours=2), 0.2, 1, 10.0)
+    from_base = route(ContinuousTimeSeries(values, HOUR, "discharge"), timedelta(hours=2), 0.2, 1, 10.0)
+    assert type(from_sub) is ContinuousTimeSeries
+    assert same_values(from_sub.data, from_base.data)
+
+
+@pytest.mark.parametrize(
+    "inflow, message",
+    [
+        (IncrementalTimeSeries([1.0], HOUR, "discharge"),
+         "'IncrementalTimeSeries' object is not an instance of 'ContinuousTimeSeries'"),
+        (None, "'None' is not an instance of 'ContinuousTimeSeries'"),
+    ],
+)
+def test_other_objects_refused_as_inflow(entry, inflow, message):
+    route = entry("reach.run_muskingum_routing")
+    error = raised(lambda: route(inflow, HOUR, 0.2, 1, 1.0))
+    assert type(error) is TypeError
+    assert str(error) == f"argument 'inflow': {message}"
