@@ -39,7 +39,7 @@ bool missing_required(const Signature& signature, std::span<PyObject*> bound) {
             if (i + 1 == missing.size()) list += " and";
             list += " ";
         }
-        list += "'" + std::string(missing[i]) + "'";
+        list.append("'").append(missing[i]).append("'");
     }
     std::string message = std::string(signature.callable) + " missing " +
                           std::to_string(missing.size()) + " required positional " +

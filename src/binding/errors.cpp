@@ -86,6 +86,10 @@ std::nullptr_t raise(const Error& error) {
         case ErrorKind::Memory:
             PyErr_NoMemory();
             break;
+        case ErrorKind::Interrupted:
+            // The signal handler's exception (KeyboardInterrupt) is already pending.
+            if (!PyErr_Occurred()) PyErr_SetNone(PyExc_KeyboardInterrupt);
+            break;
         case ErrorKind::Internal: {
             const std::string& text = error.message.empty() ? std::string(kGenericPanicMessage)
                                                             : error.message;

@@ -6,6 +6,7 @@
 #include "binding/convert.hpp"
 #include "binding/entry.hpp"
 #include "binding/module.hpp"
+#include "binding/signals.hpp"
 #include "init.hpp"
 #include "reach_routing/muskingum.hpp"
 #include "utils/time_series.hpp"
@@ -55,7 +56,7 @@ PyObject* py_run_muskingum_routing(PyObject*, PyObject* const* args, Py_ssize_t 
         if (!to_duration(k, k_reach)) return nullptr;
         const double dt = static_cast<double>(inflow.time_step);
         auto outflow = route_reach(std::move(inflow.data), dt, k_reach.as_seconds(), x,
-                                   sub_reaches, initial_outflow);
+                                   sub_reaches, initial_outflow, python_signals());
         if (!outflow) return raise(outflow.error());
         return new_instance(ContinuousTimeSeries{std::move(outflow).value(),
                                                  std::string(kKindDischarge), inflow.time_step})

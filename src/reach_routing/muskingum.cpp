@@ -48,14 +48,23 @@ Result<std::vector<double>> muskingum_routing_rs(std::vector<double> flow, doubl
 
 Result<std::vector<double>> route_reach(std::vector<double> inflow, double dt,
                                         double k_reach_seconds, double x,
-                                        std::int64_t sub_reaches, double initial_outflow) {
+                                        std::int64_t sub_reaches, double initial_outflow,
+                                        InterruptCheck interrupt) {
     // No guard on sub_reaches: 0 gives an infinite (or NaN) segment constant, a negative count a
     // negative one, and in both cases a single segment is routed.
     const double k_segment = k_reach_seconds / static_cast<double>(sub_reaches);
 
     Result<std::vector<double>> outflow =
         muskingum_routing_rs(std::move(inflow), dt, k_segment, x, initial_outflow);
+    std::uint64_t work_since_check = 0;
     for (std::int64_t segment = 1; segment < sub_reaches && outflow.ok(); ++segment) {
+        // A single value passes every further segment unchanged.
+        if (outflow.value().size() == 1) break;
+        work_since_check += outflow.value().size();
+        if (work_since_check >= kInterruptInterval) {
+            work_since_check = 0;
+            if (interrupt.stop_requested()) return Error::interrupted();
+        }
         // Each further segment starts from its own first inflow, the previous first outflow.
         outflow = muskingum_routing_rs(std::move(outflow.value()), dt, k_segment, x, std::nullopt);
     }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "utils/interrupt.hpp"
 #include "utils/result.hpp"
 
 namespace vesparil {
@@ -26,7 +27,8 @@ Result<std::vector<double>> muskingum_routing_rs(std::vector<double> inflow, dou
 // segment; sub_reaches is not range-checked.
 Result<std::vector<double>> route_reach(std::vector<double> inflow, double dt,
                                         double k_reach_seconds, double x,
-                                        std::int64_t sub_reaches, double initial_outflow);
+                                        std::int64_t sub_reaches, double initial_outflow,
+                                        InterruptCheck interrupt = {});
 
 // Whether x lies in the physically meaningful range [0.0, 0.5]; NaN does not.
 bool weighting_factor_in_range(double x);

@@ -19,6 +19,7 @@ enum class ErrorKind {
     Runtime,   // RuntimeError
     Internal,  // PanicException: a check of our own code failed ("cannot happen")
     Memory,    // MemoryError
+    Interrupted,  // the caller asked a long loop to stop (the interpreter's exception is pending)
 };
 
 struct Error {
@@ -31,6 +32,7 @@ struct Error {
     static Error runtime(std::string message) { return {ErrorKind::Runtime, std::move(message), {}}; }
     static Error overflow(std::string message) { return {ErrorKind::Overflow, std::move(message), {}}; }
     static Error memory() { return {ErrorKind::Memory, {}, {}}; }
+    static Error interrupted() { return {ErrorKind::Interrupted, {}, {}}; }
     // The source location is the caller's, so the diagnostic points at the failed check.
     static Error internal(std::string message,
                           std::source_location where = std::source_location::current()) {

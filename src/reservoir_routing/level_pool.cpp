@@ -1,0 +1,137 @@
+#include "reservoir_routing/level_pool.hpp"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+
+#include "utils/general.hpp"
+
+namespace vesparil {
+
+namespace {
+
+ContinuousTimeSeries empty_record(std::string_view kind, std::int32_t time_step,
+                                  std::size_t capacity) {
+    ContinuousTimeSeries record;
+    record.data.reserve(capacity);
+    record.kind = std::string(kind);
+    record.time_step = time_step;
+    return record;
+}
+
+}  // namespace
+
+Result<LevelPoolResult> run_level_pool_routing(
+    const ContinuousTimeSeries& inflow, double initial_elevation, const ElevationStorage& curve,
+    const std::vector<std::pair<std::string, DischargeInfo>>& outlets,
+    const std::function<bool()>& interrupted) {
+    const std::size_t n = inflow.data.size();
+    const std::int32_t step = inflow.time_step;
+
+    // Every record holds at most n values, so appending never reallocates inside the loop.
+    LevelPoolResult result{empty_record(kKindVolume, step, n),
+                           empty_record(kKindElevation, step, n),
+                           empty_record(kKindDischarge, step, n),
+                           {}};
+    std::vector<double>& storage_record = result.reservoir_storage.data;
+    std::vector<double>& elevation_record = result.reservoir_elevation.data;
+    std::vector<double>& total_record = result.reservoir_total_outflow.data;
+
+    elevation_record.push_back(initial_elevation);
+    auto initial_storage = get_storage(curve, initial_elevation);
+    if (!initial_storage.ok()) return std::move(initial_storage).error();
+    double storage = initial_storage.value();
+    storage_record.push_back(storage);
+    double elevation = initial_elevation;
+
+    if (n == 0) {
+        return Error::internal(
+            "expected a first inflow value to be present, but the inflow series is empty");
+    }
+    if (step < 1) {
+        return Error::internal("the inflow time step must be at least one second");
+    }
+
+    const std::int64_t T = step;
+    const std::int64_t last_time = T * (static_cast<std::int64_t>(n) - 1);
+    // The sub-step is one second for every valid series (T >= 1).
+    const double dt = static_cast<double>(std::min<std::int64_t>(T, 1));
+    double previous_inflow = inflow.data[0];
+
+    // Every outlet is asked at the first sub-step, which is an output step, so each one's record
+    // exists from there on; with no sub-step at all there are no records.
+    std::vector<DischargeSource> sources;
+    std::vector<std::vector<double>*> outlet_records;
+    if (last_time >= T) {
+        sources.reserve(outlets.size());
+        outlet_records.reserve(outlets.size());
+        result.reservoir_individual_outflows.reserve(outlets.size());
+        for (const auto& [name, outlet] : outlets) {
+            sources.emplace_back(outlet);
+            auto& record = result.reservoir_individual_outflows.emplace_back(
+                name, empty_record(kKindDischarge, step, n));
+            outlet_records.push_back(&record.second.data);
+        }
+    }
+    const std::size_t outlet_count = sources.size();
+
+    // The curve is read backwards (elevation from storage) once per second; its table checks are
+    // made once, and their failure, if any, is reported at the first lookup.
+    InterpTable storage_to_elevation(curve.storage, curve.elevation);
+
+    std::int64_t next_output = T;
+    std::int64_t until_interrupt_check = kLevelPoolInterruptInterval;
+    for (std::int64_t t = T; t <= last_time; ++t) {
+        if (--until_interrupt_check == 0) [[unlikely]] {
+            until_interrupt_check = kLevelPoolInterruptInterval;
+            if (interrupted && interrupted()) {
+                return Error::runtime(std::string(kLevelPoolInterrupted));
+            }
+        }
+        const bool output_step = (t == next_output);
+
+        double outflow = 0.0;
+        for (std::size_t k = 0; k < outlet_count; ++k) {
+            double release = 0.0;
+            if (!sources[k].try_release(elevation, release)) {
+                // Time-series outlets, and every failure, take the plain lookup.
+                auto exact = get_discharge(sources[k].outlet(), elevation, t);
+                if (!exact.ok()) return std::move(exact).error();
+                release = exact.value();
+            }
+            if (output_step) outlet_records[k]->push_back(release);
+            outflow = outflow + release;
+        }
+        if (output_step) {
+            total_record.push_back(outflow);
+            next_output += T;
+            // The first sub-step only records the outflow at the initial elevation.
+            if (t == T) continue;
+        }
+
+        auto current_inflow = get_value(inflow, static_cast<double>(t));
+        if (!current_inflow.ok()) [[unlikely]] {
+            return std::move(current_inflow).error();
+        }
+        const double inflow_now = current_inflow.value();
+
+        storage = storage + ((previous_inflow + inflow_now) * 0.5) * dt - outflow * dt;
+        // Written as "not above zero" so that a NaN storage is also reset to an empty reservoir.
+        if (!(storage > 0.0)) storage = 0.0;
+
+        auto new_elevation = get_elevation(storage_to_elevation, storage);
+        if (!new_elevation.ok()) [[unlikely]] {
+            return std::move(new_elevation).error();
+        }
+        elevation = new_elevation.value();
+
+        if (output_step) {
+            storage_record.push_back(storage);
+            elevation_record.push_back(elevation);
+        }
+        previous_inflow = inflow_now;
+    }
+    return result;
+}
+
+}  // namespace vesparil

@@ -1,0 +1,36 @@
+// Constant-rate reservoir outlet.
+//
+// Releases a fixed rate (e.g. cfs) whenever the water-surface elevation lies within the optional
+// gates [minimum_elevation, maximum_elevation], and nothing outside them:
+//
+//   Q(E) = 0                 if E < minimum_elevation or E > maximum_elevation
+//   Q(E) = discharge         otherwise (a gate value itself releases the full rate)
+//
+// A NaN elevation compares false against both gates and releases the full rate.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "utils/result.hpp"
+
+namespace vesparil {
+
+struct ConstantDischargeInfo {
+    double discharge = 0.0;
+    std::optional<double> minimum_elevation;
+    std::optional<double> maximum_elevation;
+};
+
+// The release at `elevation`; never fails.
+inline double constant_release(const ConstantDischargeInfo& outlet, double elevation) {
+    if (outlet.minimum_elevation.has_value() && elevation < *outlet.minimum_elevation) return 0.0;
+    if (outlet.maximum_elevation.has_value() && elevation > *outlet.maximum_elevation) return 0.0;
+    return outlet.discharge;
+}
+
+// The elapsed time is not used: the rate does not vary in time.
+Result<double> get_discharge(const ConstantDischargeInfo& outlet, double elevation,
+                             std::optional<std::int64_t> duration_secs);
+
+}  // namespace vesparil

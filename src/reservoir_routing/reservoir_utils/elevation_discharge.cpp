@@ -1,0 +1,51 @@
+#include "reservoir_routing/reservoir_utils/elevation_discharge.hpp"
+
+#include <cstddef>
+#include <utility>
+
+#include "utils/format.hpp"
+
+namespace vesparil {
+
+Result<ElevationDischarge> make_elevation_discharge(std::vector<double> elevation,
+                                                    std::vector<double> discharge) {
+    if (elevation.size() != discharge.size()) {
+        return Error::value("`elevation` and `discharge` must have the same length");
+    }
+    if (elevation.size() < 2) {
+        return Error::value("`elevation` and `discharge` each must have at least 2 elements.");
+    }
+    // The comparisons are negated so that a NaN fails them.
+    for (std::size_t i = 1; i < elevation.size(); ++i) {
+        if (!(elevation[i] > elevation[i - 1])) {
+            return Error::value("`elevation` must must be sorted and can't have duplicates");
+        }
+    }
+    for (std::size_t i = 1; i < discharge.size(); ++i) {
+        if (!(discharge[i] >= discharge[i - 1])) {
+            return Error::value("`discharge` must must be sorted");
+        }
+    }
+    return ElevationDischarge{std::move(elevation), std::move(discharge)};
+}
+
+namespace detail {
+
+Error rating_curve_without_points() {
+    return Error::internal("index out of bounds: the elevation-discharge curve has no points");
+}
+
+Error above_rating_curve(double elevation, double top) {
+    return Error::value("elevation " + format_double(elevation) +
+                        " is above the maximum of the elevation-discharge curve (" +
+                        format_double(top) + ").");
+}
+
+Error rating_lookup_absent() {
+    return Error::internal(
+        "expected a discharge from the rating curve inside its range, but it was absent");
+}
+
+}  // namespace detail
+
+}  // namespace vesparil

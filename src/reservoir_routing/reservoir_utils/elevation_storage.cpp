@@ -1,0 +1,72 @@
+#include "reservoir_routing/reservoir_utils/elevation_storage.hpp"
+
+#include <cstddef>
+#include <optional>
+#include <utility>
+
+#include "utils/format.hpp"
+
+namespace vesparil {
+
+namespace {
+
+// "Not greater" rather than "less or equal", so that a NaN after the first entry fails too.
+bool strictly_increasing(const std::vector<double>& values) {
+    for (std::size_t i = 1; i < values.size(); ++i) {
+        if (!(values[i] > values[i - 1])) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+Result<ElevationStorage> make_elevation_storage(std::vector<double> elevation,
+                                                std::vector<double> storage) {
+    if (elevation.size() != storage.size()) {
+        return Error::value("`elevation` and `storage` must have the same length");
+    }
+    if (!strictly_increasing(elevation)) {
+        return Error::value("`elevation` must must be sorted and can't have duplicates");
+    }
+    if (!strictly_increasing(storage)) {
+        return Error::value("`storage` must must be sorted and can't have duplicates");
+    }
+    return ElevationStorage{std::move(elevation), std::move(storage)};
+}
+
+Result<double> get_storage(const ElevationStorage& curve, double elevation) {
+    auto found = interp1d(curve.elevation, curve.storage, elevation, std::nullopt, std::nullopt);
+    if (!found.ok()) return std::move(found).error();
+    if (!found.value().has_value()) return detail::elevation_outside_storage_curve(elevation);
+    return *found.value();
+}
+
+Result<double> get_elevation(const ElevationStorage& curve, double storage) {
+    auto found = interp1d(curve.storage, curve.elevation, storage, std::nullopt, std::nullopt);
+    if (!found.ok()) return std::move(found).error();
+    if (!found.value().has_value()) return detail::storage_outside_storage_curve(storage);
+    return *found.value();
+}
+
+namespace detail {
+
+Error elevation_outside_storage_curve(double elevation) {
+    return Error::value("`elevation` " + format_double(elevation) +
+                        " is outside the range of the elevation-storage curve.");
+}
+
+Error storage_outside_storage_curve(double storage) {
+    return Error::value("`storage` " + format_double(storage) +
+                        " is outside the range of the elevation-storage curve.");
+}
+
+Result<double> get_elevation_failed(InterpTable& storage_to_elevation, double storage) {
+    auto found = storage_to_elevation.lookup(storage, std::nullopt, std::nullopt);
+    if (!found.ok()) return std::move(found).error();
+    if (!found.value().has_value()) return storage_outside_storage_curve(storage);
+    return *found.value();
+}
+
+}  // namespace detail
+
+}  // namespace vesparil
