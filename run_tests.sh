@@ -16,8 +16,8 @@ run_pytest() {
 }
 
 echo "== stock interpreter: $(python3 --version)"
-python3 -m pip install --quiet --disable-pip-version-check pytest hypothesis numpy
-python3 -m pip install --quiet --disable-pip-version-check --force-reinstall --no-deps "$here"
+python3 -m pip install --quiet --disable-pip-version-check --root-user-action=ignore pytest hypothesis numpy
+python3 -m pip install --quiet --disable-pip-version-check --root-user-action=ignore --force-reinstall --no-deps "$here"
 (cd "$here/tests" && run_pytest python3 -m pytest -q -p no:cacheprovider .)
 (cd "$work" && python3 "$here/tests/digest.py" > "$work/digest-stock.txt")
 
@@ -40,7 +40,7 @@ chroot "$sid_root" /bin/sh -c '
     set -e
     cd /tmp/vesparil
     python3.14 --version
-    python3.14 -m pip install --quiet --disable-pip-version-check --break-system-packages \
+    python3.14 -m pip install --quiet --disable-pip-version-check --root-user-action=ignore --break-system-packages \
         --no-build-isolation --no-deps --force-reinstall .
     cd tests && python3.14 -m pytest -q -p no:cacheprovider .
 ' || { echo "CPython 3.14 leg failed"; exit 1; }

@@ -10,20 +10,22 @@ import math
 from datetime import timedelta
 
 import vesparil
-from vesparil.baseflow import LinearReservoir, run_linear_reservoir
-from vesparil.metrics import calculate_kge
-from vesparil.rainfall_loss import run_deficit_and_constant
-from vesparil.rainfall_transform import run_clark_uh
-from vesparil.reach import run_muskingum_routing
-from vesparil.reservoir import run_level_pool_routing
-from vesparil.reservoir.reservoir_utils import (
-    ConstantDischargeInfo,
-    ControlledDischargeInfo,
-    ElevationDischarge,
-    ElevationStorage,
-    UnControlledDischargeInfo,
-)
-from vesparil.utils import ContinuousTimeSeries, IncrementalTimeSeries
+
+# The submodules are attributes of the extension module (not importable by dotted name).
+from vesparil import baseflow, metrics, rainfall_loss, rainfall_transform, reach, reservoir, utils
+
+LinearReservoir, run_linear_reservoir = baseflow.LinearReservoir, baseflow.run_linear_reservoir
+calculate_kge = metrics.calculate_kge
+run_deficit_and_constant = rainfall_loss.run_deficit_and_constant
+run_clark_uh = rainfall_transform.run_clark_uh
+run_muskingum_routing = reach.run_muskingum_routing
+run_level_pool_routing = reservoir.run_level_pool_routing
+ru = reservoir.reservoir_utils
+ElevationStorage, ElevationDischarge = ru.ElevationStorage, ru.ElevationDischarge
+ControlledDischargeInfo = ru.ControlledDischargeInfo
+UnControlledDischargeInfo = ru.UnControlledDischargeInfo
+ConstantDischargeInfo = ru.ConstantDischargeInfo
+ContinuousTimeSeries, IncrementalTimeSeries = utils.ContinuousTimeSeries, utils.IncrementalTimeSeries
 
 HOUR = timedelta(hours=1)
 BASIN_ACRES = 640.0

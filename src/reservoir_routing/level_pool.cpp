@@ -92,15 +92,15 @@ Result<LevelPoolResult> run_level_pool_routing(
 
         double outflow = 0.0;
         for (std::size_t k = 0; k < outlet_count; ++k) {
-            double release = 0.0;
-            if (!sources[k].try_release(elevation, release)) {
+            auto release = sources[k].try_release(elevation);
+            if (!release.has_value()) {
                 // Time-series outlets, and every failure, take the plain lookup.
                 auto exact = get_discharge(sources[k].outlet(), elevation, t);
                 if (!exact.ok()) return std::move(exact).error();
                 release = exact.value();
             }
-            if (output_step) outlet_records[k]->push_back(release);
-            outflow = outflow + release;
+            if (output_step) outlet_records[k]->push_back(*release);
+            outflow = outflow + *release;
         }
         if (output_step) {
             total_record.push_back(outflow);
@@ -119,11 +119,14 @@ Result<LevelPoolResult> run_level_pool_routing(
         // Written as "not above zero" so that a NaN storage is also reset to an empty reservoir.
         if (!(storage > 0.0)) storage = 0.0;
 
-        auto new_elevation = get_elevation(storage_to_elevation, storage);
-        if (!new_elevation.ok()) [[unlikely]] {
-            return std::move(new_elevation).error();
+        auto new_elevation = storage_to_elevation.try_within(storage);
+        if (!new_elevation.has_value()) [[unlikely]] {
+            // Off the curve, or a curve that cannot be read: the plain lookup says which.
+            auto exact = get_elevation(curve, storage);
+            if (!exact.ok()) return std::move(exact).error();
+            new_elevation = exact.value();
         }
-        elevation = new_elevation.value();
+        elevation = *new_elevation;
 
         if (output_step) {
             storage_record.push_back(storage);

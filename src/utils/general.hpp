@@ -98,40 +98,34 @@ public:
         : x_values_(x_values), y_values_(y_values),
           checks_(validate_interp1d_tables(x_values, y_values)) {}
 
-    // The common case of a loop, without building a result: when the checks passed and x lies
-    // within [first knot, last knot], stores interp1d's value in `value` and returns true.
-    // Otherwise (x outside, NaN x, failed checks) returns false; lookup() then says what
-    // interp1d would return.
-    bool try_within(double x, double& value) {
+    // The common case of a loop, without building a result: interp1d's value when the checks
+    // passed and x lies within [first knot, last knot]. Absent otherwise (x outside, NaN x, failed
+    // checks): lookup() then says what interp1d would return.
+    std::optional<double> try_within(double x) {
         if (!checks_.ok()) [[unlikely]] {
-            return false;
+            return std::nullopt;
         }
         const std::size_t n = x_values_.size();
         std::size_t k = last_interval_;
         // k is x's lower bound when x lies in (x[k - 1], x[k]]; a NaN x fails every comparison.
         if (!(k > 0 && k < n && x_values_[k - 1] < x && x <= x_values_[k])) {
-            if (!(x >= x_values_[0] && x <= x_values_[n - 1])) return false;
+            if (!(x >= x_values_[0] && x <= x_values_[n - 1])) return std::nullopt;
             k = detail::knots_below(x_values_, x);
             last_interval_ = k;
         }
         // Here x <= x[k], and k == 0 only when x equals the first knot.
-        if (x_values_[k] == x) {
-            value = y_values_[k];
-            return true;
-        }
+        if (x_values_[k] == x) return y_values_[k];
         const double x0 = x_values_[k - 1];
         const double x1 = x_values_[k];
         const double y0 = y_values_[k - 1];
         const double y1 = y_values_[k];
-        value = ((x - x0) / (x1 - x0)) * (y1 - y0) + y0;
-        return true;
+        return ((x - x0) / (x1 - x0)) * (y1 - y0) + y0;
     }
 
     // interp1d(x_values, y_values, x, left, right) without repeating the checks.
     Result<std::optional<double>> lookup(double x, std::optional<double> left,
                                          std::optional<double> right) {
-        double value = 0.0;
-        if (try_within(x, value)) return std::optional<double>(value);
+        if (const auto value = try_within(x)) return value;
         if (!checks_.ok()) return checks_.error();
         return interp1d_checked_tables(x_values_, y_values_, x, left, right);
     }

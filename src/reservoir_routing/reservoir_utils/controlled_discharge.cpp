@@ -26,8 +26,7 @@ Result<double> get_discharge(const ControlledDischargeInfo& outlet, double eleva
                              std::optional<std::int64_t> /*duration_secs*/) {
     const auto& curve = outlet.elevation_discharge;
     InterpTable rating(curve.elevation, curve.discharge);
-    double release = 0.0;
-    if (try_release(outlet, rating, elevation, release)) return release;
+    if (const auto release = try_release(outlet, rating, elevation)) return *release;
 
     // Past the gates: say which of the remaining steps failed.
     if (curve.elevation.empty()) return detail::rating_curve_without_points();

@@ -42,33 +42,27 @@ Result<double> get_discharge(const ControlledDischargeInfo& outlet, double eleva
 
 // The common case of get_discharge, for loops: the rating curve is read through `rating`, which
 // must be InterpTable(elevation_discharge.elevation, elevation_discharge.discharge) of this
-// outlet. Stores the release and returns true, or returns false where get_discharge fails; the
-// caller then asks get_discharge for the error.
-inline bool try_release(const ControlledDischargeInfo& outlet, InterpTable& rating,
-                        double elevation, double& release) {
+// outlet. Absent where get_discharge fails; the caller then asks get_discharge for the error.
+inline std::optional<double> try_release(const ControlledDischargeInfo& outlet,
+                                         InterpTable& rating, double elevation) {
     const auto& curve = outlet.elevation_discharge.elevation;
     if (curve.empty()) [[unlikely]] {
-        return false;
+        return std::nullopt;
     }
     if ((outlet.minimum_elevation.has_value() && elevation < *outlet.minimum_elevation) ||
         (outlet.maximum_elevation.has_value() && elevation > *outlet.maximum_elevation)) {
-        release = 0.0;
-        return true;
+        return 0.0;
     }
-    if (elevation > curve.back()) return false;
-    if (elevation < curve.front()) {
-        release = 0.0;
-        return true;
-    }
-    double rated = 0.0;
-    if (!rating.try_within(elevation, rated)) [[unlikely]] {
-        return false;
+    if (elevation > curve.back()) return std::nullopt;
+    if (elevation < curve.front()) return 0.0;
+    const auto rated = rating.try_within(elevation);
+    if (!rated.has_value()) [[unlikely]] {
+        return std::nullopt;
     }
     const double cap = outlet.maximum_release.has_value()
                            ? *outlet.maximum_release
                            : std::numeric_limits<double>::infinity();
-    release = nan_min(rated, cap);
-    return true;
+    return nan_min(*rated, cap);
 }
 
 }  // namespace vesparil

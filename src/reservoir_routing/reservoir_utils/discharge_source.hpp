@@ -35,25 +35,23 @@ public:
     explicit DischargeSource(const DischargeInfo& outlet);
 
     // The release of a rating-curve or constant outlet in the common case, without building a
-    // result: stores it and returns true. Returns false for a time-series outlet and wherever
-    // get_discharge fails; ask get_discharge then.
-    bool try_release(double elevation, double& release) {
+    // result. Absent for a time-series outlet and wherever get_discharge fails; ask
+    // get_discharge then.
+    std::optional<double> try_release(double elevation) {
         switch (outlet_->index()) {
             case 0:
-                return vesparil::try_release(*std::get_if<0>(outlet_), *rating_, elevation, release);
+                return vesparil::try_release(*std::get_if<0>(outlet_), *rating_, elevation);
             case 1:
-                return vesparil::try_release(*std::get_if<1>(outlet_), *rating_, elevation, release);
+                return vesparil::try_release(*std::get_if<1>(outlet_), *rating_, elevation);
             case 3:
-                release = constant_release(*std::get_if<3>(outlet_), elevation);
-                return true;
+                return constant_release(*std::get_if<3>(outlet_), elevation);
             default:
-                return false;
+                return std::nullopt;
         }
     }
 
     Result<double> get_discharge(double elevation, std::optional<std::int64_t> duration_secs) {
-        double release = 0.0;
-        if (try_release(elevation, release)) return release;
+        if (const auto release = try_release(elevation)) return *release;
         return vesparil::get_discharge(*outlet_, elevation, duration_secs);
     }
 

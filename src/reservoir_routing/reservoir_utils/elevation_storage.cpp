@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "utils/format.hpp"
+#include "utils/general.hpp"
 
 namespace vesparil {
 
@@ -16,6 +17,16 @@ bool strictly_increasing(const std::vector<double>& values) {
         if (!(values[i] > values[i - 1])) return false;
     }
     return true;
+}
+
+Error elevation_outside_curve(double elevation) {
+    return Error::value("`elevation` " + format_double(elevation) +
+                        " is outside the range of the elevation-storage curve.");
+}
+
+Error storage_outside_curve(double storage) {
+    return Error::value("`storage` " + format_double(storage) +
+                        " is outside the range of the elevation-storage curve.");
 }
 
 }  // namespace
@@ -37,36 +48,15 @@ Result<ElevationStorage> make_elevation_storage(std::vector<double> elevation,
 Result<double> get_storage(const ElevationStorage& curve, double elevation) {
     auto found = interp1d(curve.elevation, curve.storage, elevation, std::nullopt, std::nullopt);
     if (!found.ok()) return std::move(found).error();
-    if (!found.value().has_value()) return detail::elevation_outside_storage_curve(elevation);
+    if (!found.value().has_value()) return elevation_outside_curve(elevation);
     return *found.value();
 }
 
 Result<double> get_elevation(const ElevationStorage& curve, double storage) {
     auto found = interp1d(curve.storage, curve.elevation, storage, std::nullopt, std::nullopt);
     if (!found.ok()) return std::move(found).error();
-    if (!found.value().has_value()) return detail::storage_outside_storage_curve(storage);
+    if (!found.value().has_value()) return storage_outside_curve(storage);
     return *found.value();
 }
-
-namespace detail {
-
-Error elevation_outside_storage_curve(double elevation) {
-    return Error::value("`elevation` " + format_double(elevation) +
-                        " is outside the range of the elevation-storage curve.");
-}
-
-Error storage_outside_storage_curve(double storage) {
-    return Error::value("`storage` " + format_double(storage) +
-                        " is outside the range of the elevation-storage curve.");
-}
-
-Result<double> get_elevation_failed(InterpTable& storage_to_elevation, double storage) {
-    auto found = storage_to_elevation.lookup(storage, std::nullopt, std::nullopt);
-    if (!found.ok()) return std::move(found).error();
-    if (!found.value().has_value()) return storage_outside_storage_curve(storage);
-    return *found.value();
-}
-
-}  // namespace detail
 
 }  // namespace vesparil

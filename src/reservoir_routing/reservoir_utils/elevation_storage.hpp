@@ -8,7 +8,6 @@
 
 #include <vector>
 
-#include "utils/general.hpp"
 #include "utils/result.hpp"
 
 namespace vesparil {
@@ -28,22 +27,5 @@ Result<double> get_storage(const ElevationStorage& curve, double elevation);
 
 // Elevation at `storage`; a storage outside [first, last] storage is a ValueError.
 Result<double> get_elevation(const ElevationStorage& curve, double storage);
-
-namespace detail {
-Error elevation_outside_storage_curve(double elevation);
-Error storage_outside_storage_curve(double storage);
-// What get_elevation returns when the fast path of the table declined the lookup.
-Result<double> get_elevation_failed(InterpTable& storage_to_elevation, double storage);
-}  // namespace detail
-
-// get_elevation through a storage -> elevation table checked once (build it as
-// InterpTable(curve.storage, curve.elevation)); same results and errors.
-inline Result<double> get_elevation(InterpTable& storage_to_elevation, double storage) {
-    double elevation = 0.0;
-    if (storage_to_elevation.try_within(storage, elevation)) [[likely]] {
-        return elevation;
-    }
-    return detail::get_elevation_failed(storage_to_elevation, storage);
-}
 
 }  // namespace vesparil

@@ -8,8 +8,7 @@ Result<double> get_discharge(const UnControlledDischargeInfo& outlet, double ele
                              std::optional<std::int64_t> /*duration_secs*/) {
     const auto& curve = outlet.elevation_discharge;
     InterpTable rating(curve.elevation, curve.discharge);
-    double release = 0.0;
-    if (try_release(outlet, rating, elevation, release)) return release;
+    if (const auto release = try_release(outlet, rating, elevation)) return *release;
 
     // Say which step failed.
     if (curve.elevation.empty()) return detail::rating_curve_without_points();

@@ -35,21 +35,17 @@ Result<double> get_discharge(const UnControlledDischargeInfo& outlet, double ele
 
 // The common case of get_discharge, for loops: the rating curve is read through `rating`, which
 // must be InterpTable(elevation_discharge.elevation, elevation_discharge.discharge) of this
-// outlet. Stores the release and returns true, or returns false where get_discharge fails; the
-// caller then asks get_discharge for the error.
-inline bool try_release(const UnControlledDischargeInfo& outlet, InterpTable& rating,
-                        double elevation, double& release) {
+// outlet. Absent where get_discharge fails; the caller then asks get_discharge for the error.
+inline std::optional<double> try_release(const UnControlledDischargeInfo& outlet,
+                                         InterpTable& rating, double elevation) {
     const auto& curve = outlet.elevation_discharge.elevation;
     if (curve.empty()) [[unlikely]] {
-        return false;
+        return std::nullopt;
     }
     const double shifted = shifted_elevation(outlet, elevation);
-    if (shifted > curve.back()) return false;
-    if (shifted < curve.front()) {
-        release = 0.0;
-        return true;
-    }
-    return rating.try_within(shifted, release);
+    if (shifted > curve.back()) return std::nullopt;
+    if (shifted < curve.front()) return 0.0;
+    return rating.try_within(shifted);
 }
 
 }  // namespace vesparil
