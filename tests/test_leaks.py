@@ -104,6 +104,75 @@ ENTRIES = [
 ]
 
 
+
+# The model functions, each with arguments built once; `fn` is the registered function.
+def build_model(make_args, fails_with=None):
+    def build(fn):
+        args = make_args()
+        call = lambda: fn(*args)  # noqa: E731
+        if fails_with is not None:
+            call = swallow(call, fails_with)
+        return call, [fn, *args]
+
+    return build
+
+
+def _vesparil():
+    import vesparil
+
+    return vesparil
+
+
+def _rain():
+    return _vesparil().utils.IncrementalTimeSeries([0.0, 0.4, 0.9, 0.1, 0.0, 0.0], HOUR, "rainfall")
+
+
+def _flow():
+    return _vesparil().utils.ContinuousTimeSeries(DATA, HOUR, "discharge")
+
+
+def _layers(count=2):
+    lr = _vesparil().baseflow.LinearReservoir
+    return {f"layer{i}": lr(timedelta(hours=10 + i), 0.3, 1.0, 2) for i in range(count)}
+
+
+def _pool_args():
+    ru = _vesparil().reservoir.reservoir_utils
+    curve = ru.ElevationStorage([100.0, 105.0, 110.0], [0.0, 5.0e5, 2.0e6])
+    outlets = {
+        "gate": ru.ControlledDischargeInfo(ru.ElevationDischarge([100.0, 110.0], [0.0, 50.0])),
+        "weir": ru.UnControlledDischargeInfo(ru.ElevationDischarge([104.0, 110.0], [0.0, 400.0])),
+        "pass": ru.ConstantDischargeInfo(1.0),
+        "plan": ru.SpecifiedDischargeInfo(
+            _vesparil().utils.ContinuousTimeSeries([2.0, 3.0, 2.0], timedelta(minutes=1), "discharge")),
+    }
+    inflow = _vesparil().utils.ContinuousTimeSeries([10.0, 30.0, 20.0], timedelta(seconds=40), "discharge")
+    return [inflow, 102.0, curve, outlets]
+
+
+MODEL_ENTRIES = [
+    ("run_deficit_and_constant", "rainfall_loss.run_deficit_and_constant",
+     build_model(lambda: [_rain(), 0.2, 1.0, 0.1, timedelta(hours=12)])),
+    ("run_clark_uh", "rainfall_transform.run_clark_uh",
+     build_model(lambda: [_rain(), 640.0, timedelta(hours=3), timedelta(hours=2)])),
+    ("run_muskingum_routing", "reach.run_muskingum_routing",
+     build_model(lambda: [_flow(), timedelta(hours=2), 0.2, 3, 0.0])),
+    ("run_muskingum_routing negative k (ValueError)", "reach.run_muskingum_routing",
+     build_model(lambda: [_flow(), timedelta(hours=-2), 0.2, 3, 0.0], fails_with=ValueError)),
+    ("run_linear_reservoir", "baseflow.run_linear_reservoir",
+     build_model(lambda: [640.0, _rain(), _layers()])),
+    ("run_linear_reservoir fraction refused (ValueError)", "baseflow.run_linear_reservoir",
+     build_model(lambda: [640.0, _rain(), _layers(4)], fails_with=ValueError)),
+    ("calculate_kge", "metrics.calculate_kge",
+     build_model(lambda: [DATA, [x * 1.1 + 0.2 for x in DATA], True])),
+    ("run_level_pool_routing", "reservoir.run_level_pool_routing", build_model(_pool_args)),
+    ("run_level_pool_routing bad outlet (TypeError)", "reservoir.run_level_pool_routing",
+     build_model(lambda: _pool_args()[:3] + [{"x": 1.5}], fails_with=TypeError)),
+]
+
+ENTRIES += MODEL_ENTRIES
+
+
 @pytest.mark.parametrize("name, path, build", ENTRIES, ids=[row[0] for row in ENTRIES])
 def test_repeated_calls_keep_memory_flat(entry, name, path, build):
     call, watched = build(entry(path))
