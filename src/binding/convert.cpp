@@ -36,31 +36,38 @@ bool is_numpy_bool(PyTypeObject* type) {
 }
 
 // A one-dimensional, contiguous float64 NumPy array (exactly ndarray, so iteration cannot have
-// been overridden) yields the same doubles by iteration as its buffer holds; read the buffer.
-bool extract_float64_buffer(PyObject* object, std::vector<double>& out, bool& handled) {
-    handled = false;
+// been overridden) yields by iteration exactly the doubles its buffer holds. On success `view`
+// is held and must be released by the caller.
+bool get_float64_view(PyObject* object, Py_buffer& view) {
     if (!PyObject_CheckBuffer(object) || !type_is(Py_TYPE(object), "numpy", "ndarray")) {
-        return true;
+        return false;
     }
-    Py_buffer view;
-    if (PyObject_GetBuffer(object, &view, PyBUF_ND | PyBUF_FORMAT) != 0) {
+    if (PyObject_GetBuffer(object, &view, PyBUF_C_CONTIGUOUS | PyBUF_FORMAT) != 0) {
         PyErr_Clear();
-        return true;
+        return false;
     }
     const bool usable = view.ndim == 1 && view.format != nullptr &&
                         (std::strcmp(view.format, "d") == 0 || std::strcmp(view.format, "<d") == 0 ||
                          std::strcmp(view.format, "=d") == 0) &&
                         view.itemsize == sizeof(double);
-    if (usable) {
-        const auto count = static_cast<std::size_t>(view.len) / sizeof(double);
-        const auto* first = static_cast<const double*>(view.buf);
-        try {
-            out.assign(first, first + count);
-        } catch (...) {
-            PyBuffer_Release(&view);
-            throw;
-        }
-        handled = true;
+    if (!usable) PyBuffer_Release(&view);
+    return usable;
+}
+
+std::span<const double> view_values(const Py_buffer& view) {
+    return {static_cast<const double*>(view.buf), static_cast<std::size_t>(view.len) / sizeof(double)};
+}
+
+bool extract_float64_buffer(PyObject* object, std::vector<double>& out, bool& handled) {
+    Py_buffer view;
+    handled = get_float64_view(object, view);
+    if (!handled) return true;
+    const auto values = view_values(view);
+    try {
+        out.assign(values.begin(), values.end());
+    } catch (...) {
+        PyBuffer_Release(&view);
+        throw;
     }
     PyBuffer_Release(&view);
     return true;
@@ -194,6 +201,17 @@ bool extract(PyObject* object, std::vector<double>& out) {
         if (!append_item(item.get(), out)) return false;
     }
     return !PyErr_Occurred();
+}
+
+bool extract(PyObject* object, FloatSpan& out) {
+    if (!PyUnicode_Check(object) && get_float64_view(object, out.view_)) {
+        out.viewing_ = true;
+        out.values_ = view_values(out.view_);
+        return true;
+    }
+    if (!extract(object, out.owned_)) return false;
+    out.values_ = out.owned_;
+    return true;
 }
 
 bool import_datetime() {

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -45,6 +46,28 @@ bool extract(PyObject* object, bool& out);
 bool extract(PyObject* object, std::string& out);
 bool extract(PyObject* object, std::vector<double>& out);
 bool extract(PyObject* object, Timedelta& out);
+
+// A float-vector argument that is only read during the call: a contiguous float64 NumPy array
+// is viewed in place (its buffer export keeps it alive and unresized until the view is
+// released); anything else is converted into an owned vector. Same values as a float vector.
+class FloatSpan {
+public:
+    FloatSpan() = default;
+    FloatSpan(const FloatSpan&) = delete;
+    FloatSpan& operator=(const FloatSpan&) = delete;
+    ~FloatSpan() {
+        if (viewing_) PyBuffer_Release(&view_);
+    }
+    std::span<const double> values() const { return values_; }
+
+private:
+    friend bool extract(PyObject* object, FloatSpan& out);
+    std::vector<double> owned_;
+    Py_buffer view_{};
+    bool viewing_ = false;
+    std::span<const double> values_;
+};
+bool extract(PyObject* object, FloatSpan& out);
 
 // The conversion of one Python value to a T, as a customisation point: the primary template uses
 // the `extract` overloads above; containers, module classes (binding/classes.hpp) and unions

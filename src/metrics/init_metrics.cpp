@@ -23,14 +23,15 @@ PyObject* py_calculate_kge(PyObject*, PyObject* const* args, Py_ssize_t nargs,
         if (!bind_arguments({"calculate_kge()", kNames, 2}, args, nargs, kwnames, bound)) {
             return nullptr;
         }
-        std::vector<double> sim;
-        std::vector<double> obs;
+        // Only read: contiguous float64 arrays are used in place rather than copied.
+        FloatSpan sim;
+        FloatSpan obs;
         bool use_log = false;
         if (!argument("sim", bound[0], sim) || !argument("obs", bound[1], obs) ||
             !argument("use_log", bound[2], use_log)) {
             return nullptr;
         }
-        auto kge = calculate_kge(std::move(sim), std::move(obs), use_log);
+        auto kge = calculate_kge(sim.values(), obs.values(), use_log);
         if (!kge) return raise(kge.error());
         return to_python(*kge).release();
     });

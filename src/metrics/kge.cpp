@@ -4,6 +4,8 @@
 // how the loop was compiled, so the passes are kept sequential rather than reassociated.
 #include "metrics/kge.hpp"
 
+#include <vector>
+
 #include <cmath>
 #include <cstddef>
 
@@ -14,8 +16,11 @@ namespace {
 // Log offset, and the floor of the three divisors that vanish for degenerate series.
 constexpr double kEpsilon = 1e-6;
 
-void log_transform(std::vector<double>& values) {
-    for (double& x : values) x = std::log(x + kEpsilon);
+std::vector<double> log_transform(std::span<const double> values) {
+    std::vector<double> transformed;
+    transformed.reserve(values.size());
+    for (const double x : values) transformed.push_back(std::log(x + kEpsilon));
+    return transformed;
 }
 
 double squared_departure_from_one(double ratio) {
@@ -25,13 +30,15 @@ double squared_departure_from_one(double ratio) {
 
 }  // namespace
 
-Result<double> calculate_kge(std::vector<double> sim, std::vector<double> obs, bool use_log) {
+Result<double> calculate_kge(std::span<const double> sim, std::span<const double> obs,
+                             bool use_log) {
     if (obs.empty()) return Error::value("Observed series is empty.");
     if (sim.size() != obs.size()) return Error::value("Series length mismatch.");
 
     if (use_log) {
-        log_transform(sim);
-        log_transform(obs);
+        const std::vector<double> log_sim = log_transform(sim);
+        const std::vector<double> log_obs = log_transform(obs);
+        return calculate_kge(log_sim, log_obs, false);
     }
 
     const std::size_t len = obs.size();

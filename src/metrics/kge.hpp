@@ -7,7 +7,7 @@
 // added in the order bias, correlation, variability. Dimensionless; the series share any unit.
 #pragma once
 
-#include <vector>
+#include <span>
 
 #include "utils/result.hpp"
 
@@ -16,6 +16,7 @@ namespace vesparil {
 // Fails when obs is empty, then when the lengths differ. With use_log both series are first
 // mapped to ln(x + 1e-6), which weights low flows more. Degenerate series never fail: near-zero
 // divisors are floored at 1e-6 and non-finite values flow through to the result.
-Result<double> calculate_kge(std::vector<double> sim, std::vector<double> obs, bool use_log);
+Result<double> calculate_kge(std::span<const double> sim, std::span<const double> obs,
+                             bool use_log);
 
 }  // namespace vesparil
