@@ -513,11 +513,8 @@ PyObject* py_run_level_pool_routing(PyObject*, PyObject* const* args, Py_ssize_t
             return nullptr;
         }
         auto routed = run_level_pool_routing(inflow, initial_elevation, curve, outlets,
-                                              [] { return PyErr_CheckSignals() != 0; });
-        if (!routed) {
-            if (is_level_pool_interrupted(routed.error())) return nullptr;
-            return raise(routed.error());
-        }
+                                              python_signals());
+        if (!routed) return raise(routed.error());
         return new_instance(std::move(routed).value()).release();
     });
 }

@@ -1,3 +1,11 @@
+// Level pool routing: one explicit mass-balance update per simulated second,
+//
+//   S = S + ((I_prev + I_now) * 0.5) * dt - Q * dt,   then S = 0 unless S > 0,
+//
+// with Q the sum of the outlets' releases at the elevation reached one second earlier. The loop
+// runs millions of times per call, so the curves are prepared once (their table checks done and
+// their last interval remembered) and every lookup that does not take the common path is handed
+// to the plain lookup, which then produces exactly the error it always would.
 #include "reservoir_routing/level_pool.hpp"
 
 #include <algorithm>
@@ -23,8 +31,7 @@ ContinuousTimeSeries empty_record(std::string_view kind, std::int32_t time_step,
 
 Result<LevelPoolResult> run_level_pool_routing(
     const ContinuousTimeSeries& inflow, double initial_elevation, const ElevationStorage& curve,
-    const std::vector<std::pair<std::string, DischargeInfo>>& outlets,
-    const std::function<bool()>& interrupted) {
+    const std::vector<std::pair<std::string, DischargeInfo>>& outlets, InterruptCheck interrupt) {
     const std::size_t n = inflow.data.size();
     const std::int32_t step = inflow.time_step;
 
@@ -74,19 +81,20 @@ Result<LevelPoolResult> run_level_pool_routing(
         }
     }
     const std::size_t outlet_count = sources.size();
+    // This step's releases, appended to the records after the outlet loop so that the loop on the
+    // hot path holds no append.
+    std::vector<double> releases(outlet_count);
 
     // The curve is read backwards (elevation from storage) once per second; its table checks are
     // made once, and their failure, if any, is reported at the first lookup.
     InterpTable storage_to_elevation(curve.storage, curve.elevation);
 
     std::int64_t next_output = T;
-    std::int64_t until_interrupt_check = kLevelPoolInterruptInterval;
+    std::uint64_t until_interrupt_check = kInterruptInterval;
     for (std::int64_t t = T; t <= last_time; ++t) {
         if (--until_interrupt_check == 0) [[unlikely]] {
-            until_interrupt_check = kLevelPoolInterruptInterval;
-            if (interrupted && interrupted()) {
-                return Error::runtime(std::string(kLevelPoolInterrupted));
-            }
+            until_interrupt_check = kInterruptInterval;
+            if (interrupt.stop_requested()) return Error::interrupted();
         }
         const bool output_step = (t == next_output);
 
@@ -99,10 +107,13 @@ Result<LevelPoolResult> run_level_pool_routing(
                 if (!exact.ok()) return std::move(exact).error();
                 release = exact.value();
             }
-            if (output_step) outlet_records[k]->push_back(*release);
+            releases[k] = *release;
             outflow = outflow + *release;
         }
         if (output_step) {
+            for (std::size_t k = 0; k < outlet_count; ++k) {
+                outlet_records[k]->push_back(releases[k]);
+            }
             total_record.push_back(outflow);
             next_output += T;
             // The first sub-step only records the outflow at the initial elevation.

@@ -1,4 +1,5 @@
-// Level pool (modified Puls) routing of an inflow hydrograph through a reservoir.
+// Level pool (modified Puls) routing of an inflow hydrograph through a reservoir (Puls 1928;
+// Chow, Maidment and Mays 1988, Applied Hydrology, section 8.2).
 //
 // The water surface is taken as level, so the stored volume alone fixes the elevation (through
 // the elevation-storage curve) and the elevation fixes every outlet's release. The mass balance
@@ -13,14 +14,13 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "reservoir_routing/reservoir_utils/discharge_source.hpp"
 #include "reservoir_routing/reservoir_utils/elevation_storage.hpp"
+#include "utils/interrupt.hpp"
 #include "utils/result.hpp"
 #include "utils/time_series.hpp"
 
@@ -34,30 +34,18 @@ struct LevelPoolResult {
     std::vector<std::pair<std::string, ContinuousTimeSeries>> reservoir_individual_outflows;
 };
 
-// Message of the Runtime error returned when `interrupted` asked the run to stop. It is a marker
-// for the caller, never shown to a user: the caller that supplied `interrupted` already knows why
-// it said so (for example a pending KeyboardInterrupt) and reports that instead.
-inline constexpr std::string_view kLevelPoolInterrupted = "__interrupted__";
-
-// How many sub-steps run between two calls of `interrupted` (a power of two).
-inline constexpr std::int64_t kLevelPoolInterruptInterval = std::int64_t{1} << 22;
-
 // Routes `inflow` (n >= 1 values, step T seconds) from `initial_elevation`. The sub-steps are
 // t = T, T + 1, ..., T * (n - 1); the first one only records the outflow at the initial
-// elevation. Outlets are asked in the order given (that order is the order of the floating-point
-// sum of their releases) and their names are expected to be distinct. The first error of any
-// lookup ends the run and is returned unchanged; nothing partial is returned.
-//
-// `interrupted`, when set, is called every kLevelPoolInterruptInterval sub-steps; if it returns
-// true the run stops with Error{ErrorKind::Runtime, kLevelPoolInterrupted}.
+// elevation, and the first update (t = T + 1) pairs I(T + 1) with the first sample I(0), so the
+// inflow's first interval enters only through that sample. Outlets are asked in the order given
+// (that order is the order of the floating-point sum of their releases) and their names are
+// expected to be distinct. The first error of any lookup ends the run and is returned unchanged;
+// nothing partial is returned.
+// `interrupt` is asked every kInterruptInterval sub-steps; when it requests a stop the run ends
+// with Error::interrupted() (the caller's own reason, e.g. a pending KeyboardInterrupt, stands).
 Result<LevelPoolResult> run_level_pool_routing(
     const ContinuousTimeSeries& inflow, double initial_elevation, const ElevationStorage& curve,
     const std::vector<std::pair<std::string, DischargeInfo>>& outlets,
-    const std::function<bool()>& interrupted = {});
-
-// Whether `error` is the stop requested through `interrupted` rather than a failure of the model.
-inline bool is_level_pool_interrupted(const Error& error) {
-    return error.kind == ErrorKind::Runtime && error.message == kLevelPoolInterrupted;
-}
+    InterruptCheck interrupt = {});
 
 }  // namespace vesparil

@@ -35,7 +35,7 @@ Result<std::optional<double>> interp1d(std::span<const double> x_values,
 
 namespace detail {
 
-// Out of line so that the lookup below stays small enough to inline.
+// The error of a NaN lookup value, built out of line to keep the lookups below small.
 Error interp1d_unordered_lookup();
 
 // Number of knots strictly less than x (the lower bound), for strictly increasing knots and a
@@ -105,13 +105,11 @@ public:
         if (!checks_.ok()) [[unlikely]] {
             return std::nullopt;
         }
-        const std::size_t n = x_values_.size();
         std::size_t k = last_interval_;
         // k is x's lower bound when x lies in (x[k - 1], x[k]]; a NaN x fails every comparison.
-        if (!(k > 0 && k < n && x_values_[k - 1] < x && x <= x_values_[k])) {
-            if (!(x >= x_values_[0] && x <= x_values_[n - 1])) return std::nullopt;
-            k = detail::knots_below(x_values_, x);
-            last_interval_ = k;
+        if (!(k > 0 && x_values_[k - 1] < x && x <= x_values_[k])) {
+            if (!relocate(x)) return std::nullopt;
+            k = last_interval_;
         }
         // Here x <= x[k], and k == 0 only when x equals the first knot.
         if (x_values_[k] == x) return y_values_[k];
@@ -131,10 +129,19 @@ public:
     }
 
 private:
+    // Searches x's interval afresh into last_interval_; false when x lies outside the knots or
+    // is NaN.
+    bool relocate(double x) {
+        const std::size_t n = x_values_.size();
+        if (!(x >= x_values_[0] && x <= x_values_[n - 1])) return false;
+        last_interval_ = detail::knots_below(x_values_, x);
+        return true;
+    }
+
     std::span<const double> x_values_;
     std::span<const double> y_values_;
     Result<void> checks_;
-    std::size_t last_interval_ = 0;
+    std::size_t last_interval_ = 0;  // lower bound of the last x found; 0 makes the next one search
 };
 
 }  // namespace vesparil

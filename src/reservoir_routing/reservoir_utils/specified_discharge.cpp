@@ -25,8 +25,8 @@ Result<double> get_discharge(const SpecifiedDischargeInfo& outlet, double elevat
     }
     auto release = get_value(outlet.discharge, elapsed);
     if (!release.ok()) return std::move(release).error();
-    if (outlet.maximum_release.has_value()) return nan_min(release.value(), *outlet.maximum_release);
-    return release.value();
+    if (!outlet.maximum_release.has_value()) return release.value();
+    return nan_min(release.value(), *outlet.maximum_release);
 }
 
 }  // namespace vesparil

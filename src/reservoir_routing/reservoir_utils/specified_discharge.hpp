@@ -4,8 +4,8 @@
 // series read at t by linear interpolation in time, zero outside the optional elevation gates and
 // capped at maximum_release:
 //
-//   Q(E, t) = 0                                    if E < minimum_elevation or E > maximum_elevation
-//   Q(E, t) = min(series(t), maximum_release)      otherwise
+//   Q(E, t) = 0                              if E < minimum_elevation or E > maximum_elevation
+//   Q(E, t) = min(series(t), maximum_release)  otherwise
 //
 // The gates are tested before the series length, so a gated-off outlet may be asked past the end
 // of its series. The minimum treats NaN as absent (the other operand is returned).
