@@ -120,11 +120,8 @@ Result<LevelPoolResult> run_level_pool_routing(
             if (t == T) continue;
         }
 
-        auto current_inflow = get_value(inflow, static_cast<double>(t));
-        if (!current_inflow.ok()) [[unlikely]] {
-            return std::move(current_inflow).error();
-        }
-        const double inflow_now = current_inflow.value();
+        // T <= t <= D lies inside the series, where get_value cannot fail.
+        const double inflow_now = interpolate_within(inflow, static_cast<double>(t));
 
         storage = storage + ((previous_inflow + inflow_now) * 0.5) * dt - outflow * dt;
         // Written as "not above zero" so that a NaN storage is also reset to an empty reservoir.

@@ -61,14 +61,7 @@ Result<double> get_value(const ContinuousTimeSeries& series, double duration) {
     if (clamped < 0.0) clamped = 0.0;
     if (clamped > span_seconds) clamped = span_seconds;
 
-    const double position = clamped / static_cast<double>(series.time_step);
-    const double whole = std::floor(position);
-    // NaN and negative positions index the first sample.
-    const std::size_t i = (whole > 0.0) ? static_cast<std::size_t>(whole) : 0;
-    if (i + 1 < d.size()) {
-        return (d[i + 1] - d[i]) * (position - static_cast<double>(i)) + d[i];
-    }
-    return d[d.size() - 1];
+    return interpolate_within(series, clamped);
 }
 
 Result<IncrementalTimeSeries> disaggregate(const IncrementalTimeSeries& series,

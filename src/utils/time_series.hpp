@@ -5,6 +5,8 @@
 // [i * time_step, (i + 1) * time_step) and spans n * time_step. Units are the caller's.
 #pragma once
 
+#include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -46,6 +48,20 @@ std::int64_t total_duration(const IncrementalTimeSeries& series);
 // Value at `duration` seconds after the first sample, by linear interpolation between the two
 // neighbouring samples; a tolerance of 1e-6 s is allowed at both ends.
 Result<double> get_value(const ContinuousTimeSeries& series, double duration);
+
+// The interpolation of get_value for a duration already known to lie in [0, total_duration]
+// of a series with at least one value (no checks): loops that step through a series use it.
+inline double interpolate_within(const ContinuousTimeSeries& series, double duration) {
+    const auto& d = series.data;
+    const double position = duration / static_cast<double>(series.time_step);
+    const double whole = std::floor(position);
+    // NaN and negative positions index the first sample.
+    const std::size_t i = (whole > 0.0) ? static_cast<std::size_t>(whole) : 0;
+    if (i + 1 < d.size()) {
+        return (d[i + 1] - d[i]) * (position - static_cast<double>(i)) + d[i];
+    }
+    return d[d.size() - 1];
+}
 
 // Splits every interval into time_step / target_step equal shares v * (target_step / time_step).
 Result<IncrementalTimeSeries> disaggregate(const IncrementalTimeSeries& series,
