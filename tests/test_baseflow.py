@@ -365,3 +365,30 @@ def test_layers_match_the_recurrence_bit_for_bit(case):
         expected_total = [v + t for v, t in zip(series.data, expected_total)]
     assert total.data == expected_total
     assert total.time_step == timedelta(seconds=step)
+
+
+class SameTextKey(str):
+    """A key equal only to itself, so a dict can hold two keys with the same text."""
+
+    def __hash__(self):
+        return 12345
+
+    def __eq__(self, other):
+        return self is other
+
+
+def test_layer_names_are_text():
+    rain = IncrementalTimeSeries([1.0, 0.0, 0.0], HOUR, "rainfall")
+
+    # Names with a NUL survive whole and stay distinct.
+    layers = {"a\0b": LinearReservoir(HOUR, 0.5, 0.0), "a\0c": LinearReservoir(HOUR, 0.5, 0.0)}
+    total, by_layer = run_linear_reservoir(1.0, rain, layers)
+    assert list(by_layer) == ["a\0b", "a\0c"]
+
+    # Two keys with one text name one layer: the later value replaces the earlier, and the
+    # fraction check sees a single layer.
+    layers = {"deep": LinearReservoir(HOUR, 0.7, 0.0), SameTextKey("deep"): LinearReservoir(HOUR, 0.6, 0.0)}
+    total, by_layer = run_linear_reservoir(1.0, rain, layers)
+    single, _ = run_linear_reservoir(1.0, rain, {"deep": LinearReservoir(HOUR, 0.6, 0.0)})
+    assert list(by_layer) == ["deep"]
+    assert total.data == single.data == by_layer["deep"].data

@@ -555,3 +555,12 @@ def test_run_matches_transcription(inflow, step, rises, storage_steps, where, sp
     for name, values in own.items():
         assert same(result.reservoir_individual_outflows[name].data, values)
 
+
+
+def test_outlet_names_with_nul_stay_whole():
+    result = route(flow([10.0, 10.0, 10.0], timedelta(minutes=1)), 100.0,
+                   ElevationStorage([100.0, 110.0], [0.0, 600.0]),
+                   {"x\0y": ConstantDischargeInfo(5.0), "x\0z": ConstantDischargeInfo(1.0)})
+    outflows = result.reservoir_individual_outflows
+    assert list(outflows) == ["x\0y", "x\0z"]
+    assert outflows["x\0y"].data == [5.0, 5.0] and outflows["x\0z"].data == [1.0, 1.0]

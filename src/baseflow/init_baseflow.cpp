@@ -120,7 +120,8 @@ PyObject* py_run_linear_reservoir(PyObject*, PyObject* const* args, Py_ssize_t n
         for (auto& [name, series] : run->layers) {
             Ref value = new_instance(std::move(series));
             if (!value) return nullptr;
-            if (PyDict_SetItemString(by_layer.get(), name.c_str(), value.get()) < 0) {
+            Ref key = to_python(name);  // names may hold any text, NUL included
+            if (!key || PyDict_SetItem(by_layer.get(), key.get(), value.get()) < 0) {
                 return nullptr;
             }
         }

@@ -11,6 +11,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -33,8 +34,8 @@ struct Duration {
     }
 };
 
-// A dict of str keys, in the dict's insertion order (so a call gives the same bits in every
-// process).
+// A dict of str keys as distinct names, in the dict's insertion order (so a call gives the same
+// bits in every process).
 template <class T>
 using NamedComponents = std::vector<std::pair<std::string, T>>;
 
@@ -123,12 +124,20 @@ struct Extract<NamedComponents<T>> {
         }
         out.clear();
         out.reserve(static_cast<std::size_t>(PyDict_GET_SIZE(object)));
+        // Keys are compared as text: two distinct str objects with the same text (possible with
+        // str subclasses) name one component, and the later value replaces the earlier one.
+        std::unordered_map<std::string, std::size_t> position;
         return for_each_item(object, [&](PyObject* key, PyObject* value) {
             std::string name;
             if (!extract(key, name)) return false;
             T component{};
             if (!Extract<T>::from(value, component)) return false;
-            out.emplace_back(std::move(name), std::move(component));
+            const auto [slot, inserted] = position.try_emplace(name, out.size());
+            if (inserted) {
+                out.emplace_back(std::move(name), std::move(component));
+            } else {
+                out[slot->second].second = std::move(component);
+            }
             return true;
         });
     }

@@ -461,7 +461,8 @@ PyObject* get_individual_outflows(PyObject* self, void*) {
                    for (const auto& [name, series] : result.reservoir_individual_outflows) {
                        Ref value = new_instance(series);
                        if (!value) return {};
-                       if (PyDict_SetItemString(outflows.get(), name.c_str(), value.get()) < 0) {
+                       Ref key = to_python(name);  // names may hold any text, NUL included
+                       if (!key || PyDict_SetItem(outflows.get(), key.get(), value.get()) < 0) {
                            return {};
                        }
                    }
