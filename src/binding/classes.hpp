@@ -1,4 +1,4 @@
-// Every record that is exposed as a Python class. The spec of each class is defined by the
+// Every record that is exposed as a Python class. The PyType_Spec of each class is defined by the
 // registration file of its subsystem; declaring the specialisations here lets any file convert
 // or create instances of any class.
 #pragma once

@@ -66,11 +66,11 @@ Instance<Record>* as_instance(PyObject* self) {
     return reinterpret_cast<Instance<Record>*>(self);
 }
 
-// Each registration file specialises this for its records: the spec the class is made from.
+// Each registration file specialises this for its records: the PyType_Spec of the class.
 template <class Record>
 PyType_Spec& class_spec();
 
-// Creates a heap type once per process, with `__module__` "builtins" and the spec's short name.
+// Creates a heap type once per process, with `__module__` "builtins" and the short name of its PyType_Spec.
 PyTypeObject* create_class(PyType_Spec& spec);
 
 template <class Record>
