@@ -2,11 +2,11 @@
 #include <array>
 
 #include "baseflow/linear_reservoir.hpp"
-#include "binding/arguments.hpp"
 #include "binding/classes.hpp"
 #include "binding/convert.hpp"
 #include "binding/entry.hpp"
 #include "binding/module.hpp"
+#include "binding/parse.hpp"
 #include "init.hpp"
 #include "utils/time_series_py.hpp"
 
@@ -16,24 +16,17 @@ namespace {
 
 using namespace binding;
 
-constexpr std::array<const char*, 4> kReservoirNames{"k_duration", "gw_fraction", "initial_q",
-                                                     "num_reservoir"};
+constexpr Parameters<4> kReservoirParameters{
+    "LinearReservoir.__new__()", {"k_duration", "gw_fraction", "initial_q", "num_reservoir"}, 3};
 
 PyObject* new_linear_reservoir(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return guarded([&]() -> PyObject* {
-        std::array<PyObject*, 4> bound{};
-        if (!bind_arguments({"LinearReservoir.__new__()", kReservoirNames, 3}, args, kwargs,
-                            bound)) {
-            return nullptr;
-        }
         Timedelta k_duration;
         double gw_fraction = 0.0;
         double initial_q = 0.0;
         std::size_t num_reservoir = 1;
-        if (!argument("k_duration", bound[0], k_duration) ||
-            !argument("gw_fraction", bound[1], gw_fraction) ||
-            !argument("initial_q", bound[2], initial_q) ||
-            !argument("num_reservoir", bound[3], num_reservoir)) {
+        if (!parse_new(kReservoirParameters, args, kwargs, k_duration, gw_fraction, initial_q,
+                       num_reservoir)) {
             return nullptr;
         }
         Duration k;
@@ -94,22 +87,16 @@ PyType_Spec reservoir_spec = {
     reservoir_slots,
 };
 
-constexpr std::array<const char*, 3> kRunNames{"basin_area", "rainfall", "reservoirs"};
+constexpr Parameters<3> kRunParameters{"run_linear_reservoir()",
+                                        {"basin_area", "rainfall", "reservoirs"}, 3};
 
 PyObject* py_run_linear_reservoir(PyObject*, PyObject* const* args, Py_ssize_t nargs,
                                   PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
-        std::array<PyObject*, 3> bound{};
-        if (!bind_arguments({"run_linear_reservoir()", kRunNames, 3}, args, nargs, kwnames,
-                            bound)) {
-            return nullptr;
-        }
         double basin_area = 0.0;
         IncrementalTimeSeries rainfall;
         NamedComponents<LinearReservoir> layers;
-        if (!argument("basin_area", bound[0], basin_area) ||
-            !argument("rainfall", bound[1], rainfall) ||
-            !argument("reservoirs", bound[2], layers)) {
+        if (!parse_call(kRunParameters, args, nargs, kwnames, basin_area, rainfall, layers)) {
             return nullptr;
         }
         auto run = run_linear_reservoir(basin_area, rainfall.data, rainfall.time_step, layers);

@@ -1,10 +1,10 @@
 // Python entries of the metrics submodule: calculate_kge.
 #include <array>
 
-#include "binding/arguments.hpp"
 #include "binding/convert.hpp"
 #include "binding/entry.hpp"
 #include "binding/module.hpp"
+#include "binding/parse.hpp"
 #include "init.hpp"
 #include "metrics/kge.hpp"
 
@@ -14,23 +14,16 @@ namespace {
 
 using namespace binding;
 
-constexpr std::array<const char*, 3> kNames{"sim", "obs", "use_log"};
+constexpr Parameters<3> kParameters{"calculate_kge()", {"sim", "obs", "use_log"}, 2};
 
 PyObject* py_calculate_kge(PyObject*, PyObject* const* args, Py_ssize_t nargs,
                            PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
-        std::array<PyObject*, 3> bound{};
-        if (!bind_arguments({"calculate_kge()", kNames, 2}, args, nargs, kwnames, bound)) {
-            return nullptr;
-        }
         // Only read: contiguous float64 arrays are used in place rather than copied.
         FloatSpan sim;
         FloatSpan obs;
         bool use_log = false;
-        if (!argument("sim", bound[0], sim) || !argument("obs", bound[1], obs) ||
-            !argument("use_log", bound[2], use_log)) {
-            return nullptr;
-        }
+        if (!parse_call(kParameters, args, nargs, kwnames, sim, obs, use_log)) return nullptr;
         auto kge = calculate_kge(sim.values(), obs.values(), use_log);
         if (!kge) return raise(kge.error());
         return to_python(*kge).release();

@@ -1,11 +1,11 @@
 // Python entries of the rainfall_loss submodule: DeficitConstantResult, run_deficit_and_constant.
 #include <array>
 
-#include "binding/arguments.hpp"
 #include "binding/classes.hpp"
 #include "binding/convert.hpp"
 #include "binding/entry.hpp"
 #include "binding/module.hpp"
+#include "binding/parse.hpp"
 #include "init.hpp"
 #include "rainfall_loss/deficit_and_constant.hpp"
 
@@ -15,27 +15,21 @@ namespace {
 
 using namespace binding;
 
-constexpr std::array<const char*, 5> kNames{"rainfall", "initial_deficit", "max_deficit",
-                                            "constant_loss_per_hr", "time_to_dry"};
+constexpr Parameters<5> kParameters{"run_deficit_and_constant()",
+                                    {"rainfall", "initial_deficit", "max_deficit",
+                                     "constant_loss_per_hr", "time_to_dry"},
+                                    5};
 
 PyObject* py_run_deficit_and_constant(PyObject*, PyObject* const* args, Py_ssize_t nargs,
                                       PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
-        std::array<PyObject*, 5> bound{};
-        if (!bind_arguments({"run_deficit_and_constant()", kNames, 5}, args, nargs, kwnames,
-                            bound)) {
-            return nullptr;
-        }
         IncrementalTimeSeries rainfall;
         double initial_deficit = 0.0;
         double max_deficit = 0.0;
         double constant_loss_per_hr = 0.0;
         Timedelta time_to_dry;
-        if (!argument("rainfall", bound[0], rainfall) ||
-            !argument("initial_deficit", bound[1], initial_deficit) ||
-            !argument("max_deficit", bound[2], max_deficit) ||
-            !argument("constant_loss_per_hr", bound[3], constant_loss_per_hr) ||
-            !argument("time_to_dry", bound[4], time_to_dry)) {
+        if (!parse_call(kParameters, args, nargs, kwnames, rainfall, initial_deficit, max_deficit,
+                        constant_loss_per_hr, time_to_dry)) {
             return nullptr;
         }
         Duration drying;

@@ -1,11 +1,11 @@
 // Python entries of the rainfall_transform submodule: run_clark_uh.
 #include <array>
 
-#include "binding/arguments.hpp"
 #include "binding/classes.hpp"
 #include "binding/convert.hpp"
 #include "binding/entry.hpp"
 #include "binding/module.hpp"
+#include "binding/parse.hpp"
 #include "init.hpp"
 #include "rainfall_transform/clark_uh.hpp"
 #include "utils/time_series.hpp"
@@ -16,22 +16,17 @@ namespace {
 
 using namespace binding;
 
-constexpr std::array<const char*, 4> kNames{"rainfall", "basin_area", "tc", "storage_r"};
+constexpr Parameters<4> kParameters{"run_clark_uh()", {"rainfall", "basin_area", "tc", "storage_r"},
+                                    4};
 
 PyObject* py_run_clark_uh(PyObject*, PyObject* const* args, Py_ssize_t nargs,
                           PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
-        std::array<PyObject*, 4> bound{};
-        if (!bind_arguments({"run_clark_uh()", kNames, 4}, args, nargs, kwnames, bound)) {
-            return nullptr;
-        }
         IncrementalTimeSeries rainfall;
         double basin_area = 0.0;
         Timedelta tc;
         Timedelta storage_r;
-        if (!argument("rainfall", bound[0], rainfall) ||
-            !argument("basin_area", bound[1], basin_area) || !argument("tc", bound[2], tc) ||
-            !argument("storage_r", bound[3], storage_r)) {
+        if (!parse_call(kParameters, args, nargs, kwnames, rainfall, basin_area, tc, storage_r)) {
             return nullptr;
         }
         Duration concentration;

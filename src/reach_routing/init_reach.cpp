@@ -1,11 +1,11 @@
 // Python entries of the reach submodule: run_muskingum_routing.
 #include <array>
 
-#include "binding/arguments.hpp"
 #include "binding/classes.hpp"
 #include "binding/convert.hpp"
 #include "binding/entry.hpp"
 #include "binding/module.hpp"
+#include "binding/parse.hpp"
 #include "binding/signals.hpp"
 #include "init.hpp"
 #include "reach_routing/muskingum.hpp"
@@ -31,24 +31,19 @@ bool warn_weighting_factor() {
     return static_cast<bool>(result);
 }
 
-constexpr std::array<const char*, 5> kNames{"inflow", "k", "x", "sub_reaches", "initial_outflow"};
+constexpr Parameters<5> kParameters{
+    "run_muskingum_routing()", {"inflow", "k", "x", "sub_reaches", "initial_outflow"}, 5};
 
 PyObject* py_run_muskingum_routing(PyObject*, PyObject* const* args, Py_ssize_t nargs,
                                    PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
-        std::array<PyObject*, 5> bound{};
-        if (!bind_arguments({"run_muskingum_routing()", kNames, 5}, args, nargs, kwnames,
-                            bound)) {
-            return nullptr;
-        }
         ContinuousTimeSeries inflow;
         Timedelta k;
         double x = 0.0;
         std::int64_t sub_reaches = 0;
         double initial_outflow = 0.0;
-        if (!argument("inflow", bound[0], inflow) || !argument("k", bound[1], k) ||
-            !argument("x", bound[2], x) || !argument("sub_reaches", bound[3], sub_reaches) ||
-            !argument("initial_outflow", bound[4], initial_outflow)) {
+        if (!parse_call(kParameters, args, nargs, kwnames, inflow, k, x, sub_reaches,
+                        initial_outflow)) {
             return nullptr;
         }
         if (!weighting_factor_in_range(x) && !warn_weighting_factor()) return nullptr;

@@ -3,11 +3,11 @@
 #include <array>
 #include <string>
 
-#include "binding/arguments.hpp"
 #include "binding/classes.hpp"
 #include "binding/convert.hpp"
 #include "binding/entry.hpp"
 #include "binding/module.hpp"
+#include "binding/parse.hpp"
 #include "binding/signals.hpp"
 #include "init.hpp"
 #include "reservoir_routing/level_pool.hpp"
@@ -80,16 +80,13 @@ namespace {
 
 using namespace binding;
 
-// Calls `read(record)` on self under a shared borrow after binding one float argument.
+// Calls `lookup(record, value)` on self under a shared borrow after converting one float.
 template <class Record, class Lookup>
 PyObject* curve_lookup(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
-                       const char* callable, const std::array<const char*, 1>& names,
-                       Lookup&& lookup) {
+                       const Parameters<1>& parameters, Lookup&& lookup) {
     return guarded([&]() -> PyObject* {
-        std::array<PyObject*, 1> bound{};
-        if (!bind_arguments({callable, names, 1}, args, nargs, kwnames, bound)) return nullptr;
         double value = 0.0;
-        if (!argument(names[0], bound[0], value)) return nullptr;
+        if (!parse_call(parameters, args, nargs, kwnames, value)) return nullptr;
         return with_shared<Record>(self, [&](const Record& record) -> Ref {
                    auto found = lookup(record, value);
                    if (!found) {
@@ -103,23 +100,17 @@ PyObject* curve_lookup(PyObject* self, PyObject* const* args, Py_ssize_t nargs, 
 
 // ---- ElevationStorage ---------------------------------------------------------------------
 
-constexpr std::array<const char*, 2> kStorageNames{"elevation", "storage"};
-constexpr std::array<const char*, 1> kElevationArg{"elevation"};
-constexpr std::array<const char*, 1> kStorageArg{"storage"};
+constexpr Parameters<2> kStorageParameters{"ElevationStorage.__new__()",
+                                           {"elevation", "storage"}, 2};
+constexpr Parameters<1> kGetStorageParameters{"ElevationStorage.get_storage()", {"elevation"}, 1};
+constexpr Parameters<1> kGetElevationParameters{"ElevationStorage.get_elevation()", {"storage"},
+                                                1};
 
 PyObject* new_elevation_storage(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return guarded([&]() -> PyObject* {
-        std::array<PyObject*, 2> bound{};
-        if (!bind_arguments({"ElevationStorage.__new__()", kStorageNames, 2}, args, kwargs,
-                            bound)) {
-            return nullptr;
-        }
         std::vector<double> elevation;
         std::vector<double> storage;
-        if (!argument("elevation", bound[0], elevation) ||
-            !argument("storage", bound[1], storage)) {
-            return nullptr;
-        }
+        if (!parse_new(kStorageParameters, args, kwargs, elevation, storage)) return nullptr;
         auto curve = make_elevation_storage(std::move(elevation), std::move(storage));
         if (!curve) return raise(curve.error());
         return new_instance(type, std::move(curve).value()).release();
@@ -129,7 +120,7 @@ PyObject* new_elevation_storage(PyTypeObject* type, PyObject* args, PyObject* kw
 PyObject* py_get_storage(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                          PyObject* kwnames) {
     return curve_lookup<ElevationStorage>(
-        self, args, nargs, kwnames, "ElevationStorage.get_storage()", kElevationArg,
+        self, args, nargs, kwnames, kGetStorageParameters,
         [](const ElevationStorage& curve, double elevation) {
             return get_storage(curve, elevation);
         });
@@ -138,7 +129,7 @@ PyObject* py_get_storage(PyObject* self, PyObject* const* args, Py_ssize_t nargs
 PyObject* py_get_elevation(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                            PyObject* kwnames) {
     return curve_lookup<ElevationStorage>(
-        self, args, nargs, kwnames, "ElevationStorage.get_elevation()", kStorageArg,
+        self, args, nargs, kwnames, kGetElevationParameters,
         [](const ElevationStorage& curve, double storage) {
             return get_elevation(curve, storage);
         });
@@ -195,19 +186,14 @@ PyType_Slot storage_slots[] = {
 
 // ---- ElevationDischarge -------------------------------------------------------------------
 
-constexpr std::array<const char*, 2> kDischargeCurveNames{"elevation", "discharge"};
+constexpr Parameters<2> kDischargeCurveParameters{"ElevationDischarge.__new__()",
+                                                  {"elevation", "discharge"}, 2};
 
 PyObject* new_elevation_discharge(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return guarded([&]() -> PyObject* {
-        std::array<PyObject*, 2> bound{};
-        if (!bind_arguments({"ElevationDischarge.__new__()", kDischargeCurveNames, 2}, args,
-                            kwargs, bound)) {
-            return nullptr;
-        }
         std::vector<double> elevation;
         std::vector<double> discharge;
-        if (!argument("elevation", bound[0], elevation) ||
-            !argument("discharge", bound[1], discharge)) {
+        if (!parse_new(kDischargeCurveParameters, args, kwargs, elevation, discharge)) {
             return nullptr;
         }
         auto curve = make_elevation_discharge(std::move(elevation), std::move(discharge));
@@ -244,20 +230,14 @@ PyType_Slot discharge_curve_slots[] = {
 
 // ---- The four outlets ---------------------------------------------------------------------
 
-constexpr std::array<const char*, 3> kConstantNames{"discharge", "minimum_elevation",
-                                                    "maximum_elevation"};
+constexpr Parameters<3> kConstantParameters{
+    "ConstantDischargeInfo.__new__()", {"discharge", "minimum_elevation", "maximum_elevation"}, 1};
 
 PyObject* new_constant(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return guarded([&]() -> PyObject* {
-        std::array<PyObject*, 3> bound{};
-        if (!bind_arguments({"ConstantDischargeInfo.__new__()", kConstantNames, 1}, args, kwargs,
-                            bound)) {
-            return nullptr;
-        }
         ConstantDischargeInfo outlet;
-        if (!argument("discharge", bound[0], outlet.discharge) ||
-            !argument("minimum_elevation", bound[1], outlet.minimum_elevation) ||
-            !argument("maximum_elevation", bound[2], outlet.maximum_elevation)) {
+        if (!parse_new(kConstantParameters, args, kwargs, outlet.discharge,
+                       outlet.minimum_elevation, outlet.maximum_elevation)) {
             return nullptr;
         }
         return new_instance(type, std::move(outlet)).release();
@@ -291,21 +271,17 @@ PyType_Slot constant_slots[] = {
     {0, nullptr},
 };
 
-constexpr std::array<const char*, 4> kSpecifiedNames{"discharge", "minimum_elevation",
-                                                     "maximum_elevation", "maximum_release"};
+constexpr Parameters<4> kSpecifiedParameters{
+    "SpecifiedDischargeInfo.__new__()",
+    {"discharge", "minimum_elevation", "maximum_elevation", "maximum_release"},
+    1};
 
 PyObject* new_specified(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return guarded([&]() -> PyObject* {
-        std::array<PyObject*, 4> bound{};
-        if (!bind_arguments({"SpecifiedDischargeInfo.__new__()", kSpecifiedNames, 1}, args,
-                            kwargs, bound)) {
-            return nullptr;
-        }
         SpecifiedDischargeInfo outlet;
-        if (!argument("discharge", bound[0], outlet.discharge) ||
-            !argument("minimum_elevation", bound[1], outlet.minimum_elevation) ||
-            !argument("maximum_elevation", bound[2], outlet.maximum_elevation) ||
-            !argument("maximum_release", bound[3], outlet.maximum_release)) {
+        if (!parse_new(kSpecifiedParameters, args, kwargs, outlet.discharge,
+                       outlet.minimum_elevation, outlet.maximum_elevation,
+                       outlet.maximum_release)) {
             return nullptr;
         }
         return new_instance(type, std::move(outlet)).release();
@@ -342,24 +318,19 @@ PyType_Slot specified_slots[] = {
     {0, nullptr},
 };
 
-constexpr std::array<const char*, 4> kControlledNames{"elevation_discharge", "minimum_elevation",
-                                                      "maximum_elevation", "maximum_release"};
+constexpr Parameters<4> kControlledParameters{
+    "ControlledDischargeInfo.__new__()",
+    {"elevation_discharge", "minimum_elevation", "maximum_elevation", "maximum_release"},
+    1};
 
 PyObject* new_controlled(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return guarded([&]() -> PyObject* {
-        std::array<PyObject*, 4> bound{};
-        if (!bind_arguments({"ControlledDischargeInfo.__new__()", kControlledNames, 1}, args,
-                            kwargs, bound)) {
-            return nullptr;
-        }
         ElevationDischarge curve;
         std::optional<double> minimum_elevation;
         std::optional<double> maximum_elevation;
         std::optional<double> maximum_release;
-        if (!argument("elevation_discharge", bound[0], curve) ||
-            !argument("minimum_elevation", bound[1], minimum_elevation) ||
-            !argument("maximum_elevation", bound[2], maximum_elevation) ||
-            !argument("maximum_release", bound[3], maximum_release)) {
+        if (!parse_new(kControlledParameters, args, kwargs, curve, minimum_elevation,
+                       maximum_elevation, maximum_release)) {
             return nullptr;
         }
         auto outlet = make_controlled_discharge(std::move(curve), minimum_elevation,
@@ -404,19 +375,14 @@ PyType_Slot controlled_slots[] = {
     {0, nullptr},
 };
 
-constexpr std::array<const char*, 2> kUncontrolledNames{"elevation_discharge",
-                                                        "elevation_offset"};
+constexpr Parameters<2> kUncontrolledParameters{
+    "UnControlledDischargeInfo.__new__()", {"elevation_discharge", "elevation_offset"}, 1};
 
 PyObject* new_uncontrolled(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return guarded([&]() -> PyObject* {
-        std::array<PyObject*, 2> bound{};
-        if (!bind_arguments({"UnControlledDischargeInfo.__new__()", kUncontrolledNames, 1}, args,
-                            kwargs, bound)) {
-            return nullptr;
-        }
         UnControlledDischargeInfo outlet;
-        if (!argument("elevation_discharge", bound[0], outlet.elevation_discharge) ||
-            !argument("elevation_offset", bound[1], outlet.elevation_offset)) {
+        if (!parse_new(kUncontrolledParameters, args, kwargs, outlet.elevation_discharge,
+                       outlet.elevation_offset)) {
             return nullptr;
         }
         return new_instance(type, std::move(outlet)).release();
@@ -492,25 +458,20 @@ PyType_Slot result_slots[] = {
     {0, nullptr},
 };
 
-constexpr std::array<const char*, 4> kRoutingNames{"inflow", "initial_elevation",
-                                                   "elevation_storage", "discharge_info"};
+constexpr Parameters<4> kRoutingParameters{
+    "run_level_pool_routing()",
+    {"inflow", "initial_elevation", "elevation_storage", "discharge_info"},
+    4};
 
 PyObject* py_run_level_pool_routing(PyObject*, PyObject* const* args, Py_ssize_t nargs,
                                     PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
-        std::array<PyObject*, 4> bound{};
-        if (!bind_arguments({"run_level_pool_routing()", kRoutingNames, 4}, args, nargs, kwnames,
-                            bound)) {
-            return nullptr;
-        }
         ContinuousTimeSeries inflow;
         double initial_elevation = 0.0;
         ElevationStorage curve;
         NamedComponents<DischargeInfo> outlets;
-        if (!argument("inflow", bound[0], inflow) ||
-            !argument("initial_elevation", bound[1], initial_elevation) ||
-            !argument("elevation_storage", bound[2], curve) ||
-            !argument("discharge_info", bound[3], outlets)) {
+        if (!parse_call(kRoutingParameters, args, nargs, kwnames, inflow, initial_elevation,
+                        curve, outlets)) {
             return nullptr;
         }
         auto routed = run_level_pool_routing(inflow, initial_elevation, curve, outlets,

@@ -2,11 +2,11 @@
 
 #include <array>
 
-#include "binding/arguments.hpp"
 #include "binding/classes.hpp"
 #include "binding/convert.hpp"
 #include "binding/entry.hpp"
 #include "binding/module.hpp"
+#include "binding/parse.hpp"
 
 namespace vesparil {
 
@@ -28,19 +28,14 @@ constexpr const char* kIncrementalDoc =
     "Total duration spans all intervals: `time_step * len(data)`.\n"
     "Supports disaggregation to a finer time step.";
 
-constexpr std::array<const char*, 3> kConstructorNames{"data", "time_step", "kind"};
-
 // Both constructors run the same steps; only the record type and the name differ.
 template <class Series>
 PyObject* new_series(PyTypeObject* type, PyObject* args, PyObject* kwargs, const char* callable) {
     return guarded([&]() -> PyObject* {
-        std::array<PyObject*, 3> bound{};
-        if (!bind_arguments({callable, kConstructorNames, 3}, args, kwargs, bound)) return nullptr;
+        const Parameters<3> parameters{callable, {"data", "time_step", "kind"}, 3};
         Series series;
         Timedelta step;
-        if (!argument("data", bound[0], series.data)) return nullptr;
-        if (!argument("time_step", bound[1], step)) return nullptr;
-        if (!argument("kind", bound[2], series.kind)) return nullptr;
+        if (!parse_new(parameters, args, kwargs, series.data, step, series.kind)) return nullptr;
         if (auto valid = validate_kind(series.kind); !valid) return raise(valid.error());
         Duration duration;
         if (!to_duration(step, duration)) return nullptr;
@@ -73,7 +68,7 @@ template <class Series>
 PyObject* method_total_duration(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                 PyObject* kwnames, const char* callable) {
     return guarded([&]() -> PyObject* {
-        if (!bind_arguments({callable, {}, 0}, args, nargs, kwnames, {})) return nullptr;
+        if (!parse_call(Parameters<0>{callable, {}, 0}, args, nargs, kwnames)) return nullptr;
         return with_shared<Series>(self, [](const Series& series) {
                    return to_python(total_duration(series));
                }).release();
@@ -92,18 +87,16 @@ PyObject* incremental_total_duration(PyObject* self, PyObject* const* args, Py_s
                                                         "IncrementalTimeSeries.total_duration()");
 }
 
-constexpr std::array<const char*, 1> kDisaggregateNames{"target_step"};
+constexpr Parameters<1> kDisaggregateParameters{"IncrementalTimeSeries.disaggregate()",
+                                                 {"target_step"}, 1};
 
 PyObject* incremental_disaggregate(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                    PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
-        std::array<PyObject*, 1> bound{};
-        if (!bind_arguments({"IncrementalTimeSeries.disaggregate()", kDisaggregateNames, 1}, args,
-                            nargs, kwnames, bound)) {
+        std::int32_t target_step = 0;
+        if (!parse_call(kDisaggregateParameters, args, nargs, kwnames, target_step)) {
             return nullptr;
         }
-        std::int32_t target_step = 0;
-        if (!argument("target_step", bound[0], target_step)) return nullptr;
         IncrementalTimeSeries series;
         if (!extract_instance(self, series)) return nullptr;
         auto result = disaggregate(series, target_step);
