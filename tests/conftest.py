@@ -1,4 +1,7 @@
-"""Fixtures shared by the binding, module-tree and leak tests."""
+"""Fixtures shared by the test modules."""
+
+import contextlib
+import signal
 
 import pytest
 
@@ -22,3 +25,29 @@ def _resolve(path):
 @pytest.fixture
 def entry():
     return _resolve
+
+
+class Interrupted(Exception):
+    """Raised by the timer's signal handler of `interrupted_after`."""
+
+
+@contextlib.contextmanager
+def _interrupted_after(seconds):
+    """Runs the block with a timer whose signal handler raises Interrupted, and expects it."""
+
+    def stop(signum, frame):
+        raise Interrupted
+
+    previous = signal.signal(signal.SIGALRM, stop)
+    signal.setitimer(signal.ITIMER_REAL, seconds)
+    try:
+        with pytest.raises(Interrupted):
+            yield
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0.0)
+        signal.signal(signal.SIGALRM, previous)
+
+
+@pytest.fixture
+def interrupted_after():
+    return _interrupted_after

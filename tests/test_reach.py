@@ -212,25 +212,10 @@ def test_matches_reference_bit_for_bit(inflow, step, k, x, sub_reaches, initial_
     assert same(result.data, expected)
 
 
-class Interrupted(Exception):
-    pass
-
-
-def test_endless_chain_can_be_interrupted():
+def test_endless_chain_can_be_interrupted(interrupted_after):
     # 10,000 values through 10**12 sub-reaches would run for days; a pending signal stops it.
-    import signal
-
-    def stop(signum, frame):
-        raise Interrupted
-
-    previous = signal.signal(signal.SIGALRM, stop)
-    signal.setitimer(signal.ITIMER_REAL, 0.2)
-    try:
-        with pytest.raises(Interrupted):
-            route(flow([1.0] * 10_000), HOUR, 0.2, 10**12, 1.0)
-    finally:
-        signal.setitimer(signal.ITIMER_REAL, 0)
-        signal.signal(signal.SIGALRM, previous)
+    with interrupted_after(0.2):
+        route(flow([1.0] * 10_000), HOUR, 0.2, 10**12, 1.0)
 
 
 def test_huge_sub_reaches_on_one_value_returns_at_once():

@@ -2,7 +2,6 @@
 
 import bisect
 import math
-import signal
 from datetime import timedelta
 from decimal import Decimal
 
@@ -351,23 +350,11 @@ def test_total_outflow_is_the_sum_of_the_outlets():
     assert result.reservoir_total_outflow.data == pytest.approx([sum(q) for q in zip(*parts)])
 
 
-def test_a_long_run_can_be_interrupted():
-    class Stop(Exception):
-        pass
-
-    def handler(signum, frame):
-        raise Stop
-
-    previous = signal.signal(signal.SIGALRM, handler)
-    signal.setitimer(signal.ITIMER_REAL, 0.05)
-    try:
-        with pytest.raises(Stop):
-            # 2e8 one-second sub-steps: far longer than the timer.
-            route(flow([0.0, 0.0, 0.0], timedelta(seconds=200_000_000)), 0.0, WIDE,
-                  {"pump": ConstantDischargeInfo(0.0)})
-    finally:
-        signal.setitimer(signal.ITIMER_REAL, 0.0)
-        signal.signal(signal.SIGALRM, previous)
+def test_a_long_run_can_be_interrupted(interrupted_after):
+    # 2e8 one-second sub-steps: far longer than the timer.
+    with interrupted_after(0.05):
+        route(flow([0.0, 0.0, 0.0], timedelta(seconds=200_000_000)), 0.0, WIDE,
+              {"pump": ConstantDischargeInfo(0.0)})
 
 
 # ---------------------------------------------------------------------------------------------
