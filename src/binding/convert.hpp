@@ -104,6 +104,9 @@ bool for_each_item(PyObject* dict, Visit&& visit) {
     PyObject* key = nullptr;
     PyObject* value = nullptr;
     while (PyDict_Next(dict, &position, &key, &value)) {
+        // Held while visited: a conversion that ran Python code could otherwise free them.
+        const Ref held_key = Ref::borrow(key);
+        const Ref held_value = Ref::borrow(value);
         if (!visit(key, value)) {
             ok = false;
             break;

@@ -1,9 +1,12 @@
 #include "binding/errors.hpp"
 
+#include <atomic>
 #include <cstdio>
 #include <mutex>
 #include <string>
 #include <thread>
+
+#include "binding/creation_guard.hpp"
 
 namespace vesparil::binding {
 
@@ -51,16 +54,17 @@ void restore_exception(Ref exception) {
 }  // namespace
 
 PyObject* panic_exception_type() {
-    static PyObject* type = nullptr;
-    static std::once_flag created;
-    // Creating an exception class does not release the interpreter, so call_once cannot
-    // deadlock against a thread waiting for it.
-    std::call_once(created, [] {
+    static std::atomic<PyObject*> created{nullptr};
+    static CreationGuard guard;
+    PyObject* type = created.load(std::memory_order_acquire);
+    if (type != nullptr) return type;
+    std::lock_guard lock(guard);
+    type = created.load(std::memory_order_relaxed);
+    if (type == nullptr) {
+        // Kept until the process ends, like the module's classes.
         type = PyErr_NewExceptionWithDoc("vesparil.PanicException", kPanicDoc,
                                          PyExc_BaseException, nullptr);
-    });
-    if (type == nullptr && !PyErr_Occurred()) {
-        PyErr_SetString(PyExc_SystemError, "vesparil.PanicException could not be created");
+        created.store(type, std::memory_order_release);
     }
     return type;
 }

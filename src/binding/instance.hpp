@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "binding/convert.hpp"
+#include "binding/creation_guard.hpp"
 #include "binding/errors.hpp"
 #include "binding/ref.hpp"
 
@@ -76,7 +77,7 @@ PyTypeObject* create_class(PyType_Spec& spec);
 template <class Record>
 PyTypeObject* class_type() {
     static std::atomic<PyTypeObject*> created{nullptr};
-    static std::mutex guard;
+    static CreationGuard guard;
     PyTypeObject* type = created.load(std::memory_order_acquire);
     if (type != nullptr) return type;
     std::lock_guard lock(guard);
