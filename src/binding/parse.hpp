@@ -33,7 +33,7 @@ template <std::size_t N, class... Out>
 bool convert_bound(const Parameters<N>& parameters, const std::array<PyObject*, N>& bound,
                    Out&... out) {
     static_assert(sizeof...(Out) == N, "one output per parameter");
-    std::size_t i = 0;
+    [[maybe_unused]] std::size_t i = 0;  // unused when there are no parameters
     // && evaluates its operands left to right and stops at the first failure.
     return ((argument(parameters.names[i], bound[i], out) && (++i, true)) && ...);
 }
