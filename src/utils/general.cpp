@@ -10,17 +10,10 @@ Result<void> validate_interp1d_tables(std::span<const double> x_values,
     if (x_values.size() < 2) {
         return Error::internal("x_values and y_values each must have at least 2 elements.");
     }
-    // Written as "not greater" rather than "less or equal" so that a NaN knot fails too.
-    for (std::size_t i = 1; i < x_values.size(); ++i) {
-        if (!(x_values[i] > x_values[i - 1])) {
-            return Error::internal("`x_values` must must be sorted and can't have duplicates");
-        }
+    if (!strictly_increasing(x_values)) {
+        return Error::internal("`x_values` must must be sorted and can't have duplicates");
     }
-    for (std::size_t i = 1; i < y_values.size(); ++i) {
-        if (!(y_values[i] >= y_values[i - 1])) {
-            return Error::internal("`y_values` must must be sorted");
-        }
-    }
+    if (!non_decreasing(y_values)) return Error::internal("`y_values` must must be sorted");
     return {};
 }
 

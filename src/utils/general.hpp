@@ -23,6 +23,22 @@
 
 namespace vesparil {
 
+// Table order scans. Each neighbour test is written as "not greater" ("not less"), so that a NaN
+// after the first entry fails it.
+inline bool strictly_increasing(std::span<const double> values) {
+    for (std::size_t i = 1; i < values.size(); ++i) {
+        if (!(values[i] > values[i - 1])) return false;
+    }
+    return true;
+}
+
+inline bool non_decreasing(std::span<const double> values) {
+    for (std::size_t i = 1; i < values.size(); ++i) {
+        if (!(values[i] >= values[i - 1])) return false;
+    }
+    return true;
+}
+
 // The table checks of interp1d, in order; the first failure is an internal error, since callers
 // validate their tables when they are built.
 Result<void> validate_interp1d_tables(std::span<const double> x_values,

@@ -97,11 +97,16 @@ PyObject* incremental_disaggregate(PyObject* self, PyObject* const* args, Py_ssi
         if (!parse_call(kDisaggregateParameters, args, nargs, kwnames, target_step)) {
             return nullptr;
         }
-        IncrementalTimeSeries series;
-        if (!extract_instance(self, series)) return nullptr;
-        auto result = disaggregate(series, target_step);
-        if (!result) return raise(result.error());
-        return new_instance(std::move(result).value()).release();
+        // Read in place under the shared borrow: the instance cannot change meanwhile.
+        const auto split = [&](const IncrementalTimeSeries& series) -> Ref {
+            auto result = disaggregate(series, target_step);
+            if (!result) {
+                raise(result.error());
+                return {};
+            }
+            return new_instance(std::move(result).value());
+        };
+        return with_shared<IncrementalTimeSeries>(self, split).release();
     });
 }
 

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "utils/format.hpp"
+#include "utils/general.hpp"
 
 namespace vesparil {
 
@@ -15,17 +16,10 @@ Result<ElevationDischarge> make_elevation_discharge(std::vector<double> elevatio
     if (elevation.size() < 2) {
         return Error::value("`elevation` and `discharge` each must have at least 2 elements.");
     }
-    // The comparisons are negated so that a NaN fails them.
-    for (std::size_t i = 1; i < elevation.size(); ++i) {
-        if (!(elevation[i] > elevation[i - 1])) {
-            return Error::value("`elevation` must must be sorted and can't have duplicates");
-        }
+    if (!strictly_increasing(elevation)) {
+        return Error::value("`elevation` must must be sorted and can't have duplicates");
     }
-    for (std::size_t i = 1; i < discharge.size(); ++i) {
-        if (!(discharge[i] >= discharge[i - 1])) {
-            return Error::value("`discharge` must must be sorted");
-        }
-    }
+    if (!non_decreasing(discharge)) return Error::value("`discharge` must must be sorted");
     return ElevationDischarge{std::move(elevation), std::move(discharge)};
 }
 

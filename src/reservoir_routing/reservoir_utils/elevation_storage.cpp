@@ -11,14 +11,6 @@ namespace vesparil {
 
 namespace {
 
-// "Not greater" rather than "less or equal", so that a NaN after the first entry fails too.
-bool strictly_increasing(const std::vector<double>& values) {
-    for (std::size_t i = 1; i < values.size(); ++i) {
-        if (!(values[i] > values[i - 1])) return false;
-    }
-    return true;
-}
-
 Error elevation_outside_curve(double elevation) {
     return Error::value("`elevation` " + format_double(elevation) +
                         " is outside the range of the elevation-storage curve.");
