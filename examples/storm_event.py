@@ -122,7 +122,9 @@ def main(figure_path: str) -> None:
         "deep": baseflow.LinearReservoir(timedelta(days=10), 0.2, 6.0),
     }
     base_total, base_layers = baseflow.run_linear_reservoir(AREA_ACRES, loss, layers)
-    base = base_total.data
+    # Value t is the flow at the end of step t; with the starting flow in front, index i is the
+    # flow at i steps from the start, like the runoff's.
+    base = [sum(layer.initial_q for layer in layers.values())] + base_total.data[:-1]
 
     # 4. The channel to the reservoir.
     streamflow = [q + b for q, b in zip(direct, base, strict=True)]
