@@ -2,7 +2,8 @@
 
 scripts/pitfalls.py computes every number the Pitfalls sections quote. Here each quote is looked
 up in its pages, the larger numbers are rederived by hand, the full-volume Clark recipe of
-docs/clark.md is run and checked by its mass balance, and every code block of the pages runs.
+docs/clark.md is run and checked by its mass balance, and every code block of the pages and of the
+README runs.
 """
 
 import contextlib
@@ -129,28 +130,31 @@ def test_numbers_agree_with_hand_arithmetic(numbers):
     assert numbers["errors.panic_caught_by_except_exception"] is False
 
 
-def code_blocks(name):
-    return re.findall(r"```python\n(.*?)```", (DOCS / name).read_text(), flags=re.DOTALL)
+def code_blocks(path):
+    return re.findall(r"```python\n(.*?)```", path.read_text(), flags=re.DOTALL)
 
 
-def run_blocks(name):
-    namespace = {"__name__": f"docs_{name}"}
+def run_blocks(path):
+    namespace = {"__name__": f"docs_{path.stem}"}
     try:
         with contextlib.redirect_stdout(io.StringIO()), contextlib.redirect_stderr(io.StringIO()):
-            for block in code_blocks(name):
-                exec(compile(block, str(DOCS / name), "exec"), namespace)
+            for block in code_blocks(path):
+                exec(compile(block, str(path), "exec"), namespace)
     except ImportError as missing:
         if missing.name in ("numpy", "pandas"):
-            pytest.skip(f"{name} uses {missing.name}, which is not installed")
+            pytest.skip(f"{path.name} uses {missing.name}, which is not installed")
         raise
     return namespace
 
 
-@pytest.mark.parametrize("name", ["loss.md", "clark.md", "baseflow.md", "muskingum.md",
-                                  "level_pool.md", "kge.md", "data.md", "errors.md"])
-def test_page_examples_run(name):
-    assert code_blocks(name)
-    run_blocks(name)
+PAGES_WITH_CODE = [DOCS / name for name in ("loss.md", "clark.md", "baseflow.md", "muskingum.md",
+                                            "level_pool.md", "kge.md", "data.md", "errors.md")]
+
+
+@pytest.mark.parametrize("path", PAGES_WITH_CODE + [REPO / "README.md"], ids=lambda p: p.name)
+def test_page_examples_run(path):
+    assert code_blocks(path)
+    run_blocks(path)
 
 
 HOUR = timedelta(hours=1)
@@ -162,7 +166,7 @@ QUARTER = timedelta(minutes=15)
     (HOUR, 2 * HOUR, QUARTER),
 ])
 def test_full_volume_clark_recipe_conserves_mass(tc, storage_r, step):
-    recipe = run_blocks("clark.md")
+    recipe = run_blocks(DOCS / "clark.md")
     area, step_h = 1000.0, step.total_seconds() / 3600.0
     unit = recipe["full_clark_unit_hydrograph"](step, area, tc, storage_r)
     assert min(unit) >= 0.0
