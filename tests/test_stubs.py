@@ -132,6 +132,7 @@ def test_stubs_match_the_runtime_module():
 
 def test_stub_package_is_installed_next_to_the_module():
     installed = Path(vesparil.__file__).parent / "vesparil-stubs"
+    assert installed.is_dir(), f"no stubs next to {vesparil.__file__}: reinstall the module"
     expected = sorted(p.name for p in STUBS.iterdir())
     assert sorted(p.name for p in installed.iterdir() if p.is_file()) == expected
     assert "py.typed" in expected
