@@ -135,15 +135,20 @@ def code_blocks(path):
 
 
 def run_blocks(path):
-    namespace = {"__name__": f"docs_{path.stem}"}
-    try:
-        with contextlib.redirect_stdout(io.StringIO()), contextlib.redirect_stderr(io.StringIO()):
-            for block in code_blocks(path):
+    """Runs the page's blocks in order in one namespace; a block needing a missing NumPy or
+    pandas is left out (and the test skipped once the others have run)."""
+    namespace, missing = {"__name__": f"docs_{path.stem}"}, set()
+    for block in code_blocks(path):
+        try:
+            with contextlib.redirect_stdout(io.StringIO()):
                 exec(compile(block, str(path), "exec"), namespace)
-    except ImportError as missing:
-        if missing.name in ("numpy", "pandas"):
-            pytest.skip(f"{path.name} uses {missing.name}, which is not installed")
-        raise
+        except ImportError as error:
+            if error.name not in ("numpy", "pandas"):
+                raise
+            missing.add(error.name)
+    if missing:
+        pytest.skip(f"{path.name}: blocks using {', '.join(sorted(missing))} not run (not "
+                    "installed); the others ran")
     return namespace
 
 
