@@ -13,11 +13,10 @@
 // The six init_* entries build one submodule's contents as a stand-alone module.
 #include <Python.h>
 
-#include "binding/convert.hpp"
 #include "binding/errors.hpp"
 #include "binding/module.hpp"
+#include "binding/timedelta.hpp"
 #include "init.hpp"
-#include "utils/time_series_py.hpp"
 
 namespace vesparil {
 
@@ -38,7 +37,7 @@ int exec_vesparil(PyObject* module) {
     return binding::guarded([&]() -> int {
         if (!binding::check_module(module)) return -1;
         if (!binding::import_datetime()) return -1;
-        const bool built = build_submodule(module, "utils", register_time_series) &&
+        const bool built = build_submodule(module, "utils", init_utils) &&
                            build_submodule(module, "reach", init_reach) &&
                            build_submodule(module, "reservoir", init_reservoir) &&
                            build_submodule(module, "rainfall_transform", init_transform) &&

@@ -6,10 +6,12 @@
 // Every reservoir of a layer's cascade obeys, with dt the time step and K the layer's storage
 // constant divided by the number of reservoirs,
 //
-//     Q[t] = C * I[t] + (1 - C) * Q[t-1],    C = dt / (K + 0.5 * dt),
+//     Q[t] = Q[t-1] * (1 - C) + I[t] * C,    C = dt / (K + 0.5 * dt),
 //
 // and the outflow of reservoir j is the inflow of reservoir j + 1. The layer inflow is its share
-// of the infiltrated depth turned into a flow: I = ((r * gw_fraction) / dt) * basin_area * 1.00833.
+// of the infiltrated depth turned into a flow: I = ((r * gw_fraction) / dt) * (basin_area * 1.00833),
+// the area factor in brackets formed once per run. Each step's total is the sum of the layers'
+// outflows in the order the layers are given.
 #pragma once
 
 #include <cstddef>
@@ -18,7 +20,7 @@
 #include <utility>
 #include <vector>
 
-#include "utils/result.hpp"
+#include "core/result.hpp"
 #include "utils/time_series.hpp"
 
 namespace vesparil {

@@ -1,7 +1,7 @@
 // Python entries of the metrics submodule: calculate_kge.
 #include <array>
 
-#include "binding/convert.hpp"
+#include "binding/float_vector.hpp"
 #include "binding/entry.hpp"
 #include "binding/module.hpp"
 #include "binding/parse.hpp"
@@ -14,7 +14,7 @@ namespace {
 
 using namespace binding;
 
-constexpr Parameters<3> kParameters{"calculate_kge()", {"sim", "obs", "use_log"}, 2};
+constexpr Parameters<3> kCalculateKgeParameters{"calculate_kge()", {"sim", "obs", "use_log"}, 2};
 
 PyObject* py_calculate_kge(PyObject*, PyObject* const* args, Py_ssize_t nargs,
                            PyObject* kwnames) {
@@ -23,14 +23,14 @@ PyObject* py_calculate_kge(PyObject*, PyObject* const* args, Py_ssize_t nargs,
         FloatSpan sim;
         FloatSpan obs;
         bool use_log = false;
-        if (!parse_call(kParameters, args, nargs, kwnames, sim, obs, use_log)) return nullptr;
+        if (!parse_call(kCalculateKgeParameters, args, nargs, kwnames, sim, obs, use_log)) return nullptr;
         auto kge = calculate_kge(sim.values(), obs.values(), use_log);
         if (!kge) return raise(kge.error());
         return to_python(*kge).release();
     });
 }
 
-PyMethodDef kge_definition = {
+PyMethodDef calculate_kge_definition = {
     "calculate_kge", as_method(py_calculate_kge), kFastcallFlags,
     "calculate_kge(sim, obs, use_log=False)\n--\n\n"
     "Calculates the Kling-Gupta Efficiency (KGE) between simulated and observed series.\n\n"
@@ -51,6 +51,6 @@ PyMethodDef kge_definition = {
 
 }  // namespace
 
-bool init_metrics(PyObject* module) { return binding::add_function(module, &kge_definition); }
+bool init_metrics(PyObject* module) { return binding::add_function(module, &calculate_kge_definition); }
 
 }  // namespace vesparil

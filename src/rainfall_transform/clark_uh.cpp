@@ -20,7 +20,8 @@
 #include <utility>
 
 #include "reach_routing/muskingum.hpp"
-#include "utils/nan_minmax.hpp"
+#include "core/nan_minmax.hpp"
+#include "core/units.hpp"
 
 namespace vesparil {
 
@@ -29,8 +30,6 @@ namespace {
 constexpr double kTimeAreaCoefficient = 1.414;
 constexpr double kTimeAreaExponent = 1.5;
 constexpr double kBranchPoint = 0.5;
-constexpr double kCfsPerAcreInchPerHour = 1.00833;
-constexpr double kSecondsPerHour = 3600.0;
 
 // The largest number of doubles one allocation can hold (its size in bytes must fit ptrdiff_t).
 constexpr std::size_t kMaxDoubles =

@@ -8,8 +8,8 @@
 #include <optional>
 #include <vector>
 
-#include "utils/interrupt.hpp"
-#include "utils/result.hpp"
+#include "core/interrupt.hpp"
+#include "core/result.hpp"
 
 namespace vesparil {
 

@@ -19,7 +19,7 @@
 #include <optional>
 #include <span>
 
-#include "utils/result.hpp"
+#include "core/result.hpp"
 
 namespace vesparil {
 

@@ -3,7 +3,8 @@
 #include <cmath>
 #include <limits>
 
-#include "utils/format.hpp"
+#include "core/format.hpp"
+#include "core/seconds.hpp"
 
 namespace vesparil {
 
@@ -18,17 +19,7 @@ Result<void> validate_kind(std::string_view kind) {
 }
 
 Result<std::int32_t> time_step_from_seconds(double seconds) {
-    // Truncation toward zero with saturation at both ends of the 32-bit range.
-    std::int32_t step;
-    if (std::isnan(seconds)) {
-        step = 0;
-    } else if (seconds >= 2147483647.0) {
-        step = std::numeric_limits<std::int32_t>::max();
-    } else if (seconds <= -2147483648.0) {
-        step = std::numeric_limits<std::int32_t>::min();
-    } else {
-        step = static_cast<std::int32_t>(seconds);
-    }
+    const std::int32_t step = saturating_whole_seconds(seconds);
     if (step <= 0) return Error::value("time_step must be > 0");
     return step;
 }

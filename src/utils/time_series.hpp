@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "utils/result.hpp"
+#include "core/result.hpp"
 
 namespace vesparil {
 

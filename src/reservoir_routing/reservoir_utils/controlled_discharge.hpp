@@ -16,9 +16,10 @@
 #include <optional>
 
 #include "reservoir_routing/reservoir_utils/elevation_discharge.hpp"
+#include "reservoir_routing/reservoir_utils/elevation_gates.hpp"
 #include "utils/general.hpp"
-#include "utils/nan_minmax.hpp"
-#include "utils/result.hpp"
+#include "core/nan_minmax.hpp"
+#include "core/result.hpp"
 
 namespace vesparil {
 
@@ -49,10 +50,7 @@ inline std::optional<double> try_release(const ControlledDischargeInfo& outlet,
     if (curve.empty()) [[unlikely]] {
         return std::nullopt;
     }
-    if ((outlet.minimum_elevation.has_value() && elevation < *outlet.minimum_elevation) ||
-        (outlet.maximum_elevation.has_value() && elevation > *outlet.maximum_elevation)) {
-        return 0.0;
-    }
+    if (outside_gates(outlet.minimum_elevation, outlet.maximum_elevation, elevation)) return 0.0;
     if (elevation > curve.back()) return std::nullopt;
     if (elevation < curve.front()) return 0.0;
     const auto rated = rating.try_within(elevation);

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <utility>
 
-#include "utils/format.hpp"
+#include "core/format.hpp"
 #include "utils/general.hpp"
 
 namespace vesparil {

@@ -13,7 +13,7 @@
 
 #include "reservoir_routing/reservoir_utils/elevation_discharge.hpp"
 #include "utils/general.hpp"
-#include "utils/result.hpp"
+#include "core/result.hpp"
 
 namespace vesparil {
 

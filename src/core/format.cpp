@@ -1,4 +1,4 @@
-#include "utils/format.hpp"
+#include "core/format.hpp"
 
 #include <array>
 #include <charconv>
