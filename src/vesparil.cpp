@@ -66,20 +66,18 @@ int exec_standalone(PyObject* module) {
 
 PyModuleDef_Slot vesparil_slots[] = {
     {Py_mod_exec, reinterpret_cast<void*>(exec_vesparil)},
-    VESPARIL_GIL_SLOT
-    {0, nullptr},
+    VESPARIL_GIL_SLOT{0, nullptr},
 };
 
 template <bool (*Init)(PyObject*)>
 PyModuleDef_Slot standalone_slots[] = {
     {Py_mod_exec, reinterpret_cast<void*>(exec_standalone<Init>)},
-    VESPARIL_GIL_SLOT
-    {0, nullptr},
+    VESPARIL_GIL_SLOT{0, nullptr},
 };
 
 constexpr PyModuleDef make_definition(const char* name, PyModuleDef_Slot* slots) {
-    return PyModuleDef{PyModuleDef_HEAD_INIT, name, "", 0, nullptr, slots, nullptr, nullptr,
-                       nullptr};
+    return PyModuleDef{
+        PyModuleDef_HEAD_INIT, name, "", 0, nullptr, slots, nullptr, nullptr, nullptr};
 }
 
 PyModuleDef vesparil_definition = make_definition("vesparil", vesparil_slots);
@@ -87,8 +85,7 @@ PyModuleDef reach_definition = make_definition("init_reach", standalone_slots<in
 PyModuleDef metrics_definition = make_definition("init_metrics", standalone_slots<init_metrics>);
 PyModuleDef reservoir_definition =
     make_definition("init_reservoir", standalone_slots<init_reservoir>);
-PyModuleDef baseflow_definition =
-    make_definition("init_baseflow", standalone_slots<init_baseflow>);
+PyModuleDef baseflow_definition = make_definition("init_baseflow", standalone_slots<init_baseflow>);
 PyModuleDef loss_definition = make_definition("init_loss", standalone_slots<init_loss>);
 PyModuleDef transform_definition =
     make_definition("init_transform", standalone_slots<init_transform>);
@@ -100,11 +97,7 @@ PyModuleDef transform_definition =
 PyMODINIT_FUNC PyInit_vesparil() { return PyModuleDef_Init(&vesparil::vesparil_definition); }
 PyMODINIT_FUNC PyInit_init_reach() { return PyModuleDef_Init(&vesparil::reach_definition); }
 PyMODINIT_FUNC PyInit_init_metrics() { return PyModuleDef_Init(&vesparil::metrics_definition); }
-PyMODINIT_FUNC PyInit_init_reservoir() {
-    return PyModuleDef_Init(&vesparil::reservoir_definition);
-}
+PyMODINIT_FUNC PyInit_init_reservoir() { return PyModuleDef_Init(&vesparil::reservoir_definition); }
 PyMODINIT_FUNC PyInit_init_baseflow() { return PyModuleDef_Init(&vesparil::baseflow_definition); }
 PyMODINIT_FUNC PyInit_init_loss() { return PyModuleDef_Init(&vesparil::loss_definition); }
-PyMODINIT_FUNC PyInit_init_transform() {
-    return PyModuleDef_Init(&vesparil::transform_definition);
-}
+PyMODINIT_FUNC PyInit_init_transform() { return PyModuleDef_Init(&vesparil::transform_definition); }

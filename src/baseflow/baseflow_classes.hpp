@@ -7,6 +7,8 @@
 #include "binding/record_argument.hpp"
 
 namespace vesparil::binding {
-template <> PyType_Spec& class_spec<LinearReservoir>();
-template <> inline constexpr bool is_argument_class<LinearReservoir> = true;
+template <>
+PyType_Spec& class_spec<LinearReservoir>();
+template <>
+inline constexpr bool is_argument_class<LinearReservoir> = true;
 }  // namespace vesparil::binding

@@ -75,8 +75,8 @@ PyType_Slot linear_reservoir_slots[] = {
 PyType_Spec linear_reservoir_spec =
     make_spec<LinearReservoir>("LinearReservoir", linear_reservoir_slots, kSealedClassFlags);
 
-constexpr Parameters<3> kRunLinearReservoirParameters{"run_linear_reservoir()",
-                                        {"basin_area", "rainfall", "reservoirs"}, 3};
+constexpr Parameters<3> kRunLinearReservoirParameters{
+    "run_linear_reservoir()", {"basin_area", "rainfall", "reservoirs"}, 3};
 
 PyObject* py_run_linear_reservoir(PyObject*, PyObject* const* args, Py_ssize_t nargs,
                                   PyObject* kwnames) {
@@ -84,7 +84,8 @@ PyObject* py_run_linear_reservoir(PyObject*, PyObject* const* args, Py_ssize_t n
         double basin_area = 0.0;
         IncrementalTimeSeries rainfall;
         NamedComponents<LinearReservoir> layers;
-        if (!parse_call(kRunLinearReservoirParameters, args, nargs, kwnames, basin_area, rainfall, layers)) {
+        if (!parse_call(kRunLinearReservoirParameters, args, nargs, kwnames, basin_area, rainfall,
+                        layers)) {
             return nullptr;
         }
         auto run = run_linear_reservoir(basin_area, rainfall.data, rainfall.time_step, layers);

@@ -40,10 +40,9 @@ Result<LinearReservoirRun> run_linear_reservoir(
     }
 
     const std::size_t steps = rainfall.size();
-    LinearReservoirRun run{
-        ContinuousTimeSeries{std::vector<double>(steps, 0.0), std::string(kKindDischarge),
-                             time_step},
-        {}};
+    LinearReservoirRun run{ContinuousTimeSeries{std::vector<double>(steps, 0.0),
+                                                std::string(kKindDischarge), time_step},
+                           {}};
     run.layers.reserve(layers.size());
 
     const double dt_hr = static_cast<double>(time_step) / kSecondsPerHour;

@@ -9,9 +9,9 @@
 //     Q[t] = Q[t-1] * (1 - C) + I[t] * C,    C = dt / (K + 0.5 * dt),
 //
 // and the outflow of reservoir j is the inflow of reservoir j + 1. The layer inflow is its share
-// of the infiltrated depth turned into a flow: I = ((r * gw_fraction) / dt) * (basin_area * 1.00833),
-// the area factor in brackets formed once per run. Each step's total is the sum of the layers'
-// outflows in the order the layers are given.
+// of the infiltrated depth turned into a flow: I = ((r * gw_fraction) / dt) * (basin_area
+// * 1.00833), the area factor in brackets formed once per run. Each step's total is the sum of the
+// layers' outflows in the order the layers are given.
 #pragma once
 
 #include <cstddef>

@@ -30,9 +30,9 @@ auto with_shared(PyObject* self, Read&& read) -> decltype(read(std::declval<cons
 template <class Record, auto Field, class Build = ToPython>
 PyObject* get_field(PyObject* self, void*) {
     return guarded([&]() -> PyObject* {
-        return with_shared<Record>(self, [](const Record& record) {
-                   return Build{}(record.*Field);
-               }).release();
+        return with_shared<Record>(self,
+                                   [](const Record& record) { return Build{}(record.*Field); })
+            .release();
     });
 }
 

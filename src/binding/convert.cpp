@@ -15,8 +15,8 @@ bool is_numpy_bool(PyTypeObject* type) {
 }  // namespace
 
 bool type_is(PyTypeObject* type, const char* module, const char* name) {
-    Ref module_name = Ref::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(type),
-                                                        "__module__"));
+    Ref module_name =
+        Ref::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(type), "__module__"));
     if (!module_name) {
         PyErr_Clear();
         return false;
@@ -83,11 +83,11 @@ bool extract(PyObject* object, bool& out) {
     }
     PyTypeObject* type = Py_TYPE(object);
     if (is_numpy_bool(type)) {
-        const inquiry truth = type->tp_as_number != nullptr ? type->tp_as_number->nb_bool
-                                                            : nullptr;
+        const inquiry truth = type->tp_as_number != nullptr ? type->tp_as_number->nb_bool : nullptr;
         if (truth == nullptr) {
             const std::string name = type_name(object);
-            PyErr_Format(PyExc_TypeError, "object of type '%s' does not define a '__bool__' conversion",
+            PyErr_Format(PyExc_TypeError,
+                         "object of type '%s' does not define a '__bool__' conversion",
                          name.c_str());
             return false;
         }
@@ -119,8 +119,8 @@ Ref to_python(std::int64_t value) { return Ref::steal(PyLong_FromLongLong(value)
 Ref to_python(std::size_t value) { return Ref::steal(PyLong_FromSize_t(value)); }
 
 Ref to_python(const std::string& value) {
-    return Ref::steal(PyUnicode_FromStringAndSize(value.data(),
-                                                  static_cast<Py_ssize_t>(value.size())));
+    return Ref::steal(
+        PyUnicode_FromStringAndSize(value.data(), static_cast<Py_ssize_t>(value.size())));
 }
 
 Ref to_python(const std::vector<double>& values) {

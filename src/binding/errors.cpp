@@ -57,8 +57,8 @@ Borrowed panic_exception_type() {
     static CreationGuard guard;
     // Kept until the process ends, like the module's classes.
     return create_once(created, guard, [] {
-        return PyErr_NewExceptionWithDoc("vesparil.PanicException", kPanicDoc,
-                                         PyExc_BaseException, nullptr);
+        return PyErr_NewExceptionWithDoc("vesparil.PanicException", kPanicDoc, PyExc_BaseException,
+                                         nullptr);
     });
 }
 
@@ -88,8 +88,8 @@ std::nullptr_t raise(const Error& error) {
             if (!PyErr_Occurred()) PyErr_SetNone(PyExc_KeyboardInterrupt);
             break;
         case ErrorKind::Internal: {
-            const std::string& text = error.message.empty() ? std::string(kGenericPanicMessage)
-                                                            : error.message;
+            const std::string& text =
+                error.message.empty() ? std::string(kGenericPanicMessage) : error.message;
             const auto thread = std::hash<std::thread::id>{}(std::this_thread::get_id());
             const std::string_view file = short_path(error.where.file_name());
             std::fprintf(stderr, "vesparil: internal error in thread %zx at %.*s:%u:%u:\n%s\n",
@@ -98,8 +98,8 @@ std::nullptr_t raise(const Error& error) {
             std::fflush(stderr);
             const Borrowed type = panic_exception_type();
             if (!type) break;
-            Ref message = Ref::steal(PyUnicode_FromStringAndSize(
-                text.data(), static_cast<Py_ssize_t>(text.size())));
+            Ref message = Ref::steal(
+                PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
             if (!message) break;
             PyErr_SetObject(type.get(), message.get());
             break;

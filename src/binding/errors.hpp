@@ -4,10 +4,10 @@
 #include <Python.h>
 
 #include <new>
-#include <type_traits>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "binding/ref.hpp"
 #include "core/result.hpp"

@@ -66,17 +66,21 @@ private:
         }
         message += "')";
         std::size_t i = 0;
-        ((append_variant(message, Names::variants[i++], object,
-                         class_spec<Records>().name)),
-         ...);
+        ((append_variant(message, Names::variants[i++], object, class_spec<Records>().name)), ...);
         return message;
     }
 
     static void append_variant(std::string& message, const char* variant, PyObject* object,
                                const char* class_name) {
-        message.append("\n- variant ").append(variant).append(" (").append(variant).append(
-            "): TypeError: failed to extract field ");
-        message.append(Names::name).append("::").append(variant).append(".0, caused by TypeError: ");
+        message.append("\n- variant ")
+            .append(variant)
+            .append(" (")
+            .append(variant)
+            .append("): TypeError: failed to extract field ");
+        message.append(Names::name)
+            .append("::")
+            .append(variant)
+            .append(".0, caused by TypeError: ");
         message.append(cast_error_message(object, class_name));
     }
 };

@@ -18,16 +18,18 @@ bool get_float64_view(PyObject* object, Py_buffer& view) {
         PyErr_Clear();
         return false;
     }
-    const bool usable = view.ndim == 1 && view.format != nullptr &&
-                        (std::strcmp(view.format, "d") == 0 || std::strcmp(view.format, "<d") == 0 ||
-                         std::strcmp(view.format, "=d") == 0) &&
-                        view.itemsize == sizeof(double);
+    const bool usable =
+        view.ndim == 1 && view.format != nullptr &&
+        (std::strcmp(view.format, "d") == 0 || std::strcmp(view.format, "<d") == 0 ||
+         std::strcmp(view.format, "=d") == 0) &&
+        view.itemsize == sizeof(double);
     if (!usable) PyBuffer_Release(&view);
     return usable;
 }
 
 std::span<const double> view_values(const Py_buffer& view) {
-    return {static_cast<const double*>(view.buf), static_cast<std::size_t>(view.len) / sizeof(double)};
+    return {static_cast<const double*>(view.buf),
+            static_cast<std::size_t>(view.len) / sizeof(double)};
 }
 
 bool extract_float64_buffer(PyObject* object, std::vector<double>& out, bool& handled) {

@@ -20,8 +20,7 @@ namespace vesparil::binding {
 
 template <class Record>
 struct Instance {
-    PyObject_HEAD
-    BorrowFlag borrow;
+    PyObject_HEAD BorrowFlag borrow;
     Record record;
 };
 
@@ -35,8 +34,7 @@ Instance<Record>* as_instance(PyObject* self) {
 inline constexpr unsigned kValueClassFlags =
     Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE | Py_TPFLAGS_IMMUTABLETYPE;
 inline constexpr unsigned kSealedClassFlags = Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE;
-inline constexpr unsigned kResultClassFlags =
-    kValueClassFlags | Py_TPFLAGS_DISALLOW_INSTANTIATION;
+inline constexpr unsigned kResultClassFlags = kValueClassFlags | Py_TPFLAGS_DISALLOW_INSTANTIATION;
 
 // The one way of writing a record's PyType_Spec: `name` is the class's short name and `slots`
 // ends with {0, nullptr}. Both must have static storage.

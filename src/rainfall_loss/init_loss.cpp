@@ -16,10 +16,10 @@ namespace {
 
 using namespace binding;
 
-constexpr Parameters<5> kRunDeficitAndConstantParameters{"run_deficit_and_constant()",
-                                    {"rainfall", "initial_deficit", "max_deficit",
-                                     "constant_loss_per_hr", "time_to_dry"},
-                                    5};
+constexpr Parameters<5> kRunDeficitAndConstantParameters{
+    "run_deficit_and_constant()",
+    {"rainfall", "initial_deficit", "max_deficit", "constant_loss_per_hr", "time_to_dry"},
+    5};
 
 PyObject* py_run_deficit_and_constant(PyObject*, PyObject* const* args, Py_ssize_t nargs,
                                       PyObject* kwnames) {
@@ -29,8 +29,8 @@ PyObject* py_run_deficit_and_constant(PyObject*, PyObject* const* args, Py_ssize
         double max_deficit = 0.0;
         double constant_loss_per_hr = 0.0;
         Timedelta time_to_dry;
-        if (!parse_call(kRunDeficitAndConstantParameters, args, nargs, kwnames, rainfall, initial_deficit, max_deficit,
-                        constant_loss_per_hr, time_to_dry)) {
+        if (!parse_call(kRunDeficitAndConstantParameters, args, nargs, kwnames, rainfall,
+                        initial_deficit, max_deficit, constant_loss_per_hr, time_to_dry)) {
             return nullptr;
         }
         Duration drying;

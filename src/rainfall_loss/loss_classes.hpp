@@ -7,5 +7,6 @@
 #include "rainfall_loss/deficit_and_constant.hpp"
 
 namespace vesparil::binding {
-template <> PyType_Spec& class_spec<DeficitConstantResult>();
+template <>
+PyType_Spec& class_spec<DeficitConstantResult>();
 }  // namespace vesparil::binding

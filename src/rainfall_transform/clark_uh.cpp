@@ -19,9 +19,9 @@
 #include <limits>
 #include <utility>
 
-#include "reach_routing/muskingum.hpp"
 #include "core/nan_minmax.hpp"
 #include "core/units.hpp"
+#include "reach_routing/muskingum.hpp"
 
 namespace vesparil {
 
@@ -80,9 +80,9 @@ void add_scaled(double* __restrict__ q, const double* __restrict__ u, std::size_
 
 }  // namespace
 
-Result<std::vector<double>> clark_uh_rs(const std::vector<double>& rainfall,
-                                        std::int32_t time_step, double basin_area,
-                                        double tc_seconds, double storage_seconds) {
+Result<std::vector<double>> clark_uh_rs(const std::vector<double>& rainfall, std::int32_t time_step,
+                                        double basin_area, double tc_seconds,
+                                        double storage_seconds) {
     const std::size_t z = rainfall.size();
     if (!(time_step > 0 && tc_seconds > 0.0)) return std::vector<double>(z, 0.0);
     const double dt = static_cast<double>(time_step);

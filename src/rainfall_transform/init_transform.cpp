@@ -1,10 +1,10 @@
 // Python entries of the rainfall_transform submodule: run_clark_uh.
 #include <array>
 
-#include "binding/timedelta.hpp"
 #include "binding/entry.hpp"
 #include "binding/module.hpp"
 #include "binding/parse.hpp"
+#include "binding/timedelta.hpp"
 #include "init.hpp"
 #include "rainfall_transform/clark_uh.hpp"
 #include "utils/utils_classes.hpp"
@@ -15,17 +15,17 @@ namespace {
 
 using namespace binding;
 
-constexpr Parameters<4> kRunClarkUhParameters{"run_clark_uh()", {"rainfall", "basin_area", "tc", "storage_r"},
-                                    4};
+constexpr Parameters<4> kRunClarkUhParameters{
+    "run_clark_uh()", {"rainfall", "basin_area", "tc", "storage_r"}, 4};
 
-PyObject* py_run_clark_uh(PyObject*, PyObject* const* args, Py_ssize_t nargs,
-                          PyObject* kwnames) {
+PyObject* py_run_clark_uh(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
         IncrementalTimeSeries rainfall;
         double basin_area = 0.0;
         Timedelta tc;
         Timedelta storage_r;
-        if (!parse_call(kRunClarkUhParameters, args, nargs, kwnames, rainfall, basin_area, tc, storage_r)) {
+        if (!parse_call(kRunClarkUhParameters, args, nargs, kwnames, rainfall, basin_area, tc,
+                        storage_r)) {
             return nullptr;
         }
         Duration concentration;
@@ -55,6 +55,8 @@ PyMethodDef run_clark_uh_definition = {
 
 }  // namespace
 
-bool init_transform(PyObject* module) { return binding::add_function(module, &run_clark_uh_definition); }
+bool init_transform(PyObject* module) {
+    return binding::add_function(module, &run_clark_uh_definition);
+}
 
 }  // namespace vesparil

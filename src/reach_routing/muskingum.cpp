@@ -47,9 +47,8 @@ Result<std::vector<double>> muskingum_routing_rs(std::vector<double> flow, doubl
 }
 
 Result<std::vector<double>> route_reach(std::vector<double> inflow, double dt,
-                                        double k_reach_seconds, double x,
-                                        std::int64_t sub_reaches, double initial_outflow,
-                                        InterruptCheck interrupt) {
+                                        double k_reach_seconds, double x, std::int64_t sub_reaches,
+                                        double initial_outflow, InterruptCheck interrupt) {
     // No guard on sub_reaches: 0 gives an infinite (or NaN) segment constant, a negative count a
     // negative one, and in both cases a single segment is routed.
     const double k_segment = k_reach_seconds / static_cast<double>(sub_reaches);

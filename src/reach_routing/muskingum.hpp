@@ -26,9 +26,8 @@ Result<std::vector<double>> muskingum_routing_rs(std::vector<double> inflow, dou
 // inflow (which equals it). Fewer than two sub-reaches (zero and negative included) route one
 // segment; sub_reaches is not range-checked.
 Result<std::vector<double>> route_reach(std::vector<double> inflow, double dt,
-                                        double k_reach_seconds, double x,
-                                        std::int64_t sub_reaches, double initial_outflow,
-                                        InterruptCheck interrupt = {});
+                                        double k_reach_seconds, double x, std::int64_t sub_reaches,
+                                        double initial_outflow, InterruptCheck interrupt = {});
 
 // Whether x lies in the physically meaningful range [0.0, 0.5]; NaN does not.
 bool weighting_factor_in_range(double x);

@@ -22,9 +22,12 @@ using namespace binding;
 
 PyObject* py_level_pool_result_get_reservoir_individual_outflows(PyObject* self, void*) {
     return guarded([&]() -> PyObject* {
-        return with_shared<LevelPoolResult>(self, [](const LevelPoolResult& result) {
-                   return to_python_dict(result.reservoir_individual_outflows, NewInstance{});
-               }).release();
+        return with_shared<LevelPoolResult>(
+                   self,
+                   [](const LevelPoolResult& result) {
+                       return to_python_dict(result.reservoir_individual_outflows, NewInstance{});
+                   })
+            .release();
     });
 }
 
@@ -37,8 +40,8 @@ PyGetSetDef level_pool_result_getset[] = {
     {"reservoir_total_outflow",
      get_record_field<LevelPoolResult, &LevelPoolResult::reservoir_total_outflow>, nullptr,
      "Combined outflow from all outlets at each output time step.", nullptr},
-    {"reservoir_individual_outflows", py_level_pool_result_get_reservoir_individual_outflows, nullptr,
-     "Per-outlet outflow time series keyed by outlet name.", nullptr},
+    {"reservoir_individual_outflows", py_level_pool_result_get_reservoir_individual_outflows,
+     nullptr, "Per-outlet outflow time series keyed by outlet name.", nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
@@ -61,12 +64,12 @@ PyObject* py_run_level_pool_routing(PyObject*, PyObject* const* args, Py_ssize_t
         double initial_elevation = 0.0;
         ElevationStorage curve;
         NamedComponents<DischargeInfo> outlets;
-        if (!parse_call(kRunLevelPoolRoutingParameters, args, nargs, kwnames, inflow, initial_elevation,
-                        curve, outlets)) {
+        if (!parse_call(kRunLevelPoolRoutingParameters, args, nargs, kwnames, inflow,
+                        initial_elevation, curve, outlets)) {
             return nullptr;
         }
-        auto routed = run_level_pool_routing(inflow, initial_elevation, curve, outlets,
-                                              python_signals());
+        auto routed =
+            run_level_pool_routing(inflow, initial_elevation, curve, outlets, python_signals());
         if (!routed) return raise(routed.error());
         return new_instance(std::move(routed).value()).release();
     });

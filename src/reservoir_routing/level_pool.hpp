@@ -18,10 +18,10 @@
 #include <utility>
 #include <vector>
 
-#include "reservoir_routing/reservoir_utils/discharge_source.hpp"
-#include "reservoir_routing/reservoir_utils/elevation_storage.hpp"
 #include "core/interrupt.hpp"
 #include "core/result.hpp"
+#include "reservoir_routing/reservoir_utils/discharge_source.hpp"
+#include "reservoir_routing/reservoir_utils/elevation_storage.hpp"
 #include "utils/time_series.hpp"
 
 namespace vesparil {

@@ -7,5 +7,6 @@
 #include "reservoir_routing/level_pool.hpp"
 
 namespace vesparil::binding {
-template <> PyType_Spec& class_spec<LevelPoolResult>();
+template <>
+PyType_Spec& class_spec<LevelPoolResult>();
 }  // namespace vesparil::binding

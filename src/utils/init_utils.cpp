@@ -52,8 +52,7 @@ PyObject* py_continuous_time_series_new(PyTypeObject* type, PyObject* args, PyOb
 }
 
 PyObject* py_incremental_time_series_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
-    return new_series<IncrementalTimeSeries>(type, args, kwargs,
-                                             "IncrementalTimeSeries.__new__()");
+    return new_series<IncrementalTimeSeries>(type, args, kwargs, "IncrementalTimeSeries.__new__()");
 }
 
 template <class Series>
@@ -61,29 +60,29 @@ PyObject* method_total_duration(PyObject* self, PyObject* const* args, Py_ssize_
                                 PyObject* kwnames, const char* callable) {
     return guarded([&]() -> PyObject* {
         if (!parse_call(Parameters<0>{callable, {}, 0}, args, nargs, kwnames)) return nullptr;
-        return with_shared<Series>(self, [](const Series& series) {
-                   return to_python(total_duration(series));
-               }).release();
+        return with_shared<Series>(
+                   self, [](const Series& series) { return to_python(total_duration(series)); })
+            .release();
     });
 }
 
-PyObject* py_continuous_time_series_total_duration(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                    PyObject* kwnames) {
+PyObject* py_continuous_time_series_total_duration(PyObject* self, PyObject* const* args,
+                                                   Py_ssize_t nargs, PyObject* kwnames) {
     return method_total_duration<ContinuousTimeSeries>(self, args, nargs, kwnames,
                                                        "ContinuousTimeSeries.total_duration()");
 }
 
-PyObject* py_incremental_time_series_total_duration(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                     PyObject* kwnames) {
+PyObject* py_incremental_time_series_total_duration(PyObject* self, PyObject* const* args,
+                                                    Py_ssize_t nargs, PyObject* kwnames) {
     return method_total_duration<IncrementalTimeSeries>(self, args, nargs, kwnames,
                                                         "IncrementalTimeSeries.total_duration()");
 }
 
-constexpr Parameters<1> kDisaggregateParameters{"IncrementalTimeSeries.disaggregate()",
-                                                 {"target_step"}, 1};
+constexpr Parameters<1> kDisaggregateParameters{
+    "IncrementalTimeSeries.disaggregate()", {"target_step"}, 1};
 
-PyObject* py_incremental_time_series_disaggregate(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                   PyObject* kwnames) {
+PyObject* py_incremental_time_series_disaggregate(PyObject* self, PyObject* const* args,
+                                                  Py_ssize_t nargs, PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
         std::int32_t target_step = 0;
         if (!parse_call(kDisaggregateParameters, args, nargs, kwnames, target_step)) {

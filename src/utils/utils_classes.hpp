@@ -9,10 +9,14 @@
 #include "utils/time_series.hpp"
 
 namespace vesparil::binding {
-template <> PyType_Spec& class_spec<ContinuousTimeSeries>();
-template <> PyType_Spec& class_spec<IncrementalTimeSeries>();
-template <> inline constexpr bool is_argument_class<ContinuousTimeSeries> = true;
-template <> inline constexpr bool is_argument_class<IncrementalTimeSeries> = true;
+template <>
+PyType_Spec& class_spec<ContinuousTimeSeries>();
+template <>
+PyType_Spec& class_spec<IncrementalTimeSeries>();
+template <>
+inline constexpr bool is_argument_class<ContinuousTimeSeries> = true;
+template <>
+inline constexpr bool is_argument_class<IncrementalTimeSeries> = true;
 }  // namespace vesparil::binding
 
 namespace vesparil {

@@ -9,12 +9,12 @@
 #include <optional>
 #include <variant>
 
+#include "core/result.hpp"
 #include "reservoir_routing/reservoir_utils/constant_discharge.hpp"
 #include "reservoir_routing/reservoir_utils/controlled_discharge.hpp"
 #include "reservoir_routing/reservoir_utils/specified_discharge.hpp"
 #include "reservoir_routing/reservoir_utils/uncontrolled_discharge.hpp"
 #include "utils/general.hpp"
-#include "core/result.hpp"
 
 namespace vesparil {
 
@@ -29,7 +29,8 @@ Result<double> get_discharge(const DischargeInfo& outlet, double elevation,
 // An outlet prepared to be asked once per simulated second: its rating curve (if it has one) is
 // checked once here instead of on every lookup. try_release gives exactly get_discharge's value
 // where it gives one; elsewhere the caller asks get_discharge on outlet(), which reports a broken
-// curve at the first lookup that reaches it, as before. The outlet must outlive this object and stay unchanged.
+// curve at the first lookup that reaches it, as before. The outlet must outlive this object and
+// stay unchanged.
 class DischargeSource {
 public:
     explicit DischargeSource(const DischargeInfo& outlet);

@@ -80,9 +80,8 @@ PyGetSetDef specified_discharge_info_getset[] = {
     {"maximum_elevation",
      get_field<SpecifiedDischargeInfo, &SpecifiedDischargeInfo::maximum_elevation>, nullptr,
      nullptr, nullptr},
-    {"maximum_release",
-     get_field<SpecifiedDischargeInfo, &SpecifiedDischargeInfo::maximum_release>, nullptr,
-     nullptr, nullptr},
+    {"maximum_release", get_field<SpecifiedDischargeInfo, &SpecifiedDischargeInfo::maximum_release>,
+     nullptr, nullptr, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
@@ -164,8 +163,8 @@ constexpr Parameters<2> kUnControlledDischargeInfoParameters{
 PyObject* py_uncontrolled_discharge_info_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return guarded([&]() -> PyObject* {
         UnControlledDischargeInfo outlet;
-        if (!parse_new(kUnControlledDischargeInfoParameters, args, kwargs, outlet.elevation_discharge,
-                       outlet.elevation_offset)) {
+        if (!parse_new(kUnControlledDischargeInfoParameters, args, kwargs,
+                       outlet.elevation_discharge, outlet.elevation_offset)) {
             return nullptr;
         }
         return new_instance(type, std::move(outlet)).release();
@@ -214,14 +213,20 @@ PyType_Spec uncontrolled_discharge_info_spec = make_spec<UnControlledDischargeIn
 }  // namespace vesparil
 
 namespace vesparil::binding {
-template <> PyType_Spec& class_spec<ConstantDischargeInfo>() { return constant_discharge_info_spec; }
-template <> PyType_Spec& class_spec<SpecifiedDischargeInfo>() {
+template <>
+PyType_Spec& class_spec<ConstantDischargeInfo>() {
+    return constant_discharge_info_spec;
+}
+template <>
+PyType_Spec& class_spec<SpecifiedDischargeInfo>() {
     return specified_discharge_info_spec;
 }
-template <> PyType_Spec& class_spec<ControlledDischargeInfo>() {
+template <>
+PyType_Spec& class_spec<ControlledDischargeInfo>() {
     return controlled_discharge_info_spec;
 }
-template <> PyType_Spec& class_spec<UnControlledDischargeInfo>() {
+template <>
+PyType_Spec& class_spec<UnControlledDischargeInfo>() {
     return uncontrolled_discharge_info_spec;
 }
 }  // namespace vesparil::binding

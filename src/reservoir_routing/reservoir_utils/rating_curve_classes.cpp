@@ -20,28 +20,32 @@ PyObject* curve_lookup(PyObject* self, PyObject* const* args, Py_ssize_t nargs, 
     return guarded([&]() -> PyObject* {
         double value = 0.0;
         if (!parse_call(parameters, args, nargs, kwnames, value)) return nullptr;
-        return with_shared<Record>(self, [&](const Record& record) -> Ref {
-                   auto found = lookup(record, value);
-                   if (!found) {
-                       raise(found.error());
-                       return {};
-                   }
-                   return to_python(*found);
-               }).release();
+        return with_shared<Record>(self,
+                                   [&](const Record& record) -> Ref {
+                                       auto found = lookup(record, value);
+                                       if (!found) {
+                                           raise(found.error());
+                                           return {};
+                                       }
+                                       return to_python(*found);
+                                   })
+            .release();
     });
 }
 
-constexpr Parameters<2> kElevationStorageParameters{"ElevationStorage.__new__()",
-                                           {"elevation", "storage"}, 2};
-constexpr Parameters<1> kElevationStorageGetStorageParameters{"ElevationStorage.get_storage()", {"elevation"}, 1};
-constexpr Parameters<1> kElevationStorageGetElevationParameters{"ElevationStorage.get_elevation()", {"storage"},
-                                                1};
+constexpr Parameters<2> kElevationStorageParameters{
+    "ElevationStorage.__new__()", {"elevation", "storage"}, 2};
+constexpr Parameters<1> kElevationStorageGetStorageParameters{
+    "ElevationStorage.get_storage()", {"elevation"}, 1};
+constexpr Parameters<1> kElevationStorageGetElevationParameters{
+    "ElevationStorage.get_elevation()", {"storage"}, 1};
 
 PyObject* py_elevation_storage_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return guarded([&]() -> PyObject* {
         std::vector<double> elevation;
         std::vector<double> storage;
-        if (!parse_new(kElevationStorageParameters, args, kwargs, elevation, storage)) return nullptr;
+        if (!parse_new(kElevationStorageParameters, args, kwargs, elevation, storage))
+            return nullptr;
         auto curve = make_elevation_storage(std::move(elevation), std::move(storage));
         if (!curve) return raise(curve.error());
         return new_instance(type, std::move(curve).value()).release();
@@ -49,21 +53,21 @@ PyObject* py_elevation_storage_new(PyTypeObject* type, PyObject* args, PyObject*
 }
 
 PyObject* py_elevation_storage_get_storage(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                         PyObject* kwnames) {
-    return curve_lookup<ElevationStorage>(
-        self, args, nargs, kwnames, kElevationStorageGetStorageParameters,
-        [](const ElevationStorage& curve, double elevation) {
-            return get_storage(curve, elevation);
-        });
+                                           PyObject* kwnames) {
+    return curve_lookup<ElevationStorage>(self, args, nargs, kwnames,
+                                          kElevationStorageGetStorageParameters,
+                                          [](const ElevationStorage& curve, double elevation) {
+                                              return get_storage(curve, elevation);
+                                          });
 }
 
-PyObject* py_elevation_storage_get_elevation(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                           PyObject* kwnames) {
-    return curve_lookup<ElevationStorage>(
-        self, args, nargs, kwnames, kElevationStorageGetElevationParameters,
-        [](const ElevationStorage& curve, double storage) {
-            return get_elevation(curve, storage);
-        });
+PyObject* py_elevation_storage_get_elevation(PyObject* self, PyObject* const* args,
+                                             Py_ssize_t nargs, PyObject* kwnames) {
+    return curve_lookup<ElevationStorage>(self, args, nargs, kwnames,
+                                          kElevationStorageGetElevationParameters,
+                                          [](const ElevationStorage& curve, double storage) {
+                                              return get_elevation(curve, storage);
+                                          });
 }
 
 PyMethodDef elevation_storage_methods[] = {
@@ -90,8 +94,7 @@ PyMethodDef elevation_storage_methods[] = {
 PyGetSetDef elevation_storage_getset[] = {
     {"elevation", get_field<ElevationStorage, &ElevationStorage::elevation>, nullptr, nullptr,
      nullptr},
-    {"storage", get_field<ElevationStorage, &ElevationStorage::storage>, nullptr, nullptr,
-     nullptr},
+    {"storage", get_field<ElevationStorage, &ElevationStorage::storage>, nullptr, nullptr, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
@@ -115,8 +118,8 @@ PyType_Slot elevation_storage_slots[] = {
     {0, nullptr},
 };
 
-constexpr Parameters<2> kElevationDischargeParameters{"ElevationDischarge.__new__()",
-                                                  {"elevation", "discharge"}, 2};
+constexpr Parameters<2> kElevationDischargeParameters{
+    "ElevationDischarge.__new__()", {"elevation", "discharge"}, 2};
 
 PyObject* py_elevation_discharge_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return guarded([&]() -> PyObject* {
@@ -167,6 +170,12 @@ PyType_Spec elevation_discharge_spec = make_spec<ElevationDischarge>(
 }  // namespace vesparil
 
 namespace vesparil::binding {
-template <> PyType_Spec& class_spec<ElevationStorage>() { return elevation_storage_spec; }
-template <> PyType_Spec& class_spec<ElevationDischarge>() { return elevation_discharge_spec; }
+template <>
+PyType_Spec& class_spec<ElevationStorage>() {
+    return elevation_storage_spec;
+}
+template <>
+PyType_Spec& class_spec<ElevationDischarge>() {
+    return elevation_discharge_spec;
+}
 }  // namespace vesparil::binding

@@ -13,26 +13,38 @@
 #include "reservoir_routing/reservoir_utils/elevation_storage.hpp"
 
 namespace vesparil::binding {
-template <> PyType_Spec& class_spec<ElevationStorage>();
-template <> PyType_Spec& class_spec<ElevationDischarge>();
-template <> PyType_Spec& class_spec<ConstantDischargeInfo>();
-template <> PyType_Spec& class_spec<SpecifiedDischargeInfo>();
-template <> PyType_Spec& class_spec<ControlledDischargeInfo>();
-template <> PyType_Spec& class_spec<UnControlledDischargeInfo>();
+template <>
+PyType_Spec& class_spec<ElevationStorage>();
+template <>
+PyType_Spec& class_spec<ElevationDischarge>();
+template <>
+PyType_Spec& class_spec<ConstantDischargeInfo>();
+template <>
+PyType_Spec& class_spec<SpecifiedDischargeInfo>();
+template <>
+PyType_Spec& class_spec<ControlledDischargeInfo>();
+template <>
+PyType_Spec& class_spec<UnControlledDischargeInfo>();
 
-template <> inline constexpr bool is_argument_class<ElevationStorage> = true;
-template <> inline constexpr bool is_argument_class<ElevationDischarge> = true;
-template <> inline constexpr bool is_argument_class<ConstantDischargeInfo> = true;
-template <> inline constexpr bool is_argument_class<SpecifiedDischargeInfo> = true;
-template <> inline constexpr bool is_argument_class<ControlledDischargeInfo> = true;
-template <> inline constexpr bool is_argument_class<UnControlledDischargeInfo> = true;
+template <>
+inline constexpr bool is_argument_class<ElevationStorage> = true;
+template <>
+inline constexpr bool is_argument_class<ElevationDischarge> = true;
+template <>
+inline constexpr bool is_argument_class<ConstantDischargeInfo> = true;
+template <>
+inline constexpr bool is_argument_class<SpecifiedDischargeInfo> = true;
+template <>
+inline constexpr bool is_argument_class<ControlledDischargeInfo> = true;
+template <>
+inline constexpr bool is_argument_class<UnControlledDischargeInfo> = true;
 
 // A dict value of `discharge_info` becomes the first outlet class it is an instance of, in the
 // variant's order.
 template <>
 struct UnionNames<DischargeInfo> {
     static constexpr const char* name = "DischargeInfo";
-    static constexpr std::array<const char*, 4> variants{"Uncontrolled", "Controlled",
-                                                         "Specified", "Constant"};
+    static constexpr std::array<const char*, 4> variants{"Uncontrolled", "Controlled", "Specified",
+                                                         "Constant"};
 };
 }  // namespace vesparil::binding
