@@ -24,6 +24,20 @@ namespace {
 
 using binding::Ref;
 
+// The module's classes, its internal-error class and the datetime C API are process-wide, so the
+// module runs in the main interpreter only: an import anywhere else fails cleanly instead of
+// sharing objects that another interpreter may free. The internal-error class is made here, once,
+// so that no thread ever has to create it while raising.
+bool prepare_process_wide_state() {
+    if (PyInterpreterState_Get() != PyInterpreterState_Main()) {
+        PyErr_SetString(PyExc_ImportError,
+                        "vesparil can only be imported in the main interpreter, not in a "
+                        "sub-interpreter");
+        return false;
+    }
+    return binding::import_datetime() && binding::panic_exception_type();
+}
+
 // Creates submodule `name`, fills it with `fill` and attaches it to `parent`.
 template <class Fill>
 bool build_submodule(PyObject* parent, const char* name, Fill&& fill) {
@@ -36,7 +50,7 @@ bool build_submodule(PyObject* parent, const char* name, Fill&& fill) {
 int exec_vesparil(PyObject* module) {
     return binding::guarded([&]() -> int {
         if (!binding::check_module(module)) return -1;
-        if (!binding::import_datetime()) return -1;
+        if (!prepare_process_wide_state()) return -1;
         const bool built = build_submodule(module, "utils", init_utils) &&
                            build_submodule(module, "reach", init_reach) &&
                            build_submodule(module, "reservoir", init_reservoir) &&
@@ -53,7 +67,7 @@ template <bool (*Init)(PyObject*)>
 int exec_standalone(PyObject* module) {
     return binding::guarded([&]() -> int {
         if (!binding::check_module(module)) return -1;
-        if (!binding::import_datetime()) return -1;
+        if (!prepare_process_wide_state()) return -1;
         return Init(module) ? 0 : -1;
     });
 }

@@ -7,6 +7,7 @@
 #include "binding/entry.hpp"
 #include "binding/module.hpp"
 #include "binding/parse.hpp"
+#include "binding/signals.hpp"
 #include "binding/timedelta.hpp"
 #include "init.hpp"
 #include "utils/utils_classes.hpp"
@@ -88,7 +89,8 @@ PyObject* py_run_linear_reservoir(PyObject*, PyObject* const* args, Py_ssize_t n
                         layers)) {
             return nullptr;
         }
-        auto run = run_linear_reservoir(basin_area, rainfall.data, rainfall.time_step, layers);
+        auto run = run_linear_reservoir(basin_area, rainfall.data, rainfall.time_step, layers,
+                                        python_signals());
         if (!run) return raise(run.error());
 
         Ref by_layer = to_python_dict(run->layers, NewInstance{});

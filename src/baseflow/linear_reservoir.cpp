@@ -32,7 +32,7 @@ Result<LinearReservoir> make_linear_reservoir(double k_duration_seconds, double 
 
 Result<LinearReservoirRun> run_linear_reservoir(
     double basin_area, const std::vector<double>& rainfall, std::int32_t time_step,
-    const std::vector<std::pair<std::string, LinearReservoir>>& layers) {
+    const std::vector<std::pair<std::string, LinearReservoir>>& layers, InterruptCheck interrupt) {
     double total_fraction = 0.0;
     for (const auto& [name, layer] : layers) total_fraction += layer.gw_fraction;
     if (total_fraction > kMaxTotalFraction) {
@@ -49,6 +49,7 @@ Result<LinearReservoirRun> run_linear_reservoir(
     const double half_step = 0.5 * dt_hr;
     const double area_factor = basin_area * kCfsPerAcreInchPerHour;
 
+    InterruptCounter counter(interrupt);
     for (const auto& [name, layer] : layers) {
         // A count of 0 (possible through the setter) gives an infinite K per reservoir, so the
         // layer passes its inflow straight through.
@@ -81,6 +82,7 @@ Result<LinearReservoirRun> run_linear_reservoir(
             // Adding here rather than in a second pass gives the same sums: each total[t]
             // still receives the layers one after another, in layer order.
             total[t] = flow + total[t];
+            if (counter.stop_requested_after(chain_length + 1)) return Error::interrupted();
         }
 
         run.layers.emplace_back(

@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/interrupt.hpp"
 #include "core/result.hpp"
 #include "utils/time_series.hpp"
 
@@ -46,9 +47,11 @@ struct LinearReservoirRun {
 };
 
 // Routes the rainfall (inches per time step of `time_step` seconds) over `basin_area` acres
-// through every named layer, one after another in the given order.
+// through every named layer, one after another in the given order. `interrupt` is asked every
+// kInterruptInterval reservoir steps.
 Result<LinearReservoirRun> run_linear_reservoir(
     double basin_area, const std::vector<double>& rainfall, std::int32_t time_step,
-    const std::vector<std::pair<std::string, LinearReservoir>>& layers);
+    const std::vector<std::pair<std::string, LinearReservoir>>& layers,
+    InterruptCheck interrupt = {});
 
 }  // namespace vesparil

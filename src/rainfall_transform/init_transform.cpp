@@ -4,6 +4,7 @@
 #include "binding/entry.hpp"
 #include "binding/module.hpp"
 #include "binding/parse.hpp"
+#include "binding/signals.hpp"
 #include "binding/timedelta.hpp"
 #include "init.hpp"
 #include "rainfall_transform/clark_uh.hpp"
@@ -31,8 +32,9 @@ PyObject* py_run_clark_uh(PyObject*, PyObject* const* args, Py_ssize_t nargs, Py
         Duration concentration;
         Duration storage;
         if (!to_duration(tc, concentration) || !to_duration(storage_r, storage)) return nullptr;
-        auto runoff = clark_uh_rs(rainfall.data, rainfall.time_step, basin_area,
-                                  concentration.as_seconds(), storage.as_seconds());
+        auto runoff =
+            clark_uh_rs(rainfall.data, rainfall.time_step, basin_area, concentration.as_seconds(),
+                        storage.as_seconds(), python_signals());
         if (!runoff) return raise(runoff.error());
         return new_instance(ContinuousTimeSeries{std::move(runoff).value(),
                                                  std::string(kKindDischarge), rainfall.time_step})

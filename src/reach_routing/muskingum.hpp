@@ -17,9 +17,11 @@ namespace vesparil {
 //   O[0] = initial_outflow, or I[0] when absent
 //   O[i] = C2 O[i-1] + (C0 I[i] + C1 I[i-1])
 // The vector is taken over and the outflow is returned in the same buffer. No value is clamped
-// and no stability condition is tested. An empty inflow is an internal error.
+// and no stability condition is tested. An empty inflow is an internal error. `interrupt` is
+// asked every kInterruptInterval values.
 Result<std::vector<double>> muskingum_routing_rs(std::vector<double> inflow, double dt, double k,
-                                                 double x, std::optional<double> initial_outflow);
+                                                 double x, std::optional<double> initial_outflow,
+                                                 InterruptCheck interrupt = {});
 
 // Routes through `sub_reaches` equal segments of K = k_reach_seconds / sub_reaches, one after
 // another. The first segment starts from `initial_outflow`, later ones from their own first

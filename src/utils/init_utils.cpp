@@ -5,6 +5,7 @@
 #include "binding/entry.hpp"
 #include "binding/module.hpp"
 #include "binding/parse.hpp"
+#include "binding/signals.hpp"
 #include "binding/timedelta.hpp"
 #include "init.hpp"
 #include "utils/utils_classes.hpp"
@@ -60,8 +61,12 @@ PyObject* method_total_duration(PyObject* self, PyObject* const* args, Py_ssize_
                                 PyObject* kwnames, const char* callable) {
     return guarded([&]() -> PyObject* {
         if (!parse_call(Parameters<0>{callable, {}, 0}, args, nargs, kwnames)) return nullptr;
-        return with_shared<Series>(
-                   self, [](const Series& series) { return to_python(total_duration(series)); })
+        return with_shared<Series>(self,
+                                   [](const Series& series) -> Ref {
+                                       const auto total = total_duration(series);
+                                       if (!total) return Ref::steal(raise(total.error()));
+                                       return to_python(*total);
+                                   })
             .release();
     });
 }
@@ -90,7 +95,7 @@ PyObject* py_incremental_time_series_disaggregate(PyObject* self, PyObject* cons
         }
         // Read in place under the shared borrow: the instance cannot change meanwhile.
         const auto split = [&](const IncrementalTimeSeries& series) -> Ref {
-            auto result = disaggregate(series, target_step);
+            auto result = disaggregate(series, target_step, python_signals());
             if (!result) {
                 raise(result.error());
                 return {};

@@ -16,7 +16,9 @@ Result<double> get_discharge(const SpecifiedDischargeInfo& outlet, double elevat
     }
     if (outside_gates(outlet.minimum_elevation, outlet.maximum_elevation, elevation)) return 0.0;
 
-    const std::int64_t series_length = total_duration(outlet.discharge);
+    const auto total = total_duration(outlet.discharge);
+    if (!total) return total.error();
+    const std::int64_t series_length = *total;
     const double elapsed = static_cast<double>(*duration_secs);
     if (elapsed > static_cast<double>(series_length)) {
         return Error::value("simulation duration " + format_double(elapsed) +
