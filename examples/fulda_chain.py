@@ -257,11 +257,17 @@ class FloodReservoir:
         return max(routed.reservoir_total_outflow.data) * CUBIC_METRES_PER_CUBIC_FOOT
 
 
+# Rain (inches per day), mean temperature (degC) and observed discharge (m3/s), day by day.
+Forcing = tuple[list[float], list[float], list[float]]
+
+
+def forcing(record: FuldaRecord) -> Forcing:
+    return record.rain_in, record.tmean_c, record.observed_m3s
+
+
 def evaluate_batch(
     rows: Sequence[Sequence[float]],
-    rain_in: Sequence[float],
-    tmean_c: Sequence[float],
-    observed_m3s: Sequence[float],
+    forcing: Forcing,
     calibration: tuple[int, int],
     validation: tuple[int, int],
     flood: tuple[int, int] | None,
@@ -273,6 +279,7 @@ def evaluate_batch(
     of the calibration period and, when `flood` is given, the peak release of the reservoir
     for the simulated flood days (NaN without a flood window or when the dam is overtopped).
     """
+    rain_in, tmean_c, observed_m3s = forcing
     chain = FuldaChain(rain_in, tmean_c, min(observed_m3s), snow)
     reservoir = FloodReservoir() if flood is not None else None
     results = []
