@@ -28,7 +28,7 @@ import logging
 import math
 import statistics
 import time
-from collections.abc import Sequence
+from collections.abc import Callable, Sequence
 from concurrent.futures import ThreadPoolExecutor
 from typing import Any
 
@@ -70,6 +70,11 @@ def run_threads(rows: Sequence[list[float]], job: Job, batch: int,
         return [row for part in parts for row in part]
 
 
+def prepare_workers(client: Any) -> None:
+    """Ships fulda_chain.py to every worker: the tasks call into it."""
+    client.upload_file(fulda_chain.__file__)
+
+
 def run_dask(client: Any, rows: Sequence[list[float]], job: Job,
              batch: int) -> list[list[float]]:
     """Submits one task per batch; the record goes to every worker once, up front."""
@@ -93,12 +98,14 @@ def connect(scheduler: str | None, workers: int) -> Any:
     """A client of the given scheduler, or of a LocalCluster that closes with the client."""
     from dask.distributed import Client
 
+    # The constructor carries no annotations; through this name the calls are typed.
+    new_client: Callable[..., Any] = Client
     # Reading the record imports spotpy, which gives the root logger a handler; the cluster's
     # informational messages would all be printed through it.
     logging.getLogger("distributed").setLevel(logging.ERROR)
     if scheduler:
-        return Client(scheduler)
-    return Client(n_workers=workers, threads_per_worker=1, processes=True,
+        return new_client(scheduler)
+    return new_client(n_workers=workers, threads_per_worker=1, processes=True,
                   dashboard_address=None, silence_logs=logging.ERROR)
 
 
@@ -163,7 +170,7 @@ def main() -> None:
     else:
         client = connect(args.scheduler, args.workers)
         try:
-            client.upload_file(fulda_chain.__file__)
+            prepare_workers(client)
             workers = len(client.scheduler_info()["workers"])
             batch = args.batch or max(1, math.ceil(len(rows) / (8 * workers)))
             label = f"dask: {workers} workers at {client.scheduler.address}"
