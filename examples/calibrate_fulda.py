@@ -91,11 +91,13 @@ class SpotpySetup:
         self.chain = chain_for(record, snow)
         self.params = [spotpy.parameter.Uniform(p.name, p.low, p.high)
                        for p in self.chain.parameters]
+        self.evaluations = 0
 
     def parameters(self) -> Any:
         return spotpy.parameter.generate(self.params)
 
     def simulation(self, vector: Sequence[float]) -> list[float]:
+        self.evaluations += 1
         return self.chain.discharge([float(v) for v in vector])
 
     def evaluation(self) -> list[float]:
@@ -113,15 +115,15 @@ def calibrate_spotpy(
     record: FuldaRecord, seed: int, repetitions: int, snow: bool = True
 ) -> Calibration:
     setup = SpotpySetup(record, snow)
+    # Nothing is stored: the sampler's own statistics keep the best parameter set.
     sampler = spotpy.algorithms.sceua(
-        setup, dbname="fulda_sceua", dbformat="ram", save_sim=False, random_state=seed)
+        setup, dbname="fulda_sceua", dbformat="noData", save_sim=False, random_state=seed)
     start = time.perf_counter()
     sampler.sample(repetitions, ngs=2 * len(setup.params))
     seconds = time.perf_counter() - start
-    results = sampler.getdata()
-    best = int(np.nanargmin(results["like1"]))
-    params = [float(results[f"par{p.name}"][best]) for p in setup.chain.parameters]
-    return Calibration(params, 1.0 - float(results["like1"][best]), len(results), seconds)
+    params = [float(v) for v in sampler.status.params_min]
+    return Calibration(params, 1.0 - float(sampler.status.objectivefunction_min),
+                       setup.evaluations, seconds)
 
 
 def plot_validation(record: FuldaRecord, simulated: Sequence[float], path: str) -> None:
@@ -131,11 +133,11 @@ def plot_validation(record: FuldaRecord, simulated: Sequence[float], path: str) 
     import matplotlib.pyplot as plt
 
     start, stop = record.validation
+    days = np.array(record.dates[start:stop], dtype="datetime64[D]")
     fig, ax = plt.subplots(figsize=(10, 4))
-    ax.plot(record.dates[start:stop], record.observed_m3s[start:stop], color="black",
-            linewidth=1.0, label="observed")
-    ax.plot(record.dates[start:stop], simulated[start:stop], color="tab:blue", linewidth=1.0,
-            label="simulated")
+    ax.plot(days, record.observed_m3s[start:stop], color="black", linewidth=1.0,
+            label="observed")
+    ax.plot(days, simulated[start:stop], color="tab:blue", linewidth=1.0, label="simulated")
     ax.set_ylabel("discharge (m³/s)")
     ax.set_title(f"Fulda, validation 1987-1988: KGE "
                  f"{kge(simulated, record.observed_m3s, record.validation):.3f}")
