@@ -52,7 +52,7 @@ def latin_hypercube(samples: int, seed: int, snow: bool = True) -> list[list[flo
 
 def make_job(record: fulda_chain.FuldaRecord, reservoir: bool, snow: bool = True) -> Job:
     flood = record.flood if reservoir else None
-    return fulda_chain.forcing(record), record.calibration, record.validation, flood, snow
+    return fulda_chain.forcing_of(record), record.calibration, record.validation, flood, snow
 
 
 def batches(rows: Sequence[list[float]], size: int) -> list[list[list[float]]]:
@@ -106,14 +106,15 @@ def connect(scheduler: str | None, workers: int) -> Any:
     if scheduler:
         return new_client(scheduler)
     return new_client(n_workers=workers, threads_per_worker=1, processes=True,
-                  dashboard_address=None, silence_logs=logging.ERROR)
+                      dashboard_address=None, silence_logs=logging.ERROR)
 
 
 def report(rows: Sequence[list[float]], results: Sequence[list[float]], snow: bool,
            reservoir: bool, best: int) -> None:
     names = [p.name for p in fulda_chain.parameters(snow)]
-    ranked = sorted(range(len(rows)), key=lambda i: -results[i][0]
-                    if not math.isnan(results[i][0]) else math.inf)
+    # Highest calibration KGE first; runs without a score (NaN) last.
+    ranked = sorted(range(len(rows)),
+                    key=lambda i: (math.isnan(results[i][0]), -results[i][0]))
     print(f"best {best} parameter sets by calibration KGE:")
     print("   KGE cal  KGE val  vol.ratio  peak release  " + " ".join(names))
     for i in ranked[:best]:

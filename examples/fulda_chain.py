@@ -92,6 +92,7 @@ def parameters(snow: bool = True) -> tuple[Parameter, ...]:
 def bounds(snow: bool = True) -> list[tuple[float, float]]:
     return [(p.low, p.high) for p in parameters(snow)]
 
+
 # Reservoirs per baseflow layer. Two in the fast layer give its response a rounded rise; the
 # stability rule (K / reservoirs >= half a day) holds because fast_k starts at two days.
 FAST_RESERVOIRS = 2
@@ -227,7 +228,7 @@ class FloodReservoir:
     """
 
     GATE_CAP_M3S = 150.0
-    FLOOR_FT, CREST_FT, TOP_FT = 800.0, 870.0, 880.0
+    FLOOR_FT, CREST_FT = 800.0, 870.0
     INITIAL_FT = 805.0
 
     def __init__(self) -> None:
@@ -261,7 +262,7 @@ class FloodReservoir:
 Forcing = tuple[list[float], list[float], list[float]]
 
 
-def forcing(record: FuldaRecord) -> Forcing:
+def forcing_of(record: FuldaRecord) -> Forcing:
     return record.rain_in, record.tmean_c, record.observed_m3s
 
 
