@@ -8,7 +8,7 @@ Needs numpy, scipy and dask[distributed]; spotpy where the record is read (this 
 
 Every run simulates 1979-1988 with one parameter set (fulda_chain.py), scores it by KGE on the
 calibration and validation years, and routes its simulated June 1981 flood through a planned
-detention reservoir: the level pool routing steps through every second of the eight flood
+detention reservoir: the level pool routing steps through every second of the twelve flood
 days, which makes each run long enough that the library's own work, not the interpreter,
 dominates (`--no-reservoir` leaves that step out). The result: the best parameter sets, and how
 much the reservoir's peak release varies among the well-scoring ones.
@@ -142,7 +142,7 @@ def main() -> None:
     parser.add_argument("--samples", type=int, default=1000)
     parser.add_argument("--batch", type=int, default=0,
                         help="runs per task (default: eight tasks per worker)")
-    parser.add_argument("--serial", type=int, default=100,
+    parser.add_argument("--serial", type=int, default=200,
                         help="runs repeated serially for the speed-up and the check")
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--best", type=int, default=5)

@@ -53,10 +53,10 @@ DAY = timedelta(days=1)
 CALIBRATION_YEARS = (1980, 1986)
 VALIDATION_YEARS = (1987, 1988)
 # The largest summer flood of the record, a rain flood that peaked on 6 June 1981 at 257 m3/s:
-# the ensemble routes the simulated days from the 2nd to the 9th through a planned detention
-# reservoir.
+# the ensemble routes the simulated days from the 2nd to the 13th (rise, peak and the
+# reservoir's drawdown) through a planned detention reservoir.
 FLOOD_FIRST_DAY = date(1981, 6, 2)
-FLOOD_DAYS = 8
+FLOOD_DAYS = 12
 
 
 class Parameter(NamedTuple):
