@@ -8,6 +8,7 @@
 #include "binding/module.hpp"
 #include "binding/parse.hpp"
 #include "binding/timedelta.hpp"
+#include "binding/unlocked.hpp"
 #include "init.hpp"
 #include "utils/utils_classes.hpp"
 
@@ -88,7 +89,11 @@ PyObject* py_run_linear_reservoir(PyObject*, PyObject* const* args, Py_ssize_t n
                         layers)) {
             return nullptr;
         }
-        auto run = run_linear_reservoir(basin_area, rainfall.data, rainfall.time_step, layers);
+        std::uint64_t reservoirs = 0;
+        for (const auto& [name, layer] : layers) reservoirs += layer.num_reservoir;
+        auto run = run_unlocked(work_units(rainfall.data.size(), reservoirs), [&] {
+            return run_linear_reservoir(basin_area, rainfall.data, rainfall.time_step, layers);
+        });
         if (!run) return raise(run.error());
 
         Ref by_layer = to_python_dict(run->layers, NewInstance{});
