@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <exception>
 
-#include "binding/large_vector.hpp"
+#include "core/large_vector.hpp"
 
 namespace vesparil::binding {
 

@@ -3,7 +3,8 @@
 // Filling fresh memory pays one page fault per page at first touch; over tens of megabytes that
 // costs more than the copy itself. Above a few megabytes the new block is marked for huge pages
 // where the platform has them (one fault per 2 MiB instead of per 4 KiB), as NumPy does for its
-// own arrays. The hint changes no value, only how the memory is mapped.
+// own arrays. The hint changes no value, only how the memory is mapped. (The one header of the
+// core that reaches past the standard library, to the platform's memory-mapping hint.)
 #pragma once
 
 #include <cstddef>
@@ -15,7 +16,7 @@
 #include <unistd.h>
 #endif
 
-namespace vesparil::binding {
+namespace vesparil {
 
 inline constexpr std::size_t kHugePageHintBytes = std::size_t{4} << 20;
 
@@ -40,4 +41,4 @@ void reserve_large(std::vector<T>& out, std::size_t count) {
 #endif
 }
 
-}  // namespace vesparil::binding
+}  // namespace vesparil
