@@ -24,6 +24,49 @@ bool is_exact_ndarray(PyTypeObject* type) {
     return true;
 }
 
+// NumPy builds the format string of a buffer anew on every export, which costs more than the
+// rest of a small call. The float64 dtype object of the first float64 array read through its
+// format is kept (with a reference, so the address cannot be reused); an array whose dtype is
+// that very object holds native float64 items, and its export is asked without the format.
+std::atomic<PyObject*> known_float64_dtype{nullptr};
+std::atomic<PyObject*> dtype_name{nullptr};
+
+// The interned attribute name "dtype", made once.
+PyObject* dtype_attribute() {
+    PyObject* name = dtype_name.load(std::memory_order_acquire);
+    if (name != nullptr) return name;
+    PyObject* made = PyUnicode_InternFromString("dtype");
+    if (made == nullptr) {
+        PyErr_Clear();
+        return nullptr;
+    }
+    if (!dtype_name.compare_exchange_strong(name, made, std::memory_order_acq_rel)) {
+        Py_DECREF(made);
+        return name;
+    }
+    return made;
+}
+
+// The array's dtype object (a new reference), or null without an exception.
+Ref dtype_of(PyObject* array) {
+    PyObject* name = dtype_attribute();
+    if (name == nullptr) return {};
+    Ref dtype = Ref::steal(PyObject_GetAttr(array, name));
+    if (!dtype) PyErr_Clear();
+    return dtype;
+}
+
+void remember_float64_dtype(PyObject* array) {
+    if (known_float64_dtype.load(std::memory_order_acquire) != nullptr) return;
+    Ref dtype = dtype_of(array);
+    if (!dtype) return;
+    PyObject* expected = nullptr;
+    if (known_float64_dtype.compare_exchange_strong(expected, dtype.get(),
+                                                    std::memory_order_acq_rel)) {
+        (void)dtype.release();  // kept for the life of the process
+    }
+}
+
 // The element types whose items convert to a double exactly as a plain cast does: iterating
 // such an array yields NumPy scalars whose __float__ is that cast (float32 widens exactly,
 // integers round to nearest like int -> float, a bool is 0.0 or 1.0).
@@ -82,12 +125,14 @@ public:
     // path, which decides what is accepted and raises what it always raised).
     bool open(PyObject* object) {
         if (!PyObject_CheckBuffer(object) || !is_exact_ndarray(Py_TYPE(object))) return false;
+        if (open_known_float64(object)) return true;
         if (PyObject_GetBuffer(object, &view_, PyBUF_C_CONTIGUOUS | PyBUF_FORMAT) != 0) {
             PyErr_Clear();
             return false;
         }
         held_ = true;
         element_ = view_.ndim == 1 ? element_of(view_.format, view_.itemsize) : Element::other;
+        if (element_ == Element::float64) remember_float64_dtype(object);
         return element_ != Element::other;
     }
 
@@ -106,6 +151,24 @@ public:
     }
 
 private:
+    // The export without its format, for an array of the remembered float64 dtype.
+    bool open_known_float64(PyObject* object) {
+        PyObject* known = known_float64_dtype.load(std::memory_order_acquire);
+        if (known == nullptr) return false;
+        if (Ref dtype = dtype_of(object); dtype.get() != known) return false;
+        if (PyObject_GetBuffer(object, &view_, PyBUF_C_CONTIGUOUS) != 0) {
+            PyErr_Clear();
+            return false;
+        }
+        if (view_.ndim != 1 || view_.itemsize != sizeof(double)) {
+            PyBuffer_Release(&view_);
+            return false;
+        }
+        held_ = true;
+        element_ = Element::float64;
+        return true;
+    }
+
     Py_buffer view_{};
     bool held_ = false;
     Element element_ = Element::other;
