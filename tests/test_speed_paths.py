@@ -95,6 +95,31 @@ def test_other_formats_take_the_item_path(dtype):
     assert ContinuousTimeSeries(array, HOUR, "discharge").data == [1.0, 2.0, 3.0]
 
 
+@pytest.mark.parametrize(
+    "make, expected",
+    [
+        (lambda: np.arange(6.0)[::2], [0.0, 2.0, 4.0]),
+        (lambda: np.arange(3.0).astype(np.dtype("f8", metadata={"unit": "cfs"})), [0.0, 1.0, 2.0]),
+        (lambda: np.arange(3.0).astype(">f8"), [0.0, 1.0, 2.0]),
+        (lambda: np.arange(3.0).reshape(3, 1), TypeError),
+    ],
+    ids=["strided", "own-dtype-object", "byte-swapped", "two-dimensional"],
+)
+def test_float64_arrays_after_one_was_seen(make, expected):
+    # A plain float64 array first, so that later float64 arrays may take the shortest path.
+    ContinuousTimeSeries(np.arange(3.0), HOUR, "discharge")
+    array = make()
+    if expected is TypeError:
+        with pytest.raises(TypeError):
+            ContinuousTimeSeries(array, HOUR, "discharge")
+        with pytest.raises(TypeError):
+            vesparil.metrics.calculate_kge(array, array)
+    else:
+        assert ContinuousTimeSeries(array, HOUR, "discharge").data == expected
+        kge = vesparil.metrics.calculate_kge
+        assert repr(kge(array, array[::-1])) == repr(kge(expected, expected[::-1]))
+
+
 # ---------------------------------------------------------------------------------------------
 # Long runs without the interpreter lock
 
