@@ -36,7 +36,7 @@ IncrementalTimeSeries rainfall_series(std::vector<double> values, std::int32_t t
 
 }  // namespace
 
-DeficitConstantResult run_deficit_and_constant(const IncrementalTimeSeries& rainfall,
+DeficitConstantResult run_deficit_and_constant(IncrementalTimeSeries rainfall,
                                                double initial_deficit, double max_deficit,
                                                double constant_loss_per_hr,
                                                double time_to_dry_seconds) {
@@ -49,18 +49,18 @@ DeficitConstantResult run_deficit_and_constant(const IncrementalTimeSeries& rain
     const double max_d = max_deficit;
 
     const std::size_t n = rainfall.data.size();
-    // Reserved, not sized: each value is written once, so the outputs are never zero-filled.
-    std::vector<double> excess;
+    // The excess takes over the rainfall's own values, each read before its slot is written;
+    // the other two are reserved, not sized, so that they are never zero-filled.
+    std::vector<double> excess = std::move(rainfall.data);
     std::vector<double> loss;
     std::vector<double> deficit;
-    reserve_large(excess, n);
     reserve_large(loss, n);
     reserve_large(deficit, n);
 
-    const double* const rain = rainfall.data.data();
+    double* const rain_then_excess = excess.data();
     double d = initial_deficit;
     for (std::size_t i = 0; i < n; ++i) {
-        const double p = rain[i];
+        const double p = rain_then_excess[i];
 
         // The soil dries before this step's rain arrives, the first step included.
         const double room = nan_max(max_d - d, 0.0);
@@ -77,7 +77,7 @@ DeficitConstantResult run_deficit_and_constant(const IncrementalTimeSeries& rain
             step_loss = fill + constant_loss;
         }
 
-        append_reserved(excess, step_excess);
+        rain_then_excess[i] = step_excess;
         append_reserved(loss, step_loss);
         append_reserved(deficit, d);
     }

@@ -1,5 +1,6 @@
 // Python entries of the rainfall_loss submodule: DeficitConstantResult, run_deficit_and_constant.
 #include <array>
+#include <utility>
 
 #include "binding/attributes.hpp"
 #include "binding/entry.hpp"
@@ -37,7 +38,7 @@ PyObject* py_run_deficit_and_constant(PyObject*, PyObject* const* args, Py_ssize
         Duration drying;
         if (!to_duration(time_to_dry, drying)) return nullptr;
         auto result = run_unlocked(rainfall.data.size(), [&] {
-            return run_deficit_and_constant(rainfall, initial_deficit, max_deficit,
+            return run_deficit_and_constant(std::move(rainfall), initial_deficit, max_deficit,
                                             constant_loss_per_hr, drying.as_seconds());
         });
         return new_instance(std::move(result)).release();
