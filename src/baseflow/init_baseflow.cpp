@@ -96,7 +96,9 @@ PyObject* py_run_linear_reservoir(PyObject*, PyObject* const* args, Py_ssize_t n
         });
         if (!run) return raise(run.error());
 
-        Ref by_layer = to_python_dict(run->layers, NewInstance{});
+        Ref by_layer = to_python_dict_moving(
+            std::move(run->layers),
+            [](ContinuousTimeSeries&& layer) { return new_instance(std::move(layer)); });
         if (!by_layer) return nullptr;
         return series_dict_pair(std::move(run->total), std::move(by_layer)).release();
     });

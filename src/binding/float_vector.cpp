@@ -70,7 +70,20 @@ void remember_float64_dtype(PyObject* array) {
 // The element types whose items convert to a double exactly as a plain cast does: iterating
 // such an array yields NumPy scalars whose __float__ is that cast (float32 widens exactly,
 // integers round to nearest like int -> float, a bool is 0.0 or 1.0).
-enum class Element { float64, float32, int8, int16, int32, int64, uint8, uint16, uint32, uint64, boolean, other };
+enum class Element {
+    float64,
+    float32,
+    int8,
+    int16,
+    int32,
+    int64,
+    uint8,
+    uint16,
+    uint32,
+    uint64,
+    boolean,
+    other
+};
 
 // The element type of a buffer format in native byte order ("d", "<f", "=q", ...), with the
 // item size taken from the buffer (native and standard sizes of "l" differ).
@@ -89,21 +102,39 @@ Element element_of(const char* format, Py_ssize_t itemsize) {
             return itemsize == 4 ? Element::float32 : Element::other;
         case '?':
             return itemsize == 1 ? Element::boolean : Element::other;
-        case 'b': case 'h': case 'i': case 'l': case 'q':
+        case 'b':
+        case 'h':
+        case 'i':
+        case 'l':
+        case 'q':
             switch (itemsize) {
-                case 1: return Element::int8;
-                case 2: return Element::int16;
-                case 4: return Element::int32;
-                case 8: return Element::int64;
-                default: return Element::other;
+                case 1:
+                    return Element::int8;
+                case 2:
+                    return Element::int16;
+                case 4:
+                    return Element::int32;
+                case 8:
+                    return Element::int64;
+                default:
+                    return Element::other;
             }
-        case 'B': case 'H': case 'I': case 'L': case 'Q':
+        case 'B':
+        case 'H':
+        case 'I':
+        case 'L':
+        case 'Q':
             switch (itemsize) {
-                case 1: return Element::uint8;
-                case 2: return Element::uint16;
-                case 4: return Element::uint32;
-                case 8: return Element::uint64;
-                default: return Element::other;
+                case 1:
+                    return Element::uint8;
+                case 2:
+                    return Element::uint16;
+                case 4:
+                    return Element::uint32;
+                case 8:
+                    return Element::uint64;
+                default:
+                    return Element::other;
             }
         default:
             return Element::other;
@@ -183,16 +214,26 @@ void convert_items(const ArrayView& view, std::vector<double>& out) {
 void convert_array(const ArrayView& view, std::vector<double>& out) {
     reserve_large(out, view.size());
     switch (view.element()) {
-        case Element::float64: return convert_items<double>(view, out);
-        case Element::float32: return convert_items<float>(view, out);
-        case Element::int8: return convert_items<std::int8_t>(view, out);
-        case Element::int16: return convert_items<std::int16_t>(view, out);
-        case Element::int32: return convert_items<std::int32_t>(view, out);
-        case Element::int64: return convert_items<std::int64_t>(view, out);
-        case Element::uint8: return convert_items<std::uint8_t>(view, out);
-        case Element::uint16: return convert_items<std::uint16_t>(view, out);
-        case Element::uint32: return convert_items<std::uint32_t>(view, out);
-        case Element::uint64: return convert_items<std::uint64_t>(view, out);
+        case Element::float64:
+            return convert_items<double>(view, out);
+        case Element::float32:
+            return convert_items<float>(view, out);
+        case Element::int8:
+            return convert_items<std::int8_t>(view, out);
+        case Element::int16:
+            return convert_items<std::int16_t>(view, out);
+        case Element::int32:
+            return convert_items<std::int32_t>(view, out);
+        case Element::int64:
+            return convert_items<std::int64_t>(view, out);
+        case Element::uint8:
+            return convert_items<std::uint8_t>(view, out);
+        case Element::uint16:
+            return convert_items<std::uint16_t>(view, out);
+        case Element::uint32:
+            return convert_items<std::uint32_t>(view, out);
+        case Element::uint64:
+            return convert_items<std::uint64_t>(view, out);
         case Element::boolean: {
             // Any nonzero byte is True.
             const auto* items = view.items<std::uint8_t>();

@@ -3,8 +3,9 @@
 // Filling fresh memory pays one page fault per page at first touch; over tens of megabytes that
 // costs more than the copy itself. Above a few megabytes the new block is marked for huge pages
 // where the platform has them (one fault per 2 MiB instead of per 4 KiB), as NumPy does for its
-// own arrays, and mapped in one call where the kernel offers that (Linux 5.14 on). The hint changes no value, only how the memory is mapped. (The one header of the
-// core that reaches past the standard library, to the platform's memory-mapping hint.)
+// own arrays, and mapped in one call where the kernel offers that (Linux 5.14 on). The hint changes
+// no value, only how the memory is mapped. (The one header of the core that reaches past the
+// standard library, to the platform's memory-mapping hint.)
 #pragma once
 
 #include <cstddef>

@@ -26,9 +26,8 @@ PyObject* py_calculate_kge(PyObject*, PyObject* const* args, Py_ssize_t nargs, P
         if (!parse_call(kCalculateKgeParameters, args, nargs, kwnames, sim, obs, use_log))
             return nullptr;
         // The views stay valid without the lock: each buffer export pins its array.
-        auto kge = run_unlocked(obs.values().size(), [&] {
-            return calculate_kge(sim.values(), obs.values(), use_log);
-        });
+        auto kge = run_unlocked(obs.values().size(),
+                                [&] { return calculate_kge(sim.values(), obs.values(), use_log); });
         if (!kge) return raise(kge.error());
         return to_python(*kge).release();
     });

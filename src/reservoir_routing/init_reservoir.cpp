@@ -70,9 +70,9 @@ PyObject* py_run_level_pool_routing(PyObject*, PyObject* const* args, Py_ssize_t
             return nullptr;
         }
         // One sub-step per second of the run, each asking every outlet.
-        const std::uint64_t seconds = work_units(
-            static_cast<std::uint64_t>(inflow.time_step > 0 ? inflow.time_step : 0),
-            inflow.data.size());
+        const std::uint64_t seconds =
+            work_units(static_cast<std::uint64_t>(inflow.time_step > 0 ? inflow.time_step : 0),
+                       inflow.data.size());
         auto routed = run_unlocked(work_units(seconds, outlets.size() + 1), [&] {
             return run_level_pool_routing(inflow, initial_elevation, curve, outlets,
                                           python_signals());

@@ -203,8 +203,8 @@ Result<LevelPoolResult> run_level_pool_routing(
                 std::min<std::uint64_t>(until_interrupt_check, kInterruptInterval));
             const std::int64_t quiet_last = std::min({next_output - 1, last_time, t + room - 2});
             if (quiet_last >= t) {
-                const std::int64_t stopped = quiet_steps(t, quiet_last, state, sources,
-                                                         storage_to_elevation, inflow, dt);
+                const std::int64_t stopped =
+                    quiet_steps(t, quiet_last, state, sources, storage_to_elevation, inflow, dt);
                 until_interrupt_check -= static_cast<std::uint64_t>(stopped - t);
                 t = stopped;
             }

@@ -173,7 +173,7 @@ private:
     std::span<const double> x_values_;
     std::span<const double> y_values_;
     Result<void> checks_;
-    bool usable_;  // checks_.ok(), asked once per lookup
+    bool usable_;                    // checks_.ok(), asked once per lookup
     std::size_t last_interval_ = 0;  // lower bound of the last x found; 0 makes the next one search
 };
 

@@ -93,8 +93,8 @@ private:
     double maximum_ = 0.0;
     double bottom_ = 0.0;  // first and last elevation of the rating curve
     double top_ = 0.0;
-    double cap_ = 0.0;       // maximum release, +inf when absent
-    double offset_ = 0.0;    // elevation offset, 0.0 when absent
+    double cap_ = 0.0;        // maximum release, +inf when absent
+    double offset_ = 0.0;     // elevation offset, 0.0 when absent
     double discharge_ = 0.0;  // the constant rate
 };
 
