@@ -541,8 +541,10 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--quick", action="store_true", help="smaller inputs, fewer repeats")
     options = parser.parse_args()
+    load = ", ".join(f"{value:.1f}" for value in os.getloadavg())
     print(f"vesparil from {os.path.dirname(vesparil.__file__)}; Python {sys.version.split()[0]}, "
-          f"NumPy {np.__version__}, {os.cpu_count()} CPUs")
+          f"NumPy {np.__version__}, {os.cpu_count()} CPUs, load average {load} (the threads "
+          f"row needs two idle cores)")
     with tempfile.TemporaryDirectory() as directory:
         lib = compile_baselines(directory)
         bench_series(options.quick)
