@@ -406,23 +406,33 @@ def bench_pool(lib, quick):
 def bench_threads(pool):
     series, curve, outlets, _ = pool
     run = vesparil.reservoir.run_level_pool_routing
+    cpu = [0.0, 0.0]
 
-    def one():
+    def one(slot=0):
+        start = time.thread_time()
         run(series, 110.0, curve, outlets)
+        cpu[slot] = time.thread_time() - start
 
     def two():
-        threads = [threading.Thread(target=one) for _ in range(2)]
+        threads = [threading.Thread(target=one, args=(slot,)) for slot in range(2)]
         for thread in threads:
             thread.start()
         for thread in threads:
             thread.join()
 
-    single = median_time(one, 5, time.perf_counter)
-    double = median_time(two, 5, time.perf_counter)
+    # Wall clock, one run and two concurrent runs interleaved; the best of each, since other
+    # work on the machine can only take cores away. Parallelism is the two threads' CPU time over
+    # the wall time of their pair: at most 1 while the interpreter lock is held throughout.
+    singles, doubles, parallel = [], [], []
+    for _ in range(7):
+        singles.append(median_time(one, 1, time.perf_counter))
+        doubles.append(median_time(two, 1, time.perf_counter))
+        parallel.append(sum(cpu) / doubles[-1])
+    single, double = min(singles), min(doubles)
     speedup = 2.0 * single / double
     print(f"{'two threads, level pool month each':<38} {speedup:9.2f} x one thread "
-          f"(one run {single * 1e3:.1f} ms, two concurrent {double * 1e3:.1f} ms; "
-          f"target >= 1.80 x)", flush=True)
+          f"(one run {single * 1e3:.1f} ms, two concurrent {double * 1e3:.1f} ms, best of 7; "
+          f"parallelism up to {max(parallel):.2f}; target >= 1.80 x)", flush=True)
     ROWS.append(("threads", "x", speedup, [], 1.8))
 
 
