@@ -204,3 +204,29 @@ def test_ctrl_c_stops_a_long_call_running_without_the_lock():
         child.wait()
     assert out.startswith("interrupted"), out
     assert latency < 5.0
+
+
+@pytest.mark.skipif(not hasattr(signal, "setitimer"), reason="needs interval timers")
+def test_a_signal_handler_may_call_the_module_during_a_long_call():
+    # The handler runs inside the long call's pending-signal check, with the lock taken back;
+    # it routes a shorter run of its own (long enough to let go of the lock too) and then stops
+    # the outer call.
+    outer, inner = long_pool_run(1_000_000_000), long_pool_run(100_000)
+    results = []
+
+    class Stop(Exception):
+        pass
+
+    def handler(signum, frame):
+        results.append(inner())
+        raise Stop
+
+    previous = signal.signal(signal.SIGALRM, handler)
+    signal.setitimer(signal.ITIMER_REAL, 0.05)
+    try:
+        with pytest.raises(Stop):
+            outer()
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0.0)
+        signal.signal(signal.SIGALRM, previous)
+    assert len(results[0].reservoir_storage.data) == 2

@@ -23,6 +23,8 @@ inline bool python_signal_raised(void*) {
     PyThreadState* released = released_thread_state;
     if (released == nullptr) return PyErr_CheckSignals() != 0;
     PyEval_RestoreThread(released);
+    // Held again while the handlers run: a handler that calls into the module sees the lock held.
+    released_thread_state = nullptr;
     const bool raised = PyErr_CheckSignals() != 0;
     // The exception, if any, stays with the thread state until the lock is taken back for good.
     released_thread_state = PyEval_SaveThread();
