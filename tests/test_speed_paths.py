@@ -211,7 +211,7 @@ def test_a_signal_handler_may_call_the_module_during_a_long_call():
     # The handler runs inside the long call's pending-signal check, with the lock taken back;
     # it routes a shorter run of its own (long enough to let go of the lock too) and then stops
     # the outer call.
-    outer, inner = long_pool_run(1_000_000_000), long_pool_run(100_000)
+    outer, inner = long_pool_run(1_000_000_000), long_pool_run(1_000_000)
     results = []
 
     class Stop(Exception):

@@ -32,11 +32,12 @@ PyObject* py_run_clark_uh(PyObject*, PyObject* const* args, Py_ssize_t nargs, Py
         Duration concentration;
         Duration storage;
         if (!to_duration(tc, concentration) || !to_duration(storage_r, storage)) return nullptr;
-        // Each step adds up to one unit hydrograph, about tc / time step ordinates long.
+        // Each step adds up to one unit hydrograph, about tc / time step ordinates long; eight
+        // of those vectorised multiply-adds make about one unit of work.
         const double ordinates = concentration.as_seconds() / rainfall.time_step;
         const std::uint64_t per_step =
             ordinates >= 1.0 && ordinates < 1e9 ? static_cast<std::uint64_t>(ordinates) : 1;
-        auto runoff = run_unlocked(work_units(rainfall.data.size(), per_step), [&] {
+        auto runoff = run_unlocked(work_units(rainfall.data.size(), per_step) / 8, [&] {
             return clark_uh_rs(rainfall.data, rainfall.time_step, basin_area,
                                concentration.as_seconds(), storage.as_seconds());
         });
