@@ -400,7 +400,7 @@ def bench_pool(lib, quick):
     row("level pool, month hourly, 3 outlets", "sub-step", module * 1e9 / sub_steps,
         [("C loop", c_loop * 1e9 / sub_steps), ("C into warm outputs", warm * 1e9 / sub_steps)],
         1.3)
-    return series, curve, outlets, module
+    return series, curve, outlets, data
 
 
 def pair_speedup(function, repeats=7):
