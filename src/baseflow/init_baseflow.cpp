@@ -9,6 +9,7 @@
 #include "binding/parse.hpp"
 #include "binding/signals.hpp"
 #include "binding/timedelta.hpp"
+#include "binding/unlocked.hpp"
 #include "init.hpp"
 #include "utils/utils_classes.hpp"
 
@@ -89,11 +90,17 @@ PyObject* py_run_linear_reservoir(PyObject*, PyObject* const* args, Py_ssize_t n
                         layers)) {
             return nullptr;
         }
-        auto run = run_linear_reservoir(basin_area, rainfall.data, rainfall.time_step, layers,
+        std::uint64_t reservoirs = 0;
+        for (const auto& [name, layer] : layers) reservoirs += layer.num_reservoir;
+        auto run = run_unlocked(work_units(rainfall.data.size(), reservoirs), [&] {
+            return run_linear_reservoir(basin_area, rainfall.data, rainfall.time_step, layers,
                                         python_signals());
+        });
         if (!run) return raise(run.error());
 
-        Ref by_layer = to_python_dict(run->layers, NewInstance{});
+        Ref by_layer = to_python_dict_moving(
+            std::move(run->layers),
+            [](ContinuousTimeSeries&& layer) { return new_instance(std::move(layer)); });
         if (!by_layer) return nullptr;
         return series_dict_pair(std::move(run->total), std::move(by_layer)).release();
     });

@@ -88,4 +88,19 @@ Ref to_python_dict(const std::vector<std::pair<std::string, T>>& components, Bui
     return dict;
 }
 
+// The same from components that are no longer needed: each one is handed to `build` as an
+// rvalue, so that a large record is moved into its instance instead of copied.
+template <class T, class Build>
+Ref to_python_dict_moving(std::vector<std::pair<std::string, T>>&& components, Build&& build) {
+    Ref dict = Ref::steal(PyDict_New());
+    if (!dict) return {};
+    for (auto& [name, component] : components) {
+        Ref value = build(std::move(component));
+        if (!value) return {};
+        Ref key = to_python(name);
+        if (!key || PyDict_SetItem(dict.get(), key.get(), value.get()) < 0) return {};
+    }
+    return dict;
+}
+
 }  // namespace vesparil::binding

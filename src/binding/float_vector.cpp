@@ -1,56 +1,282 @@
 #include "binding/float_vector.hpp"
 
-#include <cstring>
+#include <atomic>
+#include <bit>
+#include <cstdint>
 #include <exception>
+
+#include "core/large_vector.hpp"
 
 namespace vesparil::binding {
 
 namespace {
 
-// A one-dimensional, contiguous float64 NumPy array (exactly ndarray, so iteration cannot have
-// been overridden) yields by iteration exactly the doubles its buffer holds. On success `view`
-// is held and must be released by the caller.
-bool get_float64_view(PyObject* object, Py_buffer& view) {
-    if (!PyObject_CheckBuffer(object) || !type_is(Py_TYPE(object), "numpy", "ndarray")) {
-        return false;
-    }
-    if (PyObject_GetBuffer(object, &view, PyBUF_C_CONTIGUOUS | PyBUF_FORMAT) != 0) {
-        PyErr_Clear();
-        return false;
-    }
-    const bool usable =
-        view.ndim == 1 && view.format != nullptr &&
-        (std::strcmp(view.format, "d") == 0 || std::strcmp(view.format, "<d") == 0 ||
-         std::strcmp(view.format, "=d") == 0) &&
-        view.itemsize == sizeof(double);
-    if (!usable) PyBuffer_Release(&view);
-    return usable;
-}
+// numpy.ndarray, once seen. Only a static type (never freed) is remembered, so the pointer cannot
+// come to name another type later; any other type is still asked by name, as before.
+std::atomic<PyTypeObject*> known_ndarray{nullptr};
 
-std::span<const double> view_values(const Py_buffer& view) {
-    return {static_cast<const double*>(view.buf),
-            static_cast<std::size_t>(view.len) / sizeof(double)};
-}
-
-bool extract_float64_buffer(PyObject* object, std::vector<double>& out, bool& handled) {
-    Py_buffer view;
-    handled = get_float64_view(object, view);
-    if (!handled) return true;
-    const auto values = view_values(view);
-    try {
-        out.assign(values.begin(), values.end());
-    } catch (...) {
-        PyBuffer_Release(&view);
-        throw;
+bool is_exact_ndarray(PyTypeObject* type) {
+    if (type == known_ndarray.load(std::memory_order_relaxed)) return true;
+    if (!type_is(type, "numpy", "ndarray")) return false;
+    if ((type->tp_flags & Py_TPFLAGS_HEAPTYPE) == 0) {
+        known_ndarray.store(type, std::memory_order_relaxed);
     }
-    PyBuffer_Release(&view);
     return true;
+}
+
+// NumPy builds the format string of a buffer anew on every export, which costs more than the
+// rest of a small call. The float64 dtype object of the first float64 array read through its
+// format is kept (with a reference, so the address cannot be reused); an array whose dtype is
+// that very object holds native float64 items, and its export is asked without the format.
+std::atomic<PyObject*> known_float64_dtype{nullptr};
+std::atomic<PyObject*> dtype_name{nullptr};
+
+// The interned attribute name "dtype", made once.
+PyObject* dtype_attribute() {
+    PyObject* name = dtype_name.load(std::memory_order_acquire);
+    if (name != nullptr) return name;
+    PyObject* made = PyUnicode_InternFromString("dtype");
+    if (made == nullptr) {
+        PyErr_Clear();
+        return nullptr;
+    }
+    if (!dtype_name.compare_exchange_strong(name, made, std::memory_order_acq_rel)) {
+        Py_DECREF(made);
+        return name;
+    }
+    return made;
+}
+
+// The array's dtype object (a new reference), or null without an exception.
+Ref dtype_of(PyObject* array) {
+    PyObject* name = dtype_attribute();
+    if (name == nullptr) return {};
+    Ref dtype = Ref::steal(PyObject_GetAttr(array, name));
+    if (!dtype) PyErr_Clear();
+    return dtype;
+}
+
+void remember_float64_dtype(PyObject* array) {
+    if (known_float64_dtype.load(std::memory_order_acquire) != nullptr) return;
+    Ref dtype = dtype_of(array);
+    if (!dtype) return;
+    PyObject* expected = nullptr;
+    if (known_float64_dtype.compare_exchange_strong(expected, dtype.get(),
+                                                    std::memory_order_acq_rel)) {
+        (void)dtype.release();  // kept for the life of the process
+    }
+}
+
+// The element types whose items convert to a double exactly as a plain cast does: iterating
+// such an array yields NumPy scalars whose __float__ is that cast (float32 widens exactly,
+// integers round to nearest like int -> float, a bool is 0.0 or 1.0).
+enum class Element {
+    float64,
+    float32,
+    int8,
+    int16,
+    int32,
+    int64,
+    uint8,
+    uint16,
+    uint32,
+    uint64,
+    boolean,
+    other
+};
+
+// The element type of a buffer format in native byte order ("d", "<f", "=q", ...), with the
+// item size taken from the buffer (native and standard sizes of "l" differ).
+Element element_of(const char* format, Py_ssize_t itemsize) {
+    if (format == nullptr) return Element::other;
+    if (*format == '@' || *format == '=' ||
+        (*format == '<' && std::endian::native == std::endian::little)) {
+        ++format;
+    }
+    if (format[0] == '\0' || format[1] != '\0') return Element::other;
+    const char code = format[0];
+    switch (code) {
+        case 'd':
+            return itemsize == 8 ? Element::float64 : Element::other;
+        case 'f':
+            return itemsize == 4 ? Element::float32 : Element::other;
+        case '?':
+            return itemsize == 1 ? Element::boolean : Element::other;
+        case 'b':
+        case 'h':
+        case 'i':
+        case 'l':
+        case 'q':
+            switch (itemsize) {
+                case 1:
+                    return Element::int8;
+                case 2:
+                    return Element::int16;
+                case 4:
+                    return Element::int32;
+                case 8:
+                    return Element::int64;
+                default:
+                    return Element::other;
+            }
+        case 'B':
+        case 'H':
+        case 'I':
+        case 'L':
+        case 'Q':
+            switch (itemsize) {
+                case 1:
+                    return Element::uint8;
+                case 2:
+                    return Element::uint16;
+                case 4:
+                    return Element::uint32;
+                case 8:
+                    return Element::uint64;
+                default:
+                    return Element::other;
+            }
+        default:
+            return Element::other;
+    }
+}
+
+// A held buffer export of a one-dimensional, contiguous NumPy array (exactly ndarray, so
+// iteration cannot have been overridden) of a supported element type; released on destruction.
+class ArrayView {
+public:
+    ArrayView() = default;
+    ArrayView(const ArrayView&) = delete;
+    ArrayView& operator=(const ArrayView&) = delete;
+    ~ArrayView() {
+        if (held_) PyBuffer_Release(&view_);
+    }
+
+    // False, with no exception, when the object does not qualify (it then takes the sequence
+    // path, which decides what is accepted and raises what it always raised).
+    bool open(PyObject* object) {
+        if (!PyObject_CheckBuffer(object) || !is_exact_ndarray(Py_TYPE(object))) return false;
+        if (open_known_float64(object)) return true;
+        if (PyObject_GetBuffer(object, &view_, PyBUF_C_CONTIGUOUS | PyBUF_FORMAT) != 0) {
+            PyErr_Clear();
+            return false;
+        }
+        held_ = true;
+        element_ = view_.ndim == 1 ? element_of(view_.format, view_.itemsize) : Element::other;
+        if (element_ == Element::float64) remember_float64_dtype(object);
+        return element_ != Element::other;
+    }
+
+    Element element() const { return element_; }
+    std::size_t size() const {
+        return static_cast<std::size_t>(view_.len) / static_cast<std::size_t>(view_.itemsize);
+    }
+    template <class T>
+    const T* items() const {
+        return static_cast<const T*>(view_.buf);
+    }
+    // Hands the export to `out` (a FloatSpan), which releases it.
+    Py_buffer take() {
+        held_ = false;
+        return view_;
+    }
+
+private:
+    // The export without its format, for an array of the remembered float64 dtype.
+    bool open_known_float64(PyObject* object) {
+        PyObject* known = known_float64_dtype.load(std::memory_order_acquire);
+        if (known == nullptr) return false;
+        if (Ref dtype = dtype_of(object); dtype.get() != known) return false;
+        if (PyObject_GetBuffer(object, &view_, PyBUF_C_CONTIGUOUS) != 0) {
+            PyErr_Clear();
+            return false;
+        }
+        if (view_.ndim != 1 || view_.itemsize != sizeof(double)) {
+            PyBuffer_Release(&view_);
+            return false;
+        }
+        held_ = true;
+        element_ = Element::float64;
+        return true;
+    }
+
+    Py_buffer view_{};
+    bool held_ = false;
+    Element element_ = Element::other;
+};
+
+template <class T>
+void convert_items(const ArrayView& view, std::vector<double>& out) {
+    const T* items = view.items<T>();
+    out.insert(out.end(), items, items + view.size());  // each item cast to double
+}
+
+void convert_array(const ArrayView& view, std::vector<double>& out) {
+    reserve_large(out, view.size());
+    switch (view.element()) {
+        case Element::float64:
+            return convert_items<double>(view, out);
+        case Element::float32:
+            return convert_items<float>(view, out);
+        case Element::int8:
+            return convert_items<std::int8_t>(view, out);
+        case Element::int16:
+            return convert_items<std::int16_t>(view, out);
+        case Element::int32:
+            return convert_items<std::int32_t>(view, out);
+        case Element::int64:
+            return convert_items<std::int64_t>(view, out);
+        case Element::uint8:
+            return convert_items<std::uint8_t>(view, out);
+        case Element::uint16:
+            return convert_items<std::uint16_t>(view, out);
+        case Element::uint32:
+            return convert_items<std::uint32_t>(view, out);
+        case Element::uint64:
+            return convert_items<std::uint64_t>(view, out);
+        case Element::boolean: {
+            // Any nonzero byte is True.
+            const auto* items = view.items<std::uint8_t>();
+            for (std::size_t i = 0; i < view.size(); ++i) {
+                out.push_back(items[i] != 0 ? 1.0 : 0.0);
+            }
+            return;
+        }
+        case Element::other:
+            return;
+    }
 }
 
 bool append_item(PyObject* item, std::vector<double>& out) {
     double value = 0.0;
     if (!extract(item, value)) return false;
     out.push_back(value);
+    return true;
+}
+
+// Items are read one at a time: an item's __float__ may run code that shrinks the sequence.
+bool extract_list_or_tuple(PyObject* object, std::vector<double>& out) {
+    out.reserve(static_cast<std::size_t>(PySequence_Fast_GET_SIZE(object)));
+#if defined(Py_GIL_DISABLED)
+    if (PyList_CheckExact(object)) {
+        // Another thread may replace an item while it is read: take the reference atomically.
+        for (Py_ssize_t i = 0; i < PyList_GET_SIZE(object); ++i) {
+            Ref item = Ref::steal(PyList_GetItemRef(object, i));
+            if (!item) {
+                // Shrunk by another thread since the size was read: the items end here.
+                if (!PyErr_ExceptionMatches(PyExc_IndexError)) return false;
+                PyErr_Clear();
+                return true;
+            }
+            if (!append_item(item.get(), out)) return false;
+        }
+        return true;
+    }
+#endif
+    for (Py_ssize_t i = 0; i < PySequence_Fast_GET_SIZE(object); ++i) {
+        Ref item = Ref::borrow(PySequence_Fast_GET_ITEM(object, i));
+        if (!append_item(item.get(), out)) return false;
+    }
     return true;
 }
 
@@ -67,17 +293,15 @@ bool extract(PyObject* object, std::vector<double>& out) {
         return false;
     }
     if (PyList_CheckExact(object) || PyTuple_CheckExact(object)) {
-        // Items are read one at a time: an item's __float__ may run code that shrinks the list.
-        out.reserve(static_cast<std::size_t>(PySequence_Fast_GET_SIZE(object)));
-        for (Py_ssize_t i = 0; i < PySequence_Fast_GET_SIZE(object); ++i) {
-            Ref item = Ref::borrow(PySequence_Fast_GET_ITEM(object, i));
-            if (!append_item(item.get(), out)) return false;
-        }
-        return true;
+        return extract_list_or_tuple(object, out);
     }
-    bool handled = false;
-    if (!extract_float64_buffer(object, out, handled)) return false;
-    if (handled) return true;
+    {
+        ArrayView view;
+        if (view.open(object)) {
+            convert_array(view, out);
+            return true;
+        }
+    }
 
     // len() is only a capacity hint: a failing or lying len() must not decide the length.
     const Py_ssize_t hint = PySequence_Size(object);
@@ -99,10 +323,22 @@ bool extract(PyObject* object, std::vector<double>& out) {
 }
 
 bool extract(PyObject* object, FloatSpan& out) {
-    if (!PyUnicode_Check(object) && get_float64_view(object, out.view_)) {
-        out.viewing_ = true;
-        out.values_ = view_values(out.view_);
-        return true;
+    if (!PyUnicode_Check(object)) {
+        ArrayView view;
+        if (view.open(object)) {
+            if (view.element() == Element::float64) {
+                // Read in place: the export keeps the array alive and unresizable.
+                out.view_ = view.take();
+                out.viewing_ = true;
+                out.values_ = {static_cast<const double*>(out.view_.buf),
+                               static_cast<std::size_t>(out.view_.len) / sizeof(double)};
+                return true;
+            }
+            out.owned_.clear();
+            convert_array(view, out.owned_);
+            out.values_ = out.owned_;
+            return true;
+        }
     }
     if (!extract(object, out.owned_)) return false;
     out.values_ = out.owned_;

@@ -7,6 +7,7 @@
 #include "binding/convert.hpp"
 #include "binding/errors.hpp"
 #include "binding/record_class.hpp"
+#include "core/large_vector.hpp"
 
 namespace vesparil::binding {
 
@@ -33,6 +34,11 @@ bool extract_instance(PyObject* object, Record& out) {
         return false;
     }
     return with_shared<Record>(object, [&](const Record& record) {
+        // A series' values go into capacity reserved with the large-block hint; the
+        // assignment below copies into it rather than allocating again.
+        if constexpr (requires { reserve_large(out.data, record.data.size()); }) {
+            reserve_large(out.data, record.data.size());
+        }
         out = record;
         return true;
     });

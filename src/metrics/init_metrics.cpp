@@ -5,6 +5,7 @@
 #include "binding/float_vector.hpp"
 #include "binding/module.hpp"
 #include "binding/parse.hpp"
+#include "binding/unlocked.hpp"
 #include "init.hpp"
 #include "metrics/kge.hpp"
 
@@ -24,7 +25,9 @@ PyObject* py_calculate_kge(PyObject*, PyObject* const* args, Py_ssize_t nargs, P
         bool use_log = false;
         if (!parse_call(kCalculateKgeParameters, args, nargs, kwnames, sim, obs, use_log))
             return nullptr;
-        auto kge = calculate_kge(sim.values(), obs.values(), use_log);
+        // The views stay valid without the lock: each buffer export pins its array.
+        auto kge = run_unlocked(obs.values().size(),
+                                [&] { return calculate_kge(sim.values(), obs.values(), use_log); });
         if (!kge) return raise(kge.error());
         return to_python(*kge).release();
     });

@@ -15,6 +15,7 @@
 #include <string>
 #include <utility>
 
+#include "core/large_vector.hpp"
 #include "core/nan_minmax.hpp"
 #include "core/units.hpp"
 
@@ -22,13 +23,20 @@ namespace vesparil {
 
 namespace {
 
+// push_back into a vector whose capacity was reserved up front: the growth path cannot be taken,
+// and saying so keeps it (and the register spills of its call) out of the loop.
+inline void append_reserved(std::vector<double>& values, double value) {
+    if (values.size() == values.capacity()) __builtin_unreachable();
+    values.push_back(value);
+}
+
 IncrementalTimeSeries rainfall_series(std::vector<double> values, std::int32_t time_step) {
     return IncrementalTimeSeries{std::move(values), std::string(kKindRainfall), time_step};
 }
 
 }  // namespace
 
-DeficitConstantResult run_deficit_and_constant(const IncrementalTimeSeries& rainfall,
+DeficitConstantResult run_deficit_and_constant(IncrementalTimeSeries rainfall,
                                                double initial_deficit, double max_deficit,
                                                double constant_loss_per_hr,
                                                double time_to_dry_seconds) {
@@ -41,13 +49,18 @@ DeficitConstantResult run_deficit_and_constant(const IncrementalTimeSeries& rain
     const double max_d = max_deficit;
 
     const std::size_t n = rainfall.data.size();
-    std::vector<double> excess(n);
-    std::vector<double> loss(n);
-    std::vector<double> deficit(n);
+    // The excess takes over the rainfall's own values, each read before its slot is written;
+    // the other two are reserved, not sized, so that they are never zero-filled.
+    std::vector<double> excess = std::move(rainfall.data);
+    std::vector<double> loss;
+    std::vector<double> deficit;
+    reserve_large(loss, n);
+    reserve_large(deficit, n);
 
+    double* const rain_then_excess = excess.data();
     double d = initial_deficit;
     for (std::size_t i = 0; i < n; ++i) {
-        const double p = rainfall.data[i];
+        const double p = rain_then_excess[i];
 
         // The soil dries before this step's rain arrives, the first step included.
         const double room = nan_max(max_d - d, 0.0);
@@ -64,9 +77,9 @@ DeficitConstantResult run_deficit_and_constant(const IncrementalTimeSeries& rain
             step_loss = fill + constant_loss;
         }
 
-        excess[i] = step_excess;
-        loss[i] = step_loss;
-        deficit[i] = d;
+        rain_then_excess[i] = step_excess;
+        append_reserved(loss, step_loss);
+        append_reserved(deficit, d);
     }
 
     return DeficitConstantResult{rainfall_series(std::move(excess), rainfall.time_step),

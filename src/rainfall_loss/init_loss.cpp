@@ -1,11 +1,13 @@
 // Python entries of the rainfall_loss submodule: DeficitConstantResult, run_deficit_and_constant.
 #include <array>
+#include <utility>
 
 #include "binding/attributes.hpp"
 #include "binding/entry.hpp"
 #include "binding/module.hpp"
 #include "binding/parse.hpp"
 #include "binding/timedelta.hpp"
+#include "binding/unlocked.hpp"
 #include "init.hpp"
 #include "rainfall_loss/loss_classes.hpp"
 #include "utils/utils_classes.hpp"
@@ -35,9 +37,11 @@ PyObject* py_run_deficit_and_constant(PyObject*, PyObject* const* args, Py_ssize
         }
         Duration drying;
         if (!to_duration(time_to_dry, drying)) return nullptr;
-        return new_instance(run_deficit_and_constant(rainfall, initial_deficit, max_deficit,
-                                                     constant_loss_per_hr, drying.as_seconds()))
-            .release();
+        auto result = run_unlocked(rainfall.data.size(), [&] {
+            return run_deficit_and_constant(std::move(rainfall), initial_deficit, max_deficit,
+                                            constant_loss_per_hr, drying.as_seconds());
+        });
+        return new_instance(std::move(result)).release();
     });
 }
 

@@ -6,6 +6,7 @@
 #include "binding/parse.hpp"
 #include "binding/signals.hpp"
 #include "binding/timedelta.hpp"
+#include "binding/unlocked.hpp"
 #include "init.hpp"
 #include "reach_routing/muskingum.hpp"
 #include "utils/utils_classes.hpp"
@@ -49,8 +50,12 @@ PyObject* py_run_muskingum_routing(PyObject*, PyObject* const* args, Py_ssize_t 
         Duration k_reach;
         if (!to_duration(k, k_reach)) return nullptr;
         const double dt = static_cast<double>(inflow.time_step);
-        auto outflow = route_reach(std::move(inflow.data), dt, k_reach.as_seconds(), x, sub_reaches,
-                                   initial_outflow, python_signals());
+        const std::uint64_t segments =
+            sub_reaches > 1 ? static_cast<std::uint64_t>(sub_reaches) : 1;
+        auto outflow = run_unlocked(work_units(inflow.data.size(), segments), [&] {
+            return route_reach(std::move(inflow.data), dt, k_reach.as_seconds(), x, sub_reaches,
+                               initial_outflow, python_signals());
+        });
         if (!outflow) return raise(outflow.error());
         return new_instance(ContinuousTimeSeries{std::move(outflow).value(),
                                                  std::string(kKindDischarge), inflow.time_step})

@@ -9,6 +9,7 @@
 #include "binding/module.hpp"
 #include "binding/parse.hpp"
 #include "binding/signals.hpp"
+#include "binding/unlocked.hpp"
 #include "init.hpp"
 #include "reservoir_routing/reservoir_classes.hpp"
 #include "reservoir_routing/reservoir_utils/reservoir_utils_classes.hpp"
@@ -68,8 +69,14 @@ PyObject* py_run_level_pool_routing(PyObject*, PyObject* const* args, Py_ssize_t
                         initial_elevation, curve, outlets)) {
             return nullptr;
         }
-        auto routed =
-            run_level_pool_routing(inflow, initial_elevation, curve, outlets, python_signals());
+        // One sub-step per second of the run, each asking every outlet.
+        const std::uint64_t seconds =
+            work_units(static_cast<std::uint64_t>(inflow.time_step > 0 ? inflow.time_step : 0),
+                       inflow.data.size());
+        auto routed = run_unlocked(work_units(seconds, outlets.size() + 1), [&] {
+            return run_level_pool_routing(inflow, initial_elevation, curve, outlets,
+                                          python_signals());
+        });
         if (!routed) return raise(routed.error());
         return new_instance(std::move(routed).value()).release();
     });

@@ -27,6 +27,50 @@ ContinuousTimeSeries empty_record(std::string_view kind, std::int32_t time_step,
     return record;
 }
 
+// What one second hands to the next.
+struct RoutingState {
+    double storage;
+    double elevation;
+    double previous_inflow;
+};
+
+// Sub-steps t = first..last, none of them an output step, while every lookup takes its fast
+// path: the same arithmetic, in the same order, as the general step in the loop below. Returns
+// the first second not done (last + 1 when all were); a second whose lookup leaves the fast path
+// is not done, and `state` is that of the seconds done.
+std::int64_t quiet_steps(std::int64_t first, std::int64_t last, RoutingState& state,
+                         std::vector<DischargeSource>& sources, InterpTable& storage_to_elevation,
+                         const ContinuousTimeSeries& inflow, double dt) {
+    double storage = state.storage;
+    double elevation = state.elevation;
+    double previous_inflow = state.previous_inflow;
+    DischargeSource* const source = sources.data();
+    const std::size_t outlet_count = sources.size();
+    std::int64_t t = first;
+    for (; t <= last; ++t) {
+        double outflow = 0.0;
+        std::size_t k = 0;
+        for (; k < outlet_count; ++k) {
+            double release = 0.0;
+            if (!source[k].try_release(elevation, release)) break;
+            outflow = outflow + release;
+        }
+        if (k < outlet_count) break;
+
+        const double inflow_now = interpolate_within(inflow, static_cast<double>(t));
+        double next_storage = storage + ((previous_inflow + inflow_now) * 0.5) * dt - outflow * dt;
+        if (!(next_storage > 0.0)) next_storage = 0.0;
+        double next_elevation = 0.0;
+        if (!storage_to_elevation.within(next_storage, next_elevation)) break;
+
+        storage = next_storage;
+        elevation = next_elevation;
+        previous_inflow = inflow_now;
+    }
+    state = RoutingState{storage, elevation, previous_inflow};
+    return t;
+}
+
 }  // namespace
 
 Result<LevelPoolResult> run_level_pool_routing(
@@ -49,7 +93,6 @@ Result<LevelPoolResult> run_level_pool_routing(
     if (!initial_storage.ok()) return std::move(initial_storage).error();
     double storage = initial_storage.value();
     storage_record.push_back(storage);
-    double elevation = initial_elevation;
 
     if (n == 0) {
         return Error::internal(
@@ -91,9 +134,16 @@ Result<LevelPoolResult> run_level_pool_routing(
     // made once, and their failure, if any, is reported at the first lookup.
     InterpTable storage_to_elevation(curve.storage, curve.elevation);
 
+    // Outlets that are all read on the fast path let the seconds between two output steps run
+    // in quiet_steps, which holds no call and so keeps its state in registers.
+    const bool all_fast = std::all_of(sources.begin(), sources.end(),
+                                      [](const DischargeSource& source) { return source.fast(); });
+    RoutingState state{storage, initial_elevation, previous_inflow};
+
     std::int64_t next_output = T;
     std::uint64_t until_interrupt_check = kInterruptInterval;
-    for (std::int64_t t = T; t <= last_time; ++t) {
+    std::int64_t t = T;
+    while (t <= last_time) {
         if (--until_interrupt_check == 0) [[unlikely]] {
             until_interrupt_check = kInterruptInterval;
             if (interrupt.stop_requested()) return Error::interrupted();
@@ -102,47 +152,65 @@ Result<LevelPoolResult> run_level_pool_routing(
 
         double outflow = 0.0;
         for (std::size_t k = 0; k < outlet_count; ++k) {
-            auto release = sources[k].try_release(elevation);
-            if (!release.has_value()) {
+            double release = 0.0;
+            if (!sources[k].try_release(state.elevation, release)) {
                 // Time-series outlets, and every failure, take the plain lookup.
-                auto exact = get_discharge(sources[k].outlet(), elevation, t);
+                auto exact = get_discharge(sources[k].outlet(), state.elevation, t);
                 if (!exact.ok()) return std::move(exact).error();
                 release = exact.value();
             }
-            releases[k] = *release;
-            outflow = outflow + *release;
+            releases[k] = release;
+            outflow = outflow + release;
         }
+        // The first sub-step only records the outflow at the initial elevation.
+        const bool update = !(output_step && t == T);
         if (output_step) {
             for (std::size_t k = 0; k < outlet_count; ++k) {
                 outlet_records[k]->push_back(releases[k]);
             }
             total_record.push_back(outflow);
             next_output += T;
-            // The first sub-step only records the outflow at the initial elevation.
-            if (t == T) continue;
         }
 
-        // T <= t <= D lies inside the series, where get_value cannot fail.
-        const double inflow_now = interpolate_within(inflow, static_cast<double>(t));
+        if (update) {
+            // T <= t <= D lies inside the series, where get_value cannot fail.
+            const double inflow_now = interpolate_within(inflow, static_cast<double>(t));
 
-        storage = storage + ((previous_inflow + inflow_now) * 0.5) * dt - outflow * dt;
-        // Written as "not above zero" so that a NaN storage is also reset to an empty reservoir.
-        if (!(storage > 0.0)) storage = 0.0;
+            double next_storage =
+                state.storage + ((state.previous_inflow + inflow_now) * 0.5) * dt - outflow * dt;
+            // Written as "not above zero" so that a NaN storage is also reset to an empty
+            // reservoir.
+            if (!(next_storage > 0.0)) next_storage = 0.0;
+            state.storage = next_storage;
 
-        auto new_elevation = storage_to_elevation.try_within(storage);
-        if (!new_elevation.has_value()) [[unlikely]] {
-            // Off the curve, or a curve that cannot be read: the plain lookup says which.
-            auto exact = get_elevation(curve, storage);
-            if (!exact.ok()) return std::move(exact).error();
-            new_elevation = exact.value();
+            if (!storage_to_elevation.within(state.storage, state.elevation)) [[unlikely]] {
+                // Off the curve, or a curve that cannot be read: the plain lookup says which.
+                auto exact = get_elevation(curve, state.storage);
+                if (!exact.ok()) return std::move(exact).error();
+                state.elevation = exact.value();
+            }
+
+            if (output_step) {
+                storage_record.push_back(state.storage);
+                elevation_record.push_back(state.elevation);
+            }
+            state.previous_inflow = inflow_now;
         }
-        elevation = *new_elevation;
+        ++t;
 
-        if (output_step) {
-            storage_record.push_back(storage);
-            elevation_record.push_back(elevation);
+        // The seconds up to the next output step, short of the next interruption check; a step
+        // that leaves the fast path is left to the loop above.
+        if (all_fast && t < next_output) {
+            const std::int64_t room = static_cast<std::int64_t>(
+                std::min<std::uint64_t>(until_interrupt_check, kInterruptInterval));
+            const std::int64_t quiet_last = std::min({next_output - 1, last_time, t + room - 2});
+            if (quiet_last >= t) {
+                const std::int64_t stopped =
+                    quiet_steps(t, quiet_last, state, sources, storage_to_elevation, inflow, dt);
+                until_interrupt_check -= static_cast<std::uint64_t>(stopped - t);
+                t = stopped;
+            }
         }
-        previous_inflow = inflow_now;
     }
     return result;
 }

@@ -113,28 +113,43 @@ public:
     InterpTable(std::span<const double> x_values, std::span<const double> y_values)
         : x_values_(x_values),
           y_values_(y_values),
-          checks_(validate_interp1d_tables(x_values, y_values)) {}
+          checks_(validate_interp1d_tables(x_values, y_values)),
+          usable_(checks_.ok()) {}
 
     // The common case of a loop, without building a result: interp1d's value when the checks
     // passed and x lies within [first knot, last knot]. Absent otherwise (x outside, NaN x, failed
     // checks): lookup() then says what interp1d would return.
     std::optional<double> try_within(double x) {
-        if (!checks_.ok()) [[unlikely]] {
-            return std::nullopt;
+        double y = 0.0;
+        if (within(x, y)) return y;
+        return std::nullopt;
+    }
+
+    // try_within for the innermost loops: true with the value in `y`, false where try_within is
+    // absent (then `y` is unchanged).
+    bool within(double x, double& y) {
+        if (!usable_) [[unlikely]] {
+            return false;
         }
+        const double* const xs = x_values_.data();
         std::size_t k = last_interval_;
         // k is x's lower bound when x lies in (x[k - 1], x[k]]; a NaN x fails every comparison.
-        if (!(k > 0 && x_values_[k - 1] < x && x <= x_values_[k])) {
-            if (!relocate(x)) return std::nullopt;
+        if (!(k > 0 && xs[k - 1] < x && x <= xs[k])) {
+            if (!relocate(x)) return false;
             k = last_interval_;
         }
+        const double* const ys = y_values_.data();
         // Here x <= x[k], and k == 0 only when x equals the first knot.
-        if (x_values_[k] == x) return y_values_[k];
-        const double x0 = x_values_[k - 1];
-        const double x1 = x_values_[k];
-        const double y0 = y_values_[k - 1];
-        const double y1 = y_values_[k];
-        return ((x - x0) / (x1 - x0)) * (y1 - y0) + y0;
+        if (xs[k] == x) {
+            y = ys[k];
+            return true;
+        }
+        const double x0 = xs[k - 1];
+        const double x1 = xs[k];
+        const double y0 = ys[k - 1];
+        const double y1 = ys[k];
+        y = ((x - x0) / (x1 - x0)) * (y1 - y0) + y0;
+        return true;
     }
 
     // interp1d(x_values, y_values, x, left, right) without repeating the checks.
@@ -158,6 +173,7 @@ private:
     std::span<const double> x_values_;
     std::span<const double> y_values_;
     Result<void> checks_;
+    bool usable_;                    // checks_.ok(), asked once per lookup
     std::size_t last_interval_ = 0;  // lower bound of the last x found; 0 makes the next one search
 };
 
