@@ -89,6 +89,8 @@ def test_an_array_subclass_is_still_iterated():
     assert ContinuousTimeSeries(array, HOUR, "discharge").data == [3.0, 2.0, 1.0]
 
 
+# A complex item converts with NumPy's ComplexWarning, as on the item path it takes.
+@pytest.mark.filterwarnings("ignore::numpy.exceptions.ComplexWarning")
 @pytest.mark.parametrize("dtype", ["f2", "c16", "O", ">i4"])
 def test_other_formats_take_the_item_path(dtype):
     array = np.array([1, 2, 3], dtype=dtype)
