@@ -334,7 +334,8 @@ LONG_CALLS = {
     # 2^31 one-second sub-steps.
     "level pool": """lambda: vesparil.reservoir.run_level_pool_routing(
         C([0.0, 0.0, 0.0], timedelta(seconds=2**31 - 1), "discharge"), 0.0,
-        ru.ElevationStorage([-1000.0, 1000.0], [0.0, 1.0e9]), {"pump": ru.ConstantDischargeInfo(0.0)})""",
+        ru.ElevationStorage([-1000.0, 1000.0], [0.0, 1.0e9]),
+        {"pump": ru.ConstantDischargeInfo(0.0)})""",
 }
 
 
