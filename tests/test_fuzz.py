@@ -219,7 +219,7 @@ def restride(array, how):
         return array[::2]
     if how == "transposed":
         return array.T
-    if how == "column" and array.ndim == 2:
+    if how == "column" and array.ndim == 2 and array.shape[1]:
         return array[:, 0]
     return array
 
