@@ -199,7 +199,7 @@ def test_first_internal_errors_in_several_threads_do_not_deadlock(tmp_path):
         child = subprocess.Popen([sys.executable, "-c", textwrap.dedent(FIRST_PANICS_CHILD)],
                                  stdout=subprocess.PIPE, stderr=stderr, text=True)
         try:
-            out, _ = child.communicate(timeout=20)
+            out, _ = child.communicate(timeout=30)
         except subprocess.TimeoutExpired:
             child.kill()
             child.communicate()
@@ -210,7 +210,7 @@ def test_first_internal_errors_in_several_threads_do_not_deadlock(tmp_path):
 
 # ---------------------------------------------------------------------------------------------
 # Signed overflow of (n - 1) x T: only a series of more than 2^32 values with a step near 2^31 s
-# reaches it, and its values alone take 32 GiB.
+# reaches it ((2^32 + 3) x (2^31 - 1) > 2^63 - 1), and its values alone take 32 GiB.
 
 
 def physical_memory():
@@ -218,10 +218,10 @@ def physical_memory():
 
 
 @pytest.mark.skipif(physical_memory() < 48 * 2**30,
-                    reason="needs 48 GiB of memory for a series of 2^32 + 1 values")
+                    reason="needs 48 GiB of memory for a series of 2^32 + 4 values")
 def test_series_duration_beyond_64_bits_is_an_internal_error():
     np = pytest.importorskip("numpy", reason="numpy makes the long series without a long list")
-    series = ContinuousTimeSeries(np.zeros(2**32 + 1), timedelta(seconds=2**31 - 1), "discharge")
+    series = ContinuousTimeSeries(np.zeros(2**32 + 4), timedelta(seconds=2**31 - 1), "discharge")
     with pytest.raises(BaseException) as info:
         series.total_duration()
     assert type(info.value).__name__ == "PanicException"
