@@ -259,6 +259,43 @@ def test_first_bad_element_stops_conversion():
     assert data.fetched == [0, 1]
 
 
+class IterationFault(LookupError):
+    pass
+
+
+class FailsByIndex:
+    """Two items by __getitem__ alone; fetching the second raises `error`."""
+
+    def __init__(self, error):
+        self.error = error
+
+    def __len__(self):
+        return 2
+
+    def __getitem__(self, i):
+        if i == 1:
+            raise self.error
+        return 1.0
+
+
+class FailsInIter(FailsByIndex):
+    def __iter__(self):
+        raise self.error
+
+
+class FailsInNext(FailsByIndex):
+    def __iter__(self):
+        yield 1.0
+        raise self.error
+
+
+@pytest.mark.parametrize("sequence", [FailsByIndex, FailsInIter, FailsInNext])
+@pytest.mark.parametrize("error", [IterationFault("no more"), RuntimeError("gone")],
+                         ids=["LookupError subclass", "RuntimeError"])
+def test_iteration_error_surfaces_unchanged(sequence, error):
+    assert raised(lambda: ContinuousTimeSeries(sequence(error), HOUR, "discharge")) is error
+
+
 class TextSubclass(str):
     pass
 

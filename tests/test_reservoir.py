@@ -78,6 +78,33 @@ def test_storage_lookups_both_ways_and_inclusive_ends():
     assert [knots.get_storage(x) for x in (5.0, 0.0, 10.0)] == [150.0, 100.0, 200.0]
 
 
+def same_bits(x, y):
+    return x == y and math.copysign(1.0, x) == math.copysign(1.0, y)
+
+
+# A lookup exactly on the first knot returns that knot's value itself, not the interpolation
+# formula's result (which loses a -0.0, and is NaN when the first interval's rise overflows).
+@pytest.mark.parametrize(
+    "lookup, expected",
+    [
+        (lambda: ElevationStorage([0.0, 10.0], [-0.0, 5.0]).get_storage(0.0), -0.0),
+        (lambda: ElevationStorage([-0.0, 10.0], [0.0, 5.0]).get_elevation(0.0), -0.0),
+        (lambda: ElevationStorage([0.0, 1.0], [-1e308, 1e308]).get_storage(0.0), -1e308),
+        (lambda: release_at(ControlledDischargeInfo(ElevationDischarge([5.0, 6.0], [-0.0, 1.0])),
+                            5.0), -0.0),
+        (lambda: release_at(UnControlledDischargeInfo(ElevationDischarge([5.0, 6.0], [-0.0, 1.0])),
+                            5.0), -0.0),
+        # The run's own storage-to-elevation lookup, at the empty reservoir.
+        (lambda: route(flow([0.0, 0.0, 0.0], MINUTE), 0.0,
+                       ElevationStorage([-0.0, 10.0], [0.0, 600.0]),
+                       {"pump": ConstantDischargeInfo(1.0)}).reservoir_elevation.data[1], -0.0),
+    ],
+    ids=["storage", "elevation", "overflowing rise", "controlled", "uncontrolled", "run"],
+)
+def test_lookup_on_the_first_knot_is_that_knot_bit_for_bit(lookup, expected):
+    assert same_bits(lookup(), expected)
+
+
 @pytest.mark.parametrize(
     "method, value, message",
     [
@@ -167,6 +194,9 @@ def test_curve_attributes_are_fresh_copies():
         (ControlledDischargeInfo(ED, maximum_release=30.0), 107.5, 30.0),
         (ControlledDischargeInfo(ED, maximum_release=math.nan), 107.5, 125.0),
         (ControlledDischargeInfo(ED, minimum_elevation=103.0), 102.0, 0.0),
+        # Exactly on a gate releases the rated flow: ((108 - 105) / 5) * 150 + 50, (3 / 5) * 50.
+        (ControlledDischargeInfo(ED, maximum_elevation=108.0), 108.0, 140.0),
+        (ControlledDischargeInfo(ED, minimum_elevation=103.0), 103.0, 30.0),
         # shifted 102.0: ((102 - 100) / 5) * 50 + 0
         (UnControlledDischargeInfo(ED, -2.0), 104.0, 20.0),
         (UnControlledDischargeInfo(ED, -2.0), 101.0, 0.0),
@@ -217,6 +247,9 @@ SERIES = flow([0.0, 10.0, 20.0])  # L = 7200 s
         (SpecifiedDischargeInfo(SERIES, maximum_release=math.nan), 0.0, 7200, 20.0),
         (SpecifiedDischargeInfo(SERIES, minimum_elevation=1.0), 0.0, 7201, 0.0),
         (SpecifiedDischargeInfo(SERIES, maximum_elevation=-1.0), 0.0, 7201, 0.0),
+        # Exactly on a gate releases the series value.
+        (SpecifiedDischargeInfo(SERIES, minimum_elevation=1.0), 1.0, 1800, 5.0),
+        (SpecifiedDischargeInfo(SERIES, maximum_elevation=-1.0), -1.0, 1800, 5.0),
     ],
 )
 def test_specified_outlet(outlet, elevation, elapsed, expected):
@@ -273,6 +306,25 @@ def test_storage_clamps_at_zero():
     result = route(flow([10.0, 10.0, 10.0], MINUTE), 100.0, CURVE, outlets)
     assert result.reservoir_storage.data == [0.0, 0.0]
     assert result.reservoir_elevation.data == [100.0, 100.0]
+
+
+# A NaN reaching the balance resets the reservoir to empty at the curve's bottom elevation.
+@pytest.mark.parametrize(
+    "inflow, outlets, storage, elevation",
+    [
+        # Sub-steps 61..120 read NaN (or pair NaN with the sample at 120): reset to 0; then 60
+        # updates of (10 + 10) / 2 reach 600, elevation ((600 - 0) / 6000) * 10 + 100.
+        ([10.0, math.nan, 10.0, 10.0], {}, [3000.0, 0.0, 600.0], [105.0, 100.0, 101.0]),
+        ([10.0, 10.0, 10.0], {"nan": ConstantDischargeInfo(math.nan)}, [3000.0, 0.0],
+         [105.0, 100.0]),
+    ],
+    ids=["inflow sample", "release"],
+)
+def test_nan_in_the_balance_empties_the_reservoir(inflow, outlets, storage, elevation):
+    curve = ElevationStorage([100.0, 110.0], [0.0, 6000.0])
+    result = route(flow(inflow, MINUTE), 105.0, curve, outlets)
+    assert result.reservoir_storage.data == storage
+    assert result.reservoir_elevation.data == elevation
 
 
 def test_short_inflows():

@@ -1,0 +1,791 @@
+"""One table-driven fuzzer over every entry: functions, constructors, methods, getters, setters.
+
+Every argument is drawn from a mix of values the entry accepts and values of every other kind a
+caller can pass: NaN, infinities, signed zeros, huge integers, bools, text with NUL and lone
+surrogates, None, nested and mixed lists, NumPy arrays of several dtypes, strides and shapes (0-d
+included), timedeltas from the most negative to the largest, instances of the wrong class, Python
+subclasses, and objects whose __float__, __index__, __len__, __iter__ or __getitem__ raise or lie.
+Calls are also made with broken bindings (an extra positional argument, an unknown or repeated
+keyword, a missing one).
+
+A call may only raise the exceptions the module's conventions name (TypeError, ValueError,
+OverflowError, RuntimeError), the internal-error exception where an entry documents internal
+errors, or the argument's own exception; a binding fault is always a TypeError; a success returns
+the documented type; and no argument is changed.
+
+VESPARIL_FUZZ_EXAMPLES sets the examples per entry (a few seconds in all by default);
+VESPARIL_FUZZ_REPORT names a file that receives the examples run per entry (scripts/fuzz.sh).
+"""
+
+import collections
+import itertools
+import math
+import os
+import struct
+import warnings
+from dataclasses import dataclass, field
+from datetime import timedelta
+from typing import Any, Callable
+
+import numpy as np
+import pytest
+from hypothesis import HealthCheck, given, settings
+from hypothesis import strategies as st
+from hypothesis.extra import numpy as hnp
+
+import vesparil
+
+EXAMPLES = int(os.environ.get("VESPARIL_FUZZ_EXAMPLES", "10"))
+REPORT = os.environ.get("VESPARIL_FUZZ_REPORT")
+
+C = vesparil.utils.ContinuousTimeSeries
+I = vesparil.utils.IncrementalTimeSeries  # noqa: E741
+ru = vesparil.reservoir.reservoir_utils
+ES = ru.ElevationStorage
+ED = ru.ElevationDischarge
+Constant = ru.ConstantDischargeInfo
+Specified = ru.SpecifiedDischargeInfo
+Controlled = ru.ControlledDischargeInfo
+Uncontrolled = ru.UnControlledDischargeInfo
+LR = vesparil.baseflow.LinearReservoir
+LevelPoolResult = vesparil.reservoir.LevelPoolResult
+DeficitConstantResult = vesparil.rainfall_loss.DeficitConstantResult
+
+KINDS = ["discharge", "rainfall", "elevation", "volume"]
+PANIC = "PanicException"
+
+
+# Examples run and calls that returned (rather than raised), per entry.
+CALLED = collections.Counter()
+RETURNED = collections.Counter()
+
+
+class HostileError(Exception):
+    """Raised by the hostile argument objects; it must reach the caller unchanged."""
+
+
+# ---------------------------------------------------------------------------------------------
+# Hostile objects. A behaviour is a value to return, an exception instance to raise, or a
+# zero-argument callable whose result is returned (a lie that changes from call to call).
+
+
+def act(behaviour):
+    if isinstance(behaviour, BaseException):
+        # A fresh exception each time: raising one instance again would grow its traceback.
+        raise type(behaviour)(*behaviour.args)
+    if callable(behaviour):
+        return behaviour()
+    return behaviour
+
+
+class FloatLike:
+    def __init__(self, behaviour):
+        self.behaviour = behaviour
+
+    def __float__(self):
+        return act(self.behaviour)
+
+
+class IndexLike:
+    def __init__(self, behaviour):
+        self.behaviour = behaviour
+
+    def __index__(self):
+        return act(self.behaviour)
+
+
+class IndexedSequence:
+    """A sequence by __len__ and __getitem__ alone, either of which may lie or raise."""
+
+    def __init__(self, items, length, item):
+        self.items = items
+        self.length = length
+        self.item = item
+
+    def __len__(self):
+        return act(self.length)
+
+    def __getitem__(self, i):
+        value = self.items[i]  # IndexError past the end: the sequence is never endless
+        return value if self.item is None else act(self.item)
+
+
+class IteratedSequence(IndexedSequence):
+    """The same with its own __iter__, which may raise, return a non-iterator, or yield other
+    items than __getitem__ and __len__ say."""
+
+    def __init__(self, items, length, item, iteration):
+        super().__init__(items, length, item)
+        self.iteration = iteration
+
+    def __iter__(self):
+        if self.iteration == "items":
+            return iter(self.items)
+        if self.iteration == "fewer":
+            return iter(self.items[:-1])
+        if self.iteration == "more":
+            return iter(self.items + self.items)
+        if self.iteration == "fails midway":
+            return self.failing()
+        if self.iteration == "not an iterator":
+            return 5
+        raise HostileError("no iteration")
+
+    def failing(self):
+        yield from self.items[:1]
+        raise HostileError("iteration broke")
+
+
+class FloatSub(float):
+    pass
+
+
+class IntSub(int):
+    pass
+
+
+class StrSub(str):
+    pass
+
+
+class ListSub(list):
+    pass
+
+
+class DictSub(dict):
+    pass
+
+
+class DeltaSub(timedelta):
+    pass
+
+
+# Python subclasses of every class that allows them.
+SUBCLASSES = {
+    cls: type("Sub" + cls.__name__, (cls,), {})
+    for cls in (C, I, ES, ED, Constant, Specified, Controlled, Uncontrolled)
+}
+
+
+def either_class(cls):
+    return st.sampled_from([cls, SUBCLASSES[cls]])
+
+
+# ---------------------------------------------------------------------------------------------
+# Values of every kind
+
+
+def seconds(count):
+    return timedelta(seconds=count)
+
+
+SPECIAL_FLOATS = [math.nan, -math.nan, math.inf, -math.inf, 0.0, -0.0, 5e-324, -5e-324,
+                  2.2250738585072014e-308, 1.7976931348623157e308, -1.7976931348623157e308,
+                  2.0**53, 2.0**63, 1e-7]
+floats = st.one_of(st.floats(), st.sampled_from(SPECIAL_FLOATS))
+# Integers within 64 bits but far beyond a sensible count are kept out of `anything`: passed as a
+# number of sub-reaches, reservoirs or seconds they would make a valid call run for hours or ask
+# for gigabytes. Beyond 64 bits they only overflow, so those are drawn.
+small_ints = st.integers(-1000, 1000)
+beyond_64_bits = st.sampled_from([2**64, 2**64 + 1, -(2**63) - 1, 10**30, -(10**30), 10**400,
+                                  -(10**400)])
+huge_ints = st.one_of(beyond_64_bits, st.sampled_from([2**31, -(2**31) - 1, 2**32, 2**63 - 1,
+                                                       -(2**63), 2**63]))
+texts = st.one_of(
+    st.text(st.characters(exclude_categories=()), max_size=8),  # lone surrogates included
+    st.sampled_from(KINDS + ["", "\0", "discharge\0", "\ud800", "volume\udfff", "Discharge",
+                             " rainfall", "flow"]),
+    st.builds(StrSub, st.sampled_from(KINDS)),
+)
+timedeltas = st.one_of(
+    st.timedeltas(),
+    st.sampled_from([timedelta.max, timedelta.min, timedelta(0), timedelta(microseconds=1),
+                     timedelta(microseconds=-1), timedelta(seconds=0.5), timedelta(seconds=1.9),
+                     timedelta(seconds=2**31), timedelta(seconds=2**31 - 1)]),
+    st.builds(DeltaSub, seconds=st.integers(-(10**6), 10**6)),
+)
+numpy_scalars = st.one_of(
+    floats.map(np.float64),
+    st.floats(width=32).map(np.float32),
+    small_ints.map(np.int64),
+    st.integers(-128, 127).map(np.int8),
+    st.booleans().map(np.bool_),
+    small_ints.map(lambda s: np.timedelta64(s, "s")),
+    st.just(np.complex128(1 + 2j)),
+)
+DTYPES = [np.float64, np.float32, np.int64, np.int8, np.bool_, np.complex128, np.dtype(">f8"),
+          np.dtype("<U3")]
+
+
+def restride(array, how):
+    if how == "reversed" and array.ndim:
+        return array[::-1]
+    if how == "every other" and array.ndim:
+        return array[::2]
+    if how == "transposed":
+        return array.T
+    if how == "column" and array.ndim == 2 and array.shape[1]:
+        return array[:, 0]
+    return array
+
+
+arrays = st.builds(
+    restride,
+    hnp.arrays(st.sampled_from(DTYPES), hnp.array_shapes(min_dims=0, max_dims=2, min_side=0,
+                                                         max_side=6)),
+    st.sampled_from(["as is", "reversed", "every other", "transposed", "column"]),
+)
+
+
+def float_behaviours():
+    counter = itertools.count(0.5)
+    return st.one_of(
+        floats,
+        st.sampled_from([HostileError("no float"), TypeError("no float"), ValueError("no float"),
+                         "a string", 7, True, FloatSub(2.5), lambda: next(counter)]),
+    )
+
+
+def index_behaviours():
+    counter = itertools.count(1)
+    return st.one_of(
+        small_ints,
+        beyond_64_bits,
+        st.sampled_from([HostileError("no index"), TypeError("no index"), 2.5, "7", True,
+                         IntSub(3), lambda: next(counter)]),
+    )
+
+
+hostile_numbers = st.one_of(st.builds(FloatLike, float_behaviours()),
+                            st.builds(IndexLike, index_behaviours()))
+
+# A lying length stays below a million: it is only a capacity hint, and a larger one would only
+# make the conversion reserve (and give back) gigabytes.
+lengths = st.one_of(st.integers(0, 20), st.sampled_from([10**6, -1, 10**30, "3",
+                                                          HostileError("no len")]))
+
+
+def hostile_sequences(elements):
+    items = st.lists(elements, max_size=6)
+    item = st.one_of(st.none(), st.just(HostileError("no item")), elements)
+    return st.one_of(
+        st.builds(IndexedSequence, items, lengths, item),
+        st.builds(IteratedSequence, items, lengths, item,
+                  st.sampled_from(["items", "fewer", "more", "fails midway", "not an iterator",
+                                   "raises"])),
+    )
+
+
+# ---------------------------------------------------------------------------------------------
+# Valid instances (bounded: their steps and sizes keep every call on them short)
+
+short_floats = st.lists(floats, max_size=12)
+# Steps up to an hour: a level pool run takes one sub-step per second of its inflow, and a
+# disaggregation makes step / target values per value.
+bounded_steps = st.integers(1, 3600).map(seconds)
+
+
+def series(cls, steps=bounded_steps):
+    return st.builds(lambda c, d, s, k: c(d, s, k), either_class(cls), short_floats, steps,
+                     st.sampled_from(KINDS))
+
+
+# Half of them on a multiple of 30 s, so that disaggregating them can succeed.
+splittable = series(I, st.one_of(bounded_steps, st.integers(1, 120).map(lambda k: seconds(30 * k))))
+
+
+@st.composite
+def increasing(draw, min_size=0, strict=True):
+    n = draw(st.integers(min_size, 8))
+    values = draw(st.lists(st.floats(-1e4, 1e4), min_size=n, max_size=n, unique=strict))
+    return sorted(values)
+
+
+@st.composite
+def storage_curves(draw):
+    elevation = draw(increasing())
+    storage = draw(increasing(min_size=len(elevation)))[: len(elevation)]
+    return draw(either_class(ES))(elevation, storage)
+
+
+@st.composite
+def discharge_curves(draw):
+    elevation = draw(increasing(min_size=2))
+    discharge = draw(increasing(min_size=len(elevation), strict=False))[: len(elevation)]
+    return draw(either_class(ED))(elevation, discharge)
+
+
+optional_floats = st.one_of(st.none(), floats)
+constant_outlets = st.builds(lambda c, *a: c(*a), either_class(Constant), floats,
+                             optional_floats, optional_floats)
+specified_outlets = st.builds(lambda c, *a: c(*a), either_class(Specified), series(C),
+                              optional_floats, optional_floats, optional_floats)
+controlled_outlets = st.builds(lambda c, *a: c(*a), either_class(Controlled), discharge_curves(),
+                               optional_floats, optional_floats, optional_floats)
+uncontrolled_outlets = st.builds(lambda c, *a: c(*a), either_class(Uncontrolled),
+                                 discharge_curves(), optional_floats)
+outlets = st.one_of(constant_outlets, specified_outlets, controlled_outlets, uncontrolled_outlets)
+# Fresh layers on every draw (the setters change them), with at most 20 reservoirs: the count is
+# the length of a state vector and a factor of the run time.
+layers = st.builds(LR, st.integers(1, 10**7).map(seconds),
+                   st.floats(0.0, 1.0), floats, st.integers(1, 20))
+
+
+def _made_once():
+    hour = timedelta(hours=1)
+    flow = C([1.0, 3.0, 2.0], hour, "discharge")
+    rain = I([0.5, 0.0], hour, "rainfall")
+    curve = ES([0.0, 10.0], [0.0, 1e6])
+    rating = ED([0.0, 10.0], [0.0, 5.0])
+    made = [flow, rain, curve, rating, Constant(1.0), Specified(flow), Controlled(rating),
+            Uncontrolled(rating), LR(hour, 0.5, 0.0),
+            vesparil.reservoir.run_level_pool_routing(flow, 1.0, curve, {"c": Constant(1.0)}),
+            vesparil.rainfall_loss.run_deficit_and_constant(rain, 0.1, 1.0, 0.1, hour),
+            SUBCLASSES[C]([1.0], hour, "volume"), SUBCLASSES[ED]([0.0, 1.0], [0.0, 1.0])]
+    return made
+
+
+INSTANCES = _made_once()
+POOL_RESULT, LOSS_RESULT = INSTANCES[-4:-2]
+
+
+# ---------------------------------------------------------------------------------------------
+# Anything at all
+
+
+def object_array(items):
+    array = np.empty(len(items), dtype=object)
+    for i, item in enumerate(items):
+        array[i] = item  # one by one, so that NumPy does not look into sequences
+    return array
+
+
+def anything(but=()):
+    """Values of every kind; the kinds named in `but` are left out."""
+    leaves = {
+        "floats": floats,
+        "ints": st.one_of(small_ints, beyond_64_bits),
+        "huge ints": huge_ints,
+        "bools": st.booleans(),
+        "none": st.none(),
+        "texts": texts,
+        "bytes": st.binary(max_size=4),
+        "arrays": arrays,
+        "numpy scalars": numpy_scalars,
+        "timedeltas": timedeltas,
+        "instances": st.sampled_from(INSTANCES),
+        "numbers": hostile_numbers,
+        "objects": st.sampled_from([object(), type, len, Ellipsis, 1j, b"", set(), frozenset(),
+                                    range(0)]),
+        "subclasses": st.one_of(floats.map(FloatSub), small_ints.map(IntSub),
+                                short_floats.map(ListSub)),
+    }
+    base = st.one_of([strategy for name, strategy in leaves.items() if name not in but])
+    return st.recursive(
+        base,
+        lambda inner: st.one_of(
+            st.lists(inner, max_size=4),
+            st.tuples(inner, inner),
+            st.dictionaries(st.one_of(texts, small_ints), inner, max_size=3),
+            st.dictionaries(texts, inner, max_size=2).map(DictSub),
+            hostile_sequences(inner),
+            st.lists(inner, max_size=3).map(object_array),
+        ),
+        max_leaves=6,
+    )
+
+
+def mostly(valid, but=()):
+    """Five draws in six from `valid`, the rest from anything else (hostile objects included)."""
+    junk = anything(but)
+    return st.integers(0, 5).flatmap(lambda k: junk if k == 0 else valid)
+
+
+float_values = st.one_of(floats, small_ints, st.booleans(), floats.map(np.float64),
+                         floats.map(FloatSub), floats.map(FloatLike), small_ints.map(IndexLike))
+vectors = st.one_of(
+    st.lists(st.one_of(floats, small_ints, st.booleans(), floats.map(np.float64)), max_size=12),
+    st.tuples(floats, floats),
+    hnp.arrays(np.float64, st.integers(0, 12)),
+    st.builds(restride, hnp.arrays(np.float64, st.integers(0, 12)),
+              st.sampled_from(["reversed", "every other"])),
+    hnp.arrays(st.sampled_from([np.float32, np.int64, np.bool_, np.dtype(">f8")]),
+               st.integers(0, 6)),
+    st.integers(0, 12).map(range),
+    short_floats.map(ListSub),
+    short_floats.map(lambda items: IndexedSequence(items, len(items), None)),
+    short_floats.map(lambda items: IteratedSequence(items, len(items), None, "items")),
+)
+kind_words = st.one_of(st.sampled_from(KINDS), st.sampled_from(KINDS).map(StrSub))
+steps = st.one_of(bounded_steps, st.timedeltas(min_value=timedelta(seconds=1)),
+                  st.integers(1, 10**6).map(lambda s: DeltaSub(seconds=s)))
+durations = st.one_of(st.timedeltas(min_value=timedelta(0)),
+                      st.integers(0, 10**6).map(lambda s: DeltaSub(seconds=s)))
+# Durations for tc stay below twelve days: at a one-second step they already make 10^6
+# ordinates, and the generic timedeltas (up to 10^9 days) are kept out of its junk too.
+bounded_tc = st.one_of(st.integers(0, 10**6).map(seconds),
+                       st.sampled_from([timedelta(0), timedelta(microseconds=1),
+                                        timedelta(seconds=-1)]))
+bools = st.one_of(st.booleans(), st.booleans().map(np.bool_))
+target_steps = st.one_of(st.sampled_from([30, 60, 90, 120, 300, 900, 1800, 3600]),
+                         st.sampled_from([30, 900]).map(IndexLike),
+                         st.sampled_from([60, 600]).map(np.int64))
+# Sub-reaches: a handful (each one is a pass over the inflow); in-range huge integers are kept
+# out of its junk, which still has those beyond 64 bits (an overflow).
+sub_reaches = st.one_of(st.integers(-5, 30), st.integers(0, 30).map(IndexLike),
+                        st.integers(0, 30).map(np.int64))
+counts = st.one_of(st.integers(1, 30), st.integers(0, 30).map(IndexLike), huge_ints)
+# Keys of the named-component dicts: text (NUL and lone surrogates included), or some other
+# hashable value.
+names = st.integers(0, 5).flatmap(lambda k: texts if k else st.one_of(
+    floats, small_ints, st.none(), st.binary(max_size=2), st.sampled_from(INSTANCES),
+    hostile_numbers, st.tuples(texts)))
+outlet_dicts = st.dictionaries(names, mostly(outlets), max_size=3)
+layer_dicts = st.dictionaries(names, mostly(layers), max_size=3)
+
+
+# Argument sets drawn together, so that calls which check their arguments against each other
+# also succeed now and then.
+def as_vector(values):
+    return st.sampled_from([list, tuple, np.array, ListSub]).map(lambda kind: kind(values))
+
+
+@st.composite
+def curve_tables(draw, strict, min_size=0):
+    x = draw(increasing(min_size=min_size))
+    y = draw(increasing(min_size=len(x), strict=strict))[: len(x)]
+    return [draw(as_vector(x)), draw(as_vector(y))]
+
+
+@st.composite
+def paired_series(draw):
+    n = draw(st.integers(1, 12))
+    sim, obs = (draw(st.lists(floats, min_size=n, max_size=n)) for _ in range(2))
+    return [draw(as_vector(sim)), draw(as_vector(obs)), draw(bools)]
+
+
+@st.composite
+def pool_runs(draw):
+    x = draw(increasing(min_size=2))
+    # Storage from 0, so that an emptied reservoir stays on the curve.
+    rises = draw(st.lists(st.floats(1.0, 1e6), min_size=len(x) - 1, max_size=len(x) - 1))
+    y = list(itertools.accumulate(rises, initial=0.0))
+    where = draw(st.floats(0.0, 1.0))
+    inflow = draw(st.lists(st.floats(0.0, 100.0), min_size=1, max_size=12))
+    step = draw(st.integers(1, 600))
+    return [C(inflow, seconds(step), "discharge"), x[0] + where * (x[-1] - x[0]), ES(x, y),
+            draw(st.dictionaries(texts, outlets, max_size=3))]
+
+
+# ---------------------------------------------------------------------------------------------
+# The entries
+
+
+@dataclass
+class Param:
+    name: str
+    values: Any
+    required: bool = True
+
+
+def p(name, valid, required=True, but=()):
+    return Param(name, mostly(valid, but), required)
+
+
+def is_panic(error):
+    return type(error).__name__ == PANIC and not isinstance(error, Exception)
+
+
+ALLOWED = (TypeError, ValueError, OverflowError, RuntimeError, HostileError)
+
+
+def floats_list(value):
+    return type(value) is list and all(type(item) is float for item in value)
+
+
+def optional_float(value):
+    return value is None or type(value) is float
+
+
+def series_pair(value):
+    return (type(value) is tuple and len(value) == 2 and type(value[0]) is C
+            and type(value[1]) is dict
+            and all(type(k) is str and type(v) is C for k, v in value[1].items()))
+
+
+def named_series(value):
+    return type(value) is dict and all(type(k) is str and type(v) is C for k, v in value.items())
+
+
+def snapshot(value):
+    """What must not change in an argument: float bits, list and dict contents, array bytes and
+    a layer's fields; anything else by identity."""
+    kind = type(value)
+    if kind is float:
+        return struct.pack("<d", value)
+    if kind in (list, tuple):
+        return (kind, tuple(snapshot(item) for item in value))
+    if kind is dict:
+        return (kind, tuple((id(k), snapshot(v)) for k, v in value.items()))
+    if kind is np.ndarray and value.dtype != object:
+        return (value.dtype.str, value.shape, value.tobytes())
+    if kind is LR:
+        return (snapshot(value.gw_fraction), snapshot(value.initial_q), value.num_reservoir,
+                value.k_duration)
+    return id(value)
+
+
+@dataclass
+class Call:
+    """A function, constructor or method: `target` draws the callable."""
+
+    name: str
+    target: Any
+    params: list
+    returns: Callable
+    panics: bool = False
+    joint: Any = None  # a strategy for all the values together, drawn half the time
+
+    def run(self, data):
+        target = data.draw(self.target, label="callable")
+        if self.joint is not None and data.draw(st.booleans(), label="joint"):
+            values = data.draw(self.joint, label="values")
+        else:
+            values = [data.draw(param.values, label=param.name) for param in self.params]
+        args, kwargs, broken = bind(data, self.params, values)
+        before = snapshot([args, kwargs, getattr(target, "__self__", None)])
+        try:
+            result = target(*args, **kwargs)
+        except BaseException as error:
+            if broken:
+                assert type(error) is TypeError, f"{broken} binding raised {error!r}"
+            elif is_panic(error):
+                assert self.panics, f"internal error: {error}"
+            else:
+                assert isinstance(error, ALLOWED), f"{type(error).__name__}: {error}"
+        else:
+            assert not broken, f"{broken} binding returned {result!r}"
+            assert self.returns(result, target), f"returned {type(result).__name__}"
+            RETURNED[self.name] += 1
+        assert snapshot([args, kwargs, getattr(target, "__self__", None)]) == before
+
+
+BREAKS = ["extra positional", "unknown keyword", "repeated keyword", "missing"]
+
+
+def bind(data, params, values):
+    """Positional and keyword arguments for `values`; one binding fault in six calls."""
+    count = len(params)
+    positional = data.draw(st.integers(0, count), label="positional")
+    args = values[:positional]
+    kwargs = {param.name: value for param, value in zip(params[positional:], values[positional:])
+              if param.required or data.draw(st.booleans(), label="give " + param.name)}
+    broken = data.draw(st.integers(0, 5).flatmap(
+        lambda k: st.sampled_from(BREAKS) if k == 0 else st.none()), label="broken")
+    if broken == "extra positional":
+        return values + [None] * data.draw(st.integers(1, 2)), {}, broken
+    if broken == "unknown keyword":
+        return args, {**kwargs, "bogus": 1}, broken
+    if broken == "repeated keyword" and positional > 0:
+        return args, {**kwargs, params[0].name: values[0]}, broken
+    required = [i for i, param in enumerate(params) if param.required]
+    if broken == "missing" and required:
+        gone = data.draw(st.sampled_from(required), label="missing")
+        kept = min(positional, gone)
+        rest = {param.name: value for param, value in zip(params[kept:], values[kept:])
+                if param.name != params[gone].name}
+        return values[:kept], rest, broken
+    return args, kwargs, None
+
+
+@dataclass
+class Get:
+    name: str
+    instances: Any
+    attribute: str
+    returns: Callable
+
+    def run(self, data):
+        instance = data.draw(self.instances, label="instance")
+        value = getattr(instance, self.attribute)
+        assert self.returns(value), f"{self.attribute} read as {type(value).__name__}"
+        RETURNED[self.name] += 1
+
+
+DELETE = object()
+
+
+@dataclass
+class Set:
+    """Assigning (or deleting) an attribute; read-only ones always refuse with AttributeError."""
+
+    name: str
+    instances: Any
+    attributes: list
+    values: Any = field(default_factory=anything)
+    returns: Callable = None
+
+    def run(self, data):
+        instance = data.draw(self.instances, label="instance")
+        own = [name for name in self.attributes if hasattr(type(instance), name)]
+        attribute = data.draw(st.sampled_from(own), label="attribute")
+        value = data.draw(st.one_of(self.values, st.just(DELETE)), label="value")
+        try:
+            if value is DELETE:
+                delattr(instance, attribute)
+            else:
+                setattr(instance, attribute, value)
+        except BaseException as error:
+            if self.returns is None or value is DELETE:
+                assert type(error) is AttributeError, repr(error)
+            else:
+                assert isinstance(error, ALLOWED), repr(error)
+        else:
+            assert self.returns is not None and value is not DELETE, f"{attribute} was changed"
+            assert self.returns(getattr(instance, attribute))
+            RETURNED[self.name] += 1
+
+
+def is_instance_of(cls):
+    return lambda result, target: type(result) is cls
+
+
+def constructs(result, target):
+    return type(result) is target
+
+
+def getters(cls_name, instances, spec):
+    return [Get(f"{cls_name}.{attribute}", instances, attribute, check)
+            for attribute, check in spec.items()]
+
+
+SERIES_GETTERS = {"data": floats_list, "kind": lambda v: type(v) is str,
+                  "time_step": lambda v: type(v) is timedelta}
+is_float = lambda v: type(v) is float  # noqa: E731
+as_series = lambda v: type(v) is C  # noqa: E731
+as_incremental = lambda v: type(v) is I  # noqa: E731
+
+ENTRIES = [
+    Call("ContinuousTimeSeries()", either_class(C),
+         [p("data", vectors), p("time_step", steps), p("kind", kind_words)], constructs),
+    Call("IncrementalTimeSeries()", either_class(I),
+         [p("data", vectors), p("time_step", steps), p("kind", kind_words)], constructs),
+    Call("ContinuousTimeSeries.total_duration", series(C).map(lambda s: s.total_duration), [],
+         lambda r, t: type(r) is int),
+    Call("IncrementalTimeSeries.total_duration", series(I).map(lambda s: s.total_duration), [],
+         lambda r, t: type(r) is int),
+    Call("IncrementalTimeSeries.disaggregate", splittable.map(lambda s: s.disaggregate),
+         [p("target_step", target_steps)], is_instance_of(I)),
+    Call("run_muskingum_routing", st.just(vesparil.reach.run_muskingum_routing),
+         [p("inflow", series(C)), p("k", durations), p("x", float_values),
+          p("sub_reaches", sub_reaches, but=("huge ints",)), p("initial_outflow", float_values)],
+         is_instance_of(C), panics=True),
+    Call("run_level_pool_routing", st.just(vesparil.reservoir.run_level_pool_routing),
+         [p("inflow", series(C)), p("initial_elevation", float_values),
+          p("elevation_storage", storage_curves()), p("discharge_info", outlet_dicts)],
+         is_instance_of(LevelPoolResult), panics=True, joint=pool_runs()),
+    Call("LevelPoolResult()", st.just(LevelPoolResult), [], constructs),
+    Call("ElevationStorage()", either_class(ES),
+         [p("elevation", vectors), p("storage", vectors)], constructs,
+         joint=curve_tables(strict=True)),
+    Call("ElevationStorage.get_storage", storage_curves().map(lambda c: c.get_storage),
+         [p("elevation", float_values)], lambda r, t: type(r) is float, panics=True),
+    Call("ElevationStorage.get_elevation", storage_curves().map(lambda c: c.get_elevation),
+         [p("storage", float_values)], lambda r, t: type(r) is float, panics=True),
+    Call("ElevationDischarge()", either_class(ED),
+         [p("elevation", vectors), p("discharge", vectors)], constructs,
+         joint=curve_tables(strict=False, min_size=2)),
+    Call("ConstantDischargeInfo()", either_class(Constant),
+         [p("discharge", float_values), p("minimum_elevation", optional_floats, False),
+          p("maximum_elevation", optional_floats, False)], constructs),
+    Call("SpecifiedDischargeInfo()", either_class(Specified),
+         [p("discharge", series(C)), p("minimum_elevation", optional_floats, False),
+          p("maximum_elevation", optional_floats, False),
+          p("maximum_release", optional_floats, False)], constructs),
+    Call("ControlledDischargeInfo()", either_class(Controlled),
+         [p("elevation_discharge", discharge_curves()),
+          p("minimum_elevation", optional_floats, False),
+          p("maximum_elevation", optional_floats, False),
+          p("maximum_release", optional_floats, False)], constructs),
+    Call("UnControlledDischargeInfo()", either_class(Uncontrolled),
+         [p("elevation_discharge", discharge_curves()),
+          p("elevation_offset", optional_floats, False)], constructs),
+    Call("run_clark_uh", st.just(vesparil.rainfall_transform.run_clark_uh),
+         [p("rainfall", series(I)), p("basin_area", float_values),
+          p("tc", bounded_tc, but=("timedeltas",)), p("storage_r", durations)],
+         is_instance_of(C), panics=True),
+    Call("DeficitConstantResult()", st.just(DeficitConstantResult), [], constructs),
+    Call("run_deficit_and_constant", st.just(vesparil.rainfall_loss.run_deficit_and_constant),
+         [p("rainfall", series(I)), p("initial_deficit", float_values),
+          p("max_deficit", float_values), p("constant_loss_per_hr", float_values),
+          p("time_to_dry", durations)], is_instance_of(DeficitConstantResult)),
+    Call("run_linear_reservoir", st.just(vesparil.baseflow.run_linear_reservoir),
+         [p("basin_area", float_values), p("rainfall", series(I)),
+          p("reservoirs", layer_dicts)], lambda r, t: series_pair(r)),
+    Call("LinearReservoir()", st.just(LR),
+         [p("k_duration", steps), p("gw_fraction", st.one_of(st.floats(0.0, 1.0), float_values)),
+          p("initial_q", float_values), p("num_reservoir", counts, False)], constructs),
+    Call("calculate_kge", st.just(vesparil.metrics.calculate_kge),
+         [p("sim", vectors), p("obs", vectors), p("use_log", bools, False)],
+         lambda r, t: type(r) is float, joint=paired_series()),
+    *getters("ContinuousTimeSeries", series(C), SERIES_GETTERS),
+    *getters("IncrementalTimeSeries", series(I), SERIES_GETTERS),
+    *getters("LevelPoolResult", st.just(POOL_RESULT),
+             {"reservoir_storage": as_series, "reservoir_elevation": as_series,
+              "reservoir_total_outflow": as_series,
+              "reservoir_individual_outflows": named_series}),
+    *getters("ElevationStorage", storage_curves(),
+             {"elevation": floats_list, "storage": floats_list}),
+    *getters("ElevationDischarge", discharge_curves(),
+             {"elevation": floats_list, "discharge": floats_list}),
+    *getters("ConstantDischargeInfo", constant_outlets,
+             {"discharge": is_float, "minimum_elevation": optional_float,
+              "maximum_elevation": optional_float}),
+    *getters("SpecifiedDischargeInfo", specified_outlets,
+             {"discharge": as_series, "minimum_elevation": optional_float,
+              "maximum_elevation": optional_float, "maximum_release": optional_float}),
+    *getters("ControlledDischargeInfo", controlled_outlets,
+             {"elevation_discharge": lambda v: type(v) is ED, "minimum_elevation": is_float,
+              "maximum_elevation": optional_float, "maximum_release": optional_float}),
+    *getters("UnControlledDischargeInfo", uncontrolled_outlets,
+             {"elevation_discharge": lambda v: type(v) is ED,
+              "elevation_offset": optional_float}),
+    *getters("DeficitConstantResult", st.just(LOSS_RESULT),
+             {"excess": as_incremental, "loss": as_incremental, "deficit": as_incremental}),
+    *getters("LinearReservoir", layers,
+             {"gw_fraction": is_float, "initial_q": is_float,
+              "num_reservoir": lambda v: type(v) is int,
+              "k_duration": lambda v: type(v) is timedelta}),
+    Set("LinearReservoir.gw_fraction =", layers, ["gw_fraction"], mostly(float_values), is_float),
+    Set("LinearReservoir.initial_q =", layers, ["initial_q"], mostly(float_values), is_float),
+    Set("LinearReservoir.num_reservoir =", layers, ["num_reservoir"], mostly(counts),
+        lambda v: type(v) is int),
+    Set("LinearReservoir read-only =", layers, ["k_duration"]),
+    Set("ContinuousTimeSeries read-only =", series(C), list(SERIES_GETTERS)),
+    Set("IncrementalTimeSeries read-only =", series(I), list(SERIES_GETTERS)),
+    Set("LevelPoolResult read-only =", st.just(POOL_RESULT),
+        ["reservoir_storage", "reservoir_individual_outflows"]),
+    Set("DeficitConstantResult read-only =", st.just(LOSS_RESULT), ["excess", "deficit"]),
+    Set("ElevationStorage read-only =", storage_curves(), ["elevation", "storage"]),
+    Set("ElevationDischarge read-only =", discharge_curves(), ["elevation", "discharge"]),
+    Set("outlet read-only =", outlets,
+        ["minimum_elevation", "maximum_elevation", "discharge", "elevation_discharge"]),
+]
+
+@pytest.fixture(scope="module", autouse=True)
+def report_counts():
+    yield
+    if REPORT:
+        with open(REPORT, "a") as out:
+            for entry in ENTRIES:
+                out.write(f"{CALLED[entry.name]}\t{RETURNED[entry.name]}\t{entry.name}\n")
+
+
+@pytest.mark.parametrize("entry", ENTRIES, ids=[entry.name for entry in ENTRIES])
+@settings(max_examples=EXAMPLES, deadline=None, suppress_health_check=list(HealthCheck))
+@given(data=st.data())
+def test_entry(entry, data):
+    CALLED[entry.name] += 1
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        entry.run(data)
