@@ -321,8 +321,8 @@ LONG_CALLS = {
         I([1.0] * 5000, timedelta(seconds=1), "rainfall"), 640.0, timedelta(seconds=10**6),
         timedelta(hours=1))""",
     # Ten steps of 2147483640 s (a multiple of 30) split into 30 s: 7 x 10^8 values, 5.7 GB.
-    "disaggregate": """lambda: I([1.0] * 10, timedelta(seconds=2147483640), "rainfall")
-        .disaggregate(30)""",
+    "disaggregate": """lambda: I([1.0] * 10, timedelta(seconds=2147483640), "rainfall").disaggregate(
+        30)""",
     # 2,000 steps through a chain of 10^6 reservoirs: 2 x 10^9 updates.
     "linear reservoir": """lambda: vesparil.baseflow.run_linear_reservoir(
         640.0, I([0.1] * 2000, timedelta(hours=1), "rainfall"),
