@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "core/format.hpp"
+#include "core/large_vector.hpp"
 #include "core/seconds.hpp"
 #include "core/units.hpp"
 
@@ -66,14 +67,17 @@ Result<LinearReservoirRun> run_linear_reservoir(
 
         std::vector<double> state(layer.num_reservoir, layer.initial_q);
         std::vector<double> output;
-        output.reserve(steps);
+        reserve_large(output, steps);
 
+        // Restrict-qualified views: the cascade's state, the rainfall and the two outputs never
+        // overlap, so the compiler may keep the cascade's values out of memory round trips.
         const double gw_fraction = layer.gw_fraction;
-        double* const chain = state.data();
+        double* __restrict__ const chain = state.data();
         const std::size_t chain_length = state.size();
-        double* const total = run.total.data.data();
+        const double* __restrict__ const rain = rainfall.data();
+        double* __restrict__ const total = run.total.data.data();
         for (std::size_t t = 0; t < steps; ++t) {
-            double flow = ((rainfall[t] * gw_fraction) / dt_hr) * area_factor;
+            double flow = ((rain[t] * gw_fraction) / dt_hr) * area_factor;
             for (std::size_t j = 0; j < chain_length; ++j) {
                 flow = chain[j] * d + flow * c;
                 chain[j] = flow;
@@ -82,7 +86,9 @@ Result<LinearReservoirRun> run_linear_reservoir(
             // Adding here rather than in a second pass gives the same sums: each total[t]
             // still receives the layers one after another, in layer order.
             total[t] = flow + total[t];
-            if (counter.stop_requested_after(chain_length + 1)) return Error::interrupted();
+            if (counter.stop_requested_after(chain_length + 1)) [[unlikely]] {
+                return Error::interrupted();
+            }
         }
 
         run.layers.emplace_back(
