@@ -313,7 +313,7 @@ for leg in $legs; do case "$root_legs" in *" $leg "*) needs_root="$needs_root $l
 if [ -n "$needs_root" ]; then
     if [ "$is_root" -eq 0 ]; then
         echo
-        echo "NOTE: the CPython 3.14, 3.15 and debug-interpreter legs ($needs_root ) need root" \
+        echo "NOTE: the CPython 3.14, 3.15 and debug-interpreter legs (${needs_root# }) need root" \
             "(debootstrap, chroot and mount): skipped. Run ./run_tests.sh as root, as CI does, to run them."
         for leg in $needs_root; do skip_leg "$leg" "needs root"; done
     else
@@ -325,7 +325,7 @@ if [ -n "$needs_root" ]; then
             echo "root ready in $((SECONDS - start)) s; this run works in $sid_root$run_in"
         else
             for leg in $needs_root; do
-                results+=("$leg|FAILED (no root)|0|0 passed, 1 failed, 0 skipped")
+                results+=("$leg|FAILED (sid root unusable)|0|0 passed, 1 failed, 0 skipped")
                 total_failed=$((total_failed + 1))
             done
         fi
