@@ -9,9 +9,15 @@
 # compiler (default c++). The build is installed into a temporary directory that is put first on
 # PYTHONPATH, never into the interpreter's environment.
 #
-# The interpreter itself is not instrumented, so the sanitizer runtime is preloaded. Settings:
+# The interpreter itself is not instrumented, so the sanitizer runtime is preloaded (with the C++
+# runtime, see below). Settings:
 # - allocator_may_return_null=1: the suite's deliberately huge allocations must fail as
-#   MemoryError, as they do without the sanitizer, instead of ending in an out-of-memory report;
+#   MemoryError, as they do without the sanitizer, not end in an out-of-memory report. The
+#   runtime's own operator new reports and aborts on a failed allocation whatever the option
+#   says, so the module is linked with allocation functions of its own (below) that take memory
+#   from the runtime's malloc, which does return null, and throw std::bad_alloc; every check on
+#   the memory stays. A block may then be taken through one and returned through the other,
+#   hence alloc_dealloc_mismatch=0;
 # - detect_leaks=0: the interpreter does not free everything at exit; reference and memory leaks
 #   are what tests/test_leaks.py looks for;
 # - UBSan halts on the first report.
@@ -27,20 +33,71 @@ python="${PYTHON:-python3}"
 cxx="${CXX:-c++}"
 sanitizers="address,undefined"
 
-runtime="$("$cxx" -print-file-name=libasan.so 2>/dev/null || true)"
-if [ "${runtime#/}" = "$runtime" ] || [ ! -e "$runtime" ]; then
-    echo "sanitize: $cxx has no AddressSanitizer runtime (libasan); install the compiler's" \
-        "sanitizer libraries (on Debian they come with g++)" >&2
-    exit 3
-fi
+# The runtime must come first, and the C++ runtime must be loaded before the runtime starts:
+# otherwise its interceptor of C++ throws finds no real one and aborts on the first exception.
+preload=""
+for library in libasan.so libstdc++.so.6; do
+    path="$("$cxx" -print-file-name="$library" 2>/dev/null || true)"
+    if [ "${path#/}" = "$path" ] || [ ! -e "$path" ]; then
+        echo "sanitize: $cxx has no $library; install the compiler's sanitizer libraries" \
+            "(on Debian they come with g++)" >&2
+        exit 3
+    fi
+    preload="${preload:+$preload }$path"
+done
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/vesparil-sanitize.XXXXXX")"
 trap 'rm -rf "$work"' EXIT
 
+cat > "$work/allocation.cpp" << 'END'
+#include <cstddef>
+#include <cstdlib>
+#include <new>
+
+namespace {
+void* allocate(std::size_t size, std::size_t alignment) noexcept {
+    if (size == 0) size = 1;
+    if (alignment <= alignof(std::max_align_t)) return std::malloc(size);
+    void* memory = nullptr;
+    return posix_memalign(&memory, alignment, size) == 0 ? memory : nullptr;
+}
+void* allocate_or_throw(std::size_t size, std::size_t alignment) {
+    if (void* memory = allocate(size, alignment)) return memory;
+    throw std::bad_alloc();
+}
+}  // namespace
+
+using A = std::align_val_t;
+using N = const std::nothrow_t&;
+void* operator new(std::size_t n) { return allocate_or_throw(n, 0); }
+void* operator new[](std::size_t n) { return allocate_or_throw(n, 0); }
+void* operator new(std::size_t n, A a) { return allocate_or_throw(n, std::size_t(a)); }
+void* operator new[](std::size_t n, A a) { return allocate_or_throw(n, std::size_t(a)); }
+void* operator new(std::size_t n, N) noexcept { return allocate(n, 0); }
+void* operator new[](std::size_t n, N) noexcept { return allocate(n, 0); }
+void* operator new(std::size_t n, A a, N) noexcept { return allocate(n, std::size_t(a)); }
+void* operator new[](std::size_t n, A a, N) noexcept { return allocate(n, std::size_t(a)); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p, A) noexcept { std::free(p); }
+void operator delete[](void* p, A) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t, A) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t, A) noexcept { std::free(p); }
+void operator delete(void* p, N) noexcept { std::free(p); }
+void operator delete[](void* p, N) noexcept { std::free(p); }
+void operator delete(void* p, A, N) noexcept { std::free(p); }
+void operator delete[](void* p, A, N) noexcept { std::free(p); }
+END
+"$cxx" -std=c++17 -O2 -fPIC -c "$work/allocation.cpp" -o "$work/allocation.o"
+
 echo "== sanitizer build ($sanitizers) with $("$cxx" --version | head -1), $("$python" --version)"
+# -Bsymbolic-functions binds the module's calls to its own allocation functions rather than to
+# the preloaded runtime's.
 if ! CXX="$cxx" \
     CXXFLAGS="-fsanitize=$sanitizers -fno-sanitize-recover=undefined -fno-omit-frame-pointer -g" \
-    LDFLAGS="-fsanitize=$sanitizers" \
+    LDFLAGS="-fsanitize=$sanitizers $work/allocation.o -Wl,-Bsymbolic-functions" \
     "$python" -m pip install --disable-pip-version-check --no-cache-dir --no-deps \
         --target "$work/site" "$here" > "$work/build.log" 2>&1; then
     tail -40 "$work/build.log"
@@ -49,9 +106,11 @@ if ! CXX="$cxx" \
 fi
 module="$(ls "$work"/site/vesparil*.so)"
 # A build that silently dropped the flags would pass everything and prove nothing.
-symbols="$(nm -D --undefined-only "$module")"
-if ! grep -q __asan_report <<< "$symbols" || ! grep -q __ubsan_handle <<< "$symbols"; then
-    echo "sanitize: $module is not instrumented (the compiler flags did not reach the build)" >&2
+symbols="$(nm -D "$module")"
+if ! grep -q ' U __asan_report' <<< "$symbols" || ! grep -q ' U __ubsan_handle' <<< "$symbols" \
+    || ! grep -q ' T _Znwm$' <<< "$symbols"; then
+    echo "sanitize: $module lacks the sanitizers or its allocation functions: the flags did not" \
+        "reach the build" >&2
     exit 1
 fi
 
@@ -60,26 +119,27 @@ status=0
 (
     cd "$here/tests"
     export VESPARIL_SANITIZED=1
-    export ASAN_OPTIONS="allocator_may_return_null=1:detect_leaks=0:log_path=$work/reports/asan"
+    export ASAN_OPTIONS="allocator_may_return_null=1:detect_leaks=0:alloc_dealloc_mismatch=0:log_path=$work/reports/asan"
     export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:log_path=$work/reports/ubsan"
     export PYTHONPATH="$work/site${PYTHONPATH:+:$PYTHONPATH}"
-    export LD_PRELOAD="$runtime${LD_PRELOAD:+ $LD_PRELOAD}"
+    export LD_PRELOAD="$preload${LD_PRELOAD:+ $LD_PRELOAD}"
     exec "$python" -m pytest -q -p no:cacheprovider "$@"
 ) || status=$?
 
+# Reports of allocations refused on purpose ("failed to allocate" warnings) are not findings.
 findings=0
-notes=0
+warnings=0
 for report in "$work"/reports/*; do
     [ -e "$report" ] || continue
-    if grep -qE 'ERROR: (Address|Leak)Sanitizer|runtime error:|ERROR: UndefinedBehaviorSanitizer' "$report"; then
+    if grep -qE 'ERROR: (Address|Leak|UndefinedBehavior)Sanitizer|runtime error:' "$report"; then
         findings=$((findings + 1))
         echo "---- ${report##*/}"
         cat "$report"
     else
-        notes=$((notes + 1))
+        warnings=$((warnings + 1))
     fi
 done
-echo "sanitizer reports: $findings with findings, $notes with warnings only"
+echo "sanitizer reports: $findings with findings, $warnings with warnings only"
 if [ "$status" -ne 0 ]; then
     echo "sanitize: pytest failed (exit $status)" >&2
     exit 1
