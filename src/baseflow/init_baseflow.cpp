@@ -1,14 +1,16 @@
 // Python entries of the baseflow submodule: run_linear_reservoir, LinearReservoir.
 #include <array>
 
-#include "baseflow/linear_reservoir.hpp"
-#include "binding/classes.hpp"
-#include "binding/convert.hpp"
+#include "baseflow/baseflow_classes.hpp"
+#include "binding/attributes.hpp"
+#include "binding/containers.hpp"
 #include "binding/entry.hpp"
 #include "binding/module.hpp"
 #include "binding/parse.hpp"
+#include "binding/signals.hpp"
+#include "binding/timedelta.hpp"
 #include "init.hpp"
-#include "utils/time_series_py.hpp"
+#include "utils/utils_classes.hpp"
 
 namespace vesparil {
 
@@ -16,16 +18,16 @@ namespace {
 
 using namespace binding;
 
-constexpr Parameters<4> kReservoirParameters{
+constexpr Parameters<4> kLinearReservoirParameters{
     "LinearReservoir.__new__()", {"k_duration", "gw_fraction", "initial_q", "num_reservoir"}, 3};
 
-PyObject* new_linear_reservoir(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+PyObject* py_linear_reservoir_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return guarded([&]() -> PyObject* {
         Timedelta k_duration;
         double gw_fraction = 0.0;
         double initial_q = 0.0;
         std::size_t num_reservoir = 1;
-        if (!parse_new(kReservoirParameters, args, kwargs, k_duration, gw_fraction, initial_q,
+        if (!parse_new(kLinearReservoirParameters, args, kwargs, k_duration, gw_fraction, initial_q,
                        num_reservoir)) {
             return nullptr;
         }
@@ -37,15 +39,7 @@ PyObject* new_linear_reservoir(PyTypeObject* type, PyObject* args, PyObject* kwa
     });
 }
 
-PyObject* get_k_duration(PyObject* self, void*) {
-    return guarded([&]() -> PyObject* {
-        return with_shared<LinearReservoir>(self, [](const LinearReservoir& layer) {
-                   return timedelta_from_seconds(layer.k_seconds);
-               }).release();
-    });
-}
-
-PyGetSetDef reservoir_getset[] = {
+PyGetSetDef linear_reservoir_getset[] = {
     {"gw_fraction", get_field<LinearReservoir, &LinearReservoir::gw_fraction>,
      set_field<LinearReservoir, &LinearReservoir::gw_fraction>,
      "Fraction of rainfall loss that contributes to this reservoir's baseflow.\n"
@@ -57,12 +51,12 @@ PyGetSetDef reservoir_getset[] = {
     {"num_reservoir", get_field<LinearReservoir, &LinearReservoir::num_reservoir>,
      set_field<LinearReservoir, &LinearReservoir::num_reservoir>,
      "Number of linear reservoirs chained in series.", nullptr},
-    {"k_duration", get_k_duration, nullptr,
+    {"k_duration", get_field<LinearReservoir, &LinearReservoir::k_seconds, ToTimedelta>, nullptr,
      "Returns the storage time constant as a Python `timedelta`.", nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
-constexpr const char* kReservoirDoc =
+constexpr const char* kLinearReservoirDoc =
     "LinearReservoir(k_duration, gw_fraction, initial_q, num_reservoir=1)\n--\n\n"
     "Configuration for a single linear reservoir groundwater layer.\n\n"
     "A linear reservoir models groundwater storage with the recurrence relation:\n"
@@ -70,25 +64,20 @@ constexpr const char* kReservoirDoc =
     "Chaining `num_reservoir` reservoirs in series produces a more peaked,\n"
     "delayed response.";
 
-PyType_Slot reservoir_slots[] = {
-    {Py_tp_doc, const_cast<char*>(kReservoirDoc)},
-    {Py_tp_new, reinterpret_cast<void*>(new_linear_reservoir)},
+PyType_Slot linear_reservoir_slots[] = {
+    {Py_tp_doc, const_cast<char*>(kLinearReservoirDoc)},
+    {Py_tp_new, reinterpret_cast<void*>(py_linear_reservoir_new)},
     {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_instance<LinearReservoir>)},
-    {Py_tp_getset, reservoir_getset},
+    {Py_tp_getset, linear_reservoir_getset},
     {0, nullptr},
 };
 
-// Not subclassable: no Py_TPFLAGS_BASETYPE.
-PyType_Spec reservoir_spec = {
-    "LinearReservoir",
-    sizeof(Instance<LinearReservoir>),
-    0,
-    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE,
-    reservoir_slots,
-};
+// Not subclassable.
+PyType_Spec linear_reservoir_spec =
+    make_spec<LinearReservoir>("LinearReservoir", linear_reservoir_slots, kSealedClassFlags);
 
-constexpr Parameters<3> kRunParameters{"run_linear_reservoir()",
-                                        {"basin_area", "rainfall", "reservoirs"}, 3};
+constexpr Parameters<3> kRunLinearReservoirParameters{
+    "run_linear_reservoir()", {"basin_area", "rainfall", "reservoirs"}, 3};
 
 PyObject* py_run_linear_reservoir(PyObject*, PyObject* const* args, Py_ssize_t nargs,
                                   PyObject* kwnames) {
@@ -96,27 +85,21 @@ PyObject* py_run_linear_reservoir(PyObject*, PyObject* const* args, Py_ssize_t n
         double basin_area = 0.0;
         IncrementalTimeSeries rainfall;
         NamedComponents<LinearReservoir> layers;
-        if (!parse_call(kRunParameters, args, nargs, kwnames, basin_area, rainfall, layers)) {
+        if (!parse_call(kRunLinearReservoirParameters, args, nargs, kwnames, basin_area, rainfall,
+                        layers)) {
             return nullptr;
         }
-        auto run = run_linear_reservoir(basin_area, rainfall.data, rainfall.time_step, layers);
+        auto run = run_linear_reservoir(basin_area, rainfall.data, rainfall.time_step, layers,
+                                        python_signals());
         if (!run) return raise(run.error());
 
-        Ref by_layer = Ref::steal(PyDict_New());
+        Ref by_layer = to_python_dict(run->layers, NewInstance{});
         if (!by_layer) return nullptr;
-        for (auto& [name, series] : run->layers) {
-            Ref value = new_instance(std::move(series));
-            if (!value) return nullptr;
-            Ref key = to_python(name);  // names may hold any text, NUL included
-            if (!key || PyDict_SetItem(by_layer.get(), key.get(), value.get()) < 0) {
-                return nullptr;
-            }
-        }
         return series_dict_pair(std::move(run->total), std::move(by_layer)).release();
     });
 }
 
-PyMethodDef run_definition = {
+PyMethodDef run_linear_reservoir_definition = {
     "run_linear_reservoir", as_method(py_run_linear_reservoir), kFastcallFlags,
     "run_linear_reservoir(basin_area, rainfall, reservoirs)\n--\n\n"
     "Routes infiltrated rainfall through multiple named linear reservoirs to produce baseflow.\n\n"
@@ -138,13 +121,13 @@ PyMethodDef run_definition = {
 
 template <>
 PyType_Spec& vesparil::binding::class_spec<vesparil::LinearReservoir>() {
-    return reservoir_spec;
+    return linear_reservoir_spec;
 }
 
 namespace vesparil {
 
 bool init_baseflow(PyObject* module) {
-    return binding::add_function(module, &run_definition) &&
+    return binding::add_function(module, &run_linear_reservoir_definition) &&
            binding::add_class<LinearReservoir>(module);
 }
 

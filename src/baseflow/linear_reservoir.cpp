@@ -2,42 +2,25 @@
 // recurrence and units.
 #include "baseflow/linear_reservoir.hpp"
 
-#include <cmath>
 #include <cstddef>
-#include <limits>
 
-#include "utils/format.hpp"
+#include "core/format.hpp"
+#include "core/seconds.hpp"
+#include "core/units.hpp"
 
 namespace vesparil {
 
 namespace {
 
-// One acre-inch per hour is 1.008333... cfs; the rounded factor is the one our results are
-// defined with, so it must not be replaced by the exact ratio.
-constexpr double kAcreInchPerHourToCfs = 1.00833;
-
 // Largest fraction sum let through: a little slack so that shares written with rounding (for
 // example 0.6 and 0.4000005) still add up to "all of it".
 constexpr double kMaxTotalFraction = 1.000001;
-
-std::int32_t truncate_to_int32(double seconds) {
-    if (std::isnan(seconds)) return 0;
-    if (seconds >= 2147483647.0) return std::numeric_limits<std::int32_t>::max();
-    if (seconds <= -2147483648.0) return std::numeric_limits<std::int32_t>::min();
-    return static_cast<std::int32_t>(seconds);
-}
-
-// A count of doubles whose byte size the allocator could never be asked for.
-bool exceeds_vector_capacity(std::size_t count) {
-    return count > static_cast<std::size_t>(std::numeric_limits<std::ptrdiff_t>::max()) /
-                       sizeof(double);
-}
 
 }  // namespace
 
 Result<LinearReservoir> make_linear_reservoir(double k_duration_seconds, double gw_fraction,
                                               double initial_q, std::size_t num_reservoir) {
-    const std::int32_t k_seconds = truncate_to_int32(k_duration_seconds);
+    const std::int32_t k_seconds = saturating_whole_seconds(k_duration_seconds);
     if (k_seconds <= 0) return Error::value("k_duration must be > 0");
     // Two plain comparisons: a NaN fraction is let through on purpose.
     if (gw_fraction < 0.0 || gw_fraction > 1.0) {
@@ -49,7 +32,7 @@ Result<LinearReservoir> make_linear_reservoir(double k_duration_seconds, double 
 
 Result<LinearReservoirRun> run_linear_reservoir(
     double basin_area, const std::vector<double>& rainfall, std::int32_t time_step,
-    const std::vector<std::pair<std::string, LinearReservoir>>& layers) {
+    const std::vector<std::pair<std::string, LinearReservoir>>& layers, InterruptCheck interrupt) {
     double total_fraction = 0.0;
     for (const auto& [name, layer] : layers) total_fraction += layer.gw_fraction;
     if (total_fraction > kMaxTotalFraction) {
@@ -57,20 +40,20 @@ Result<LinearReservoirRun> run_linear_reservoir(
     }
 
     const std::size_t steps = rainfall.size();
-    LinearReservoirRun run{
-        ContinuousTimeSeries{std::vector<double>(steps, 0.0), std::string(kKindDischarge),
-                             time_step},
-        {}};
+    LinearReservoirRun run{ContinuousTimeSeries{std::vector<double>(steps, 0.0),
+                                                std::string(kKindDischarge), time_step},
+                           {}};
     run.layers.reserve(layers.size());
 
-    const double dt_hr = static_cast<double>(time_step) / 3600.0;
+    const double dt_hr = static_cast<double>(time_step) / kSecondsPerHour;
     const double half_step = 0.5 * dt_hr;
-    const double area_factor = basin_area * kAcreInchPerHourToCfs;
+    const double area_factor = basin_area * kCfsPerAcreInchPerHour;
 
+    InterruptCounter counter(interrupt);
     for (const auto& [name, layer] : layers) {
         // A count of 0 (possible through the setter) gives an infinite K per reservoir, so the
         // layer passes its inflow straight through.
-        const double k_hours = static_cast<double>(layer.k_seconds) / 3600.0;
+        const double k_hours = static_cast<double>(layer.k_seconds) / kSecondsPerHour;
         const double k_per_res = k_hours / static_cast<double>(layer.num_reservoir);
         // The scheme's weights go negative when a reservoir is faster than half a step.
         if (half_step > k_per_res) {
@@ -81,9 +64,6 @@ Result<LinearReservoirRun> run_linear_reservoir(
         const double c = dt_hr / (k_per_res + half_step);
         const double d = 1.0 - c;
 
-        if (exceeds_vector_capacity(layer.num_reservoir)) {
-            return Error::internal("capacity overflow");
-        }
         std::vector<double> state(layer.num_reservoir, layer.initial_q);
         std::vector<double> output;
         output.reserve(steps);
@@ -102,6 +82,7 @@ Result<LinearReservoirRun> run_linear_reservoir(
             // Adding here rather than in a second pass gives the same sums: each total[t]
             // still receives the layers one after another, in layer order.
             total[t] = flow + total[t];
+            if (counter.stop_requested_after(chain_length + 1)) return Error::interrupted();
         }
 
         run.layers.emplace_back(

@@ -6,10 +6,12 @@
 // Every reservoir of a layer's cascade obeys, with dt the time step and K the layer's storage
 // constant divided by the number of reservoirs,
 //
-//     Q[t] = C * I[t] + (1 - C) * Q[t-1],    C = dt / (K + 0.5 * dt),
+//     Q[t] = Q[t-1] * (1 - C) + I[t] * C,    C = dt / (K + 0.5 * dt),
 //
 // and the outflow of reservoir j is the inflow of reservoir j + 1. The layer inflow is its share
-// of the infiltrated depth turned into a flow: I = ((r * gw_fraction) / dt) * basin_area * 1.00833.
+// of the infiltrated depth turned into a flow: I = ((r * gw_fraction) / dt) * (basin_area
+// * 1.00833), the area factor in brackets formed once per run. Each step's total is the sum of the
+// layers' outflows in the order the layers are given.
 #pragma once
 
 #include <cstddef>
@@ -18,7 +20,8 @@
 #include <utility>
 #include <vector>
 
-#include "utils/result.hpp"
+#include "core/interrupt.hpp"
+#include "core/result.hpp"
 #include "utils/time_series.hpp"
 
 namespace vesparil {
@@ -44,9 +47,11 @@ struct LinearReservoirRun {
 };
 
 // Routes the rainfall (inches per time step of `time_step` seconds) over `basin_area` acres
-// through every named layer, one after another in the given order.
+// through every named layer, one after another in the given order. `interrupt` is asked every
+// kInterruptInterval reservoir steps.
 Result<LinearReservoirRun> run_linear_reservoir(
     double basin_area, const std::vector<double>& rainfall, std::int32_t time_step,
-    const std::vector<std::pair<std::string, LinearReservoir>>& layers);
+    const std::vector<std::pair<std::string, LinearReservoir>>& layers,
+    InterruptCheck interrupt = {});
 
 }  // namespace vesparil

@@ -61,8 +61,8 @@ bool bind_keyword(const Signature& signature, PyObject* key, PyObject* value,
         bound[i] = value;
         return true;
     }
-    PyErr_Format(PyExc_TypeError, "%s got an unexpected keyword argument '%S'",
-                 signature.callable, key);
+    PyErr_Format(PyExc_TypeError, "%s got an unexpected keyword argument '%S'", signature.callable,
+                 key);
     return false;
 }
 

@@ -15,9 +15,9 @@
 namespace vesparil::binding {
 
 struct Signature {
-    const char* callable;                 // "run_clark_uh()", "LinearReservoir.__new__()"
-    std::span<const char* const> names;   // parameter names, in order
-    std::size_t required;                 // how many leading parameters must be given
+    const char* callable;                // "run_clark_uh()", "LinearReservoir.__new__()"
+    std::span<const char* const> names;  // parameter names, in order
+    std::size_t required;                // how many leading parameters must be given
 };
 
 // Vectorcall form (METH_FASTCALL | METH_KEYWORDS). On success `bound[i]` is a borrowed pointer to

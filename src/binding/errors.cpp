@@ -2,11 +2,10 @@
 
 #include <atomic>
 #include <cstdio>
-#include <mutex>
 #include <string>
 #include <thread>
 
-#include "binding/creation_guard.hpp"
+#include "binding/process_wide.hpp"
 
 namespace vesparil::binding {
 
@@ -53,20 +52,14 @@ void restore_exception(Ref exception) {
 
 }  // namespace
 
-PyObject* panic_exception_type() {
+Borrowed panic_exception_type() {
     static std::atomic<PyObject*> created{nullptr};
     static CreationGuard guard;
-    PyObject* type = created.load(std::memory_order_acquire);
-    if (type != nullptr) return type;
-    std::lock_guard lock(guard);
-    type = created.load(std::memory_order_relaxed);
-    if (type == nullptr) {
-        // Kept until the process ends, like the module's classes.
-        type = PyErr_NewExceptionWithDoc("vesparil.PanicException", kPanicDoc,
-                                         PyExc_BaseException, nullptr);
-        created.store(type, std::memory_order_release);
-    }
-    return type;
+    // Kept until the process ends, like the module's classes.
+    return create_once(created, guard, [] {
+        return PyErr_NewExceptionWithDoc("vesparil.PanicException", kPanicDoc, PyExc_BaseException,
+                                         nullptr);
+    });
 }
 
 std::nullptr_t raise_internal(std::string message, std::source_location where) {
@@ -95,20 +88,20 @@ std::nullptr_t raise(const Error& error) {
             if (!PyErr_Occurred()) PyErr_SetNone(PyExc_KeyboardInterrupt);
             break;
         case ErrorKind::Internal: {
-            const std::string& text = error.message.empty() ? std::string(kGenericPanicMessage)
-                                                            : error.message;
+            const std::string& text =
+                error.message.empty() ? std::string(kGenericPanicMessage) : error.message;
             const auto thread = std::hash<std::thread::id>{}(std::this_thread::get_id());
             const std::string_view file = short_path(error.where.file_name());
             std::fprintf(stderr, "vesparil: internal error in thread %zx at %.*s:%u:%u:\n%s\n",
                          thread, static_cast<int>(file.size()), file.data(), error.where.line(),
                          error.where.column(), text.c_str());
             std::fflush(stderr);
-            PyObject* type = panic_exception_type();
-            if (type == nullptr) break;
-            Ref message = Ref::steal(PyUnicode_FromStringAndSize(
-                text.data(), static_cast<Py_ssize_t>(text.size())));
+            const Borrowed type = panic_exception_type();
+            if (!type) break;
+            Ref message = Ref::steal(
+                PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
             if (!message) break;
-            PyErr_SetObject(type, message.get());
+            PyErr_SetObject(type.get(), message.get());
             break;
         }
     }
@@ -130,7 +123,7 @@ std::string type_name(PyObject* object) {
     return std::string(text, static_cast<std::size_t>(size));
 }
 
-std::nullptr_t raise_cast_error(PyObject* object, std::string_view expected) {
+std::string cast_error_message(PyObject* object, std::string_view expected) {
     std::string message;
     if (object == Py_None) {
         message.append("'None' is not an instance of '");
@@ -138,7 +131,11 @@ std::nullptr_t raise_cast_error(PyObject* object, std::string_view expected) {
         message.append("'").append(type_name(object)).append("' object is not an instance of '");
     }
     message.append(expected).append("'");
-    PyErr_SetString(PyExc_TypeError, message.c_str());
+    return message;
+}
+
+std::nullptr_t raise_cast_error(PyObject* object, std::string_view expected) {
+    PyErr_SetString(PyExc_TypeError, cast_error_message(object, expected).c_str());
     return nullptr;
 }
 

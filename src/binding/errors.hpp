@@ -4,13 +4,13 @@
 #include <Python.h>
 
 #include <new>
-#include <type_traits>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 #include "binding/ref.hpp"
-#include "utils/result.hpp"
+#include "core/result.hpp"
 
 namespace vesparil::binding {
 
@@ -23,11 +23,14 @@ std::nullptr_t raise_internal(std::string message,
                               std::source_location where = std::source_location::current());
 
 // The process-wide internal-error class (derives directly from BaseException), created on
-// first need. Returns a borrowed pointer, or nullptr with an exception set.
-PyObject* panic_exception_type();
+// first need; null with an exception set when it could not be created.
+Borrowed panic_exception_type();
 
-// TypeError "'{type}' object is not an instance of '{expected}'", or
+// "'{type}' object is not an instance of '{expected}'", or
 // "'None' is not an instance of '{expected}'" for None.
+std::string cast_error_message(PyObject* object, std::string_view expected);
+
+// TypeError with cast_error_message(object, expected).
 std::nullptr_t raise_cast_error(PyObject* object, std::string_view expected);
 
 // Qualified name of an object's type, as in "'list' object ...".

@@ -8,32 +8,32 @@ namespace vesparil::binding {
 
 namespace {
 
-// The module's `__all__` list (borrowed from the module dict), created on first use.
-PyObject* all_list(PyObject* module) {
+// The module's `__all__` list (held by the module dict), created on first use.
+Borrowed all_list(PyObject* module) {
     PyObject* dict = PyModule_GetDict(module);
-    if (dict == nullptr) return nullptr;
+    if (dict == nullptr) return {};
     PyObject* all = PyDict_GetItemString(dict, "__all__");
     if (all != nullptr) {
         if (!PyList_Check(all)) {
             PyErr_SetString(PyExc_TypeError, "__all__ of a module must be a list");
-            return nullptr;
+            return {};
         }
         return all;
     }
     Ref created = Ref::steal(PyList_New(0));
-    if (!created) return nullptr;
-    if (PyDict_SetItemString(dict, "__all__", created.get()) < 0) return nullptr;
-    return created.get();  // the dict holds it now
+    if (!created) return {};
+    if (PyDict_SetItemString(dict, "__all__", created.get()) < 0) return {};
+    return created.borrowed();  // the dict holds it now
 }
 
 }  // namespace
 
 bool register_attribute(PyObject* module, const char* name, PyObject* value) {
-    PyObject* all = all_list(module);
-    if (all == nullptr) return false;
+    const Borrowed all = all_list(module);
+    if (!all) return false;
     Ref key = Ref::steal(PyUnicode_FromString(name));
     if (!key) return false;
-    if (PyList_Append(all, key.get()) < 0) return false;
+    if (PyList_Append(all.get(), key.get()) < 0) return false;
     return PyObject_SetAttr(module, key.get(), value) == 0;
 }
 

@@ -4,7 +4,7 @@
 
 #include <Python.h>
 
-#include "binding/instance.hpp"
+#include "binding/record_class.hpp"
 #include "binding/ref.hpp"
 
 namespace vesparil::binding {

@@ -3,7 +3,8 @@
 // Three rules keep reference counts right without a Py_DECREF in business code:
 //   1. A function that returns a new reference returns `Ref` (it owns one count).
 //   2. A function that returns a pointer it does not own returns `Borrowed` (never touches counts).
-//   3. Handing a reference to a function that steals it is spelled out: `ref.release()` at the call.
+//   3. Handing a reference to a function that steals it is spelled out: `ref.release()` at the
+//      call.
 #pragma once
 
 #include <Python.h>

@@ -3,7 +3,7 @@
 
 #include <Python.h>
 
-#include "utils/interrupt.hpp"
+#include "core/interrupt.hpp"
 
 namespace vesparil::binding {
 

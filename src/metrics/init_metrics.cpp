@@ -1,8 +1,8 @@
 // Python entries of the metrics submodule: calculate_kge.
 #include <array>
 
-#include "binding/convert.hpp"
 #include "binding/entry.hpp"
+#include "binding/float_vector.hpp"
 #include "binding/module.hpp"
 #include "binding/parse.hpp"
 #include "init.hpp"
@@ -14,23 +14,23 @@ namespace {
 
 using namespace binding;
 
-constexpr Parameters<3> kParameters{"calculate_kge()", {"sim", "obs", "use_log"}, 2};
+constexpr Parameters<3> kCalculateKgeParameters{"calculate_kge()", {"sim", "obs", "use_log"}, 2};
 
-PyObject* py_calculate_kge(PyObject*, PyObject* const* args, Py_ssize_t nargs,
-                           PyObject* kwnames) {
+PyObject* py_calculate_kge(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
         // Only read: contiguous float64 arrays are used in place rather than copied.
         FloatSpan sim;
         FloatSpan obs;
         bool use_log = false;
-        if (!parse_call(kParameters, args, nargs, kwnames, sim, obs, use_log)) return nullptr;
+        if (!parse_call(kCalculateKgeParameters, args, nargs, kwnames, sim, obs, use_log))
+            return nullptr;
         auto kge = calculate_kge(sim.values(), obs.values(), use_log);
         if (!kge) return raise(kge.error());
         return to_python(*kge).release();
     });
 }
 
-PyMethodDef kge_definition = {
+PyMethodDef calculate_kge_definition = {
     "calculate_kge", as_method(py_calculate_kge), kFastcallFlags,
     "calculate_kge(sim, obs, use_log=False)\n--\n\n"
     "Calculates the Kling-Gupta Efficiency (KGE) between simulated and observed series.\n\n"
@@ -51,6 +51,8 @@ PyMethodDef kge_definition = {
 
 }  // namespace
 
-bool init_metrics(PyObject* module) { return binding::add_function(module, &kge_definition); }
+bool init_metrics(PyObject* module) {
+    return binding::add_function(module, &calculate_kge_definition);
+}
 
 }  // namespace vesparil

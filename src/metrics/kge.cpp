@@ -56,9 +56,9 @@ Result<double> calculate_kge(std::span<const double> sim, std::span<const double
     const double mean_sim = sum_sim / n;
     const double mean_obs = sum_obs / n;
 
-    double cross = 0.0;    // sum of (sim - mean_sim) * (obs - mean_obs)
-    double sim_sq = 0.0;   // sum of (sim - mean_sim)^2
-    double obs_sq = 0.0;   // sum of (obs - mean_obs)^2
+    double cross = 0.0;   // sum of (sim - mean_sim) * (obs - mean_obs)
+    double sim_sq = 0.0;  // sum of (sim - mean_sim)^2
+    double obs_sq = 0.0;  // sum of (obs - mean_obs)^2
     for (std::size_t i = 0; i < len; ++i) {
         const double ds = s[i] - mean_sim;
         const double dobs = o[i] - mean_obs;
@@ -70,8 +70,7 @@ Result<double> calculate_kge(std::span<const double> sim, std::span<const double
     // A flat series has no defined correlation; it is scored as r = 0.
     const double corr_denominator = std::sqrt(obs_sq * sim_sq);
     const double r = cross / corr_denominator;
-    const double corr_term =
-        corr_denominator < kEpsilon ? 1.0 : squared_departure_from_one(r);
+    const double corr_term = corr_denominator < kEpsilon ? 1.0 : squared_departure_from_one(r);
 
     const double bias_divisor = std::fabs(mean_obs) < kEpsilon ? kEpsilon : mean_obs;
     const double beta = mean_sim / bias_divisor;

@@ -9,7 +9,7 @@
 
 #include <span>
 
-#include "utils/result.hpp"
+#include "core/result.hpp"
 
 namespace vesparil {
 

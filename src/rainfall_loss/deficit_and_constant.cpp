@@ -15,7 +15,8 @@
 #include <string>
 #include <utility>
 
-#include "utils/nan_minmax.hpp"
+#include "core/nan_minmax.hpp"
+#include "core/units.hpp"
 
 namespace vesparil {
 
@@ -31,10 +32,11 @@ DeficitConstantResult run_deficit_and_constant(const IncrementalTimeSeries& rain
                                                double initial_deficit, double max_deficit,
                                                double constant_loss_per_hr,
                                                double time_to_dry_seconds) {
-    const double dt_h = static_cast<double>(rainfall.time_step) / 3600.0;
+    const double dt_h = static_cast<double>(rainfall.time_step) / kSecondsPerHour;
     // Written as dt_h over a negative drying time in hours, i.e. exp(-s / T).
-    const double recovery =
-        time_to_dry_seconds > 0.0 ? 1.0 - std::exp(dt_h / (time_to_dry_seconds / -3600.0)) : 0.0;
+    const double recovery = time_to_dry_seconds > 0.0
+                                ? 1.0 - std::exp(dt_h / (time_to_dry_seconds / -kSecondsPerHour))
+                                : 0.0;
     const double step_loss_cap = constant_loss_per_hr * dt_h;
     const double max_d = max_deficit;
 

@@ -1,13 +1,14 @@
 // Python entries of the rainfall_loss submodule: DeficitConstantResult, run_deficit_and_constant.
 #include <array>
 
-#include "binding/classes.hpp"
-#include "binding/convert.hpp"
+#include "binding/attributes.hpp"
 #include "binding/entry.hpp"
 #include "binding/module.hpp"
 #include "binding/parse.hpp"
+#include "binding/timedelta.hpp"
 #include "init.hpp"
-#include "rainfall_loss/deficit_and_constant.hpp"
+#include "rainfall_loss/loss_classes.hpp"
+#include "utils/utils_classes.hpp"
 
 namespace vesparil {
 
@@ -15,10 +16,10 @@ namespace {
 
 using namespace binding;
 
-constexpr Parameters<5> kParameters{"run_deficit_and_constant()",
-                                    {"rainfall", "initial_deficit", "max_deficit",
-                                     "constant_loss_per_hr", "time_to_dry"},
-                                    5};
+constexpr Parameters<5> kRunDeficitAndConstantParameters{
+    "run_deficit_and_constant()",
+    {"rainfall", "initial_deficit", "max_deficit", "constant_loss_per_hr", "time_to_dry"},
+    5};
 
 PyObject* py_run_deficit_and_constant(PyObject*, PyObject* const* args, Py_ssize_t nargs,
                                       PyObject* kwnames) {
@@ -28,8 +29,8 @@ PyObject* py_run_deficit_and_constant(PyObject*, PyObject* const* args, Py_ssize
         double max_deficit = 0.0;
         double constant_loss_per_hr = 0.0;
         Timedelta time_to_dry;
-        if (!parse_call(kParameters, args, nargs, kwnames, rainfall, initial_deficit, max_deficit,
-                        constant_loss_per_hr, time_to_dry)) {
+        if (!parse_call(kRunDeficitAndConstantParameters, args, nargs, kwnames, rainfall,
+                        initial_deficit, max_deficit, constant_loss_per_hr, time_to_dry)) {
             return nullptr;
         }
         Duration drying;
@@ -40,7 +41,7 @@ PyObject* py_run_deficit_and_constant(PyObject*, PyObject* const* args, Py_ssize
     });
 }
 
-PyMethodDef run_definition = {
+PyMethodDef run_deficit_and_constant_definition = {
     "run_deficit_and_constant", as_method(py_run_deficit_and_constant), kFastcallFlags,
     "run_deficit_and_constant(rainfall, initial_deficit, max_deficit, constant_loss_per_hr, "
     "time_to_dry)\n--\n\n"
@@ -55,7 +56,7 @@ PyMethodDef run_definition = {
     "# Returns\n"
     "A `DeficitConstantResult` with `excess`, `loss`, and `deficit` series."};
 
-PyGetSetDef result_getset[] = {
+PyGetSetDef deficit_constant_result_getset[] = {
     {"excess", get_record_field<DeficitConstantResult, &DeficitConstantResult::excess>, nullptr,
      "Excess rainfall that becomes surface runoff (inches per time step).", nullptr},
     {"loss", get_record_field<DeficitConstantResult, &DeficitConstantResult::loss>, nullptr,
@@ -65,21 +66,15 @@ PyGetSetDef result_getset[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
-PyType_Slot result_slots[] = {
+PyType_Slot deficit_constant_result_slots[] = {
     {Py_tp_doc, const_cast<char*>("Results from the deficit-and-constant rainfall loss model.")},
     {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_instance<DeficitConstantResult>)},
-    {Py_tp_getset, result_getset},
+    {Py_tp_getset, deficit_constant_result_getset},
     {0, nullptr},
 };
 
-PyType_Spec result_spec = {
-    "DeficitConstantResult",
-    sizeof(Instance<DeficitConstantResult>),
-    0,
-    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE | Py_TPFLAGS_IMMUTABLETYPE |
-        Py_TPFLAGS_DISALLOW_INSTANTIATION,
-    result_slots,
-};
+PyType_Spec deficit_constant_result_spec = make_spec<DeficitConstantResult>(
+    "DeficitConstantResult", deficit_constant_result_slots, kResultClassFlags);
 
 }  // namespace
 
@@ -87,14 +82,14 @@ PyType_Spec result_spec = {
 
 template <>
 PyType_Spec& vesparil::binding::class_spec<vesparil::DeficitConstantResult>() {
-    return result_spec;
+    return deficit_constant_result_spec;
 }
 
 namespace vesparil {
 
 bool init_loss(PyObject* module) {
     return binding::add_class<DeficitConstantResult>(module) &&
-           binding::add_function(module, &run_definition);
+           binding::add_function(module, &run_deficit_and_constant_definition);
 }
 
 }  // namespace vesparil

@@ -13,14 +13,17 @@
 // ascending i so that the sums are reproducible to the last bit.
 #include "rainfall_transform/clark_uh.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <utility>
 
+#include "core/nan_minmax.hpp"
+#include "core/units.hpp"
 #include "reach_routing/muskingum.hpp"
-#include "utils/nan_minmax.hpp"
 
 namespace vesparil {
 
@@ -29,8 +32,6 @@ namespace {
 constexpr double kTimeAreaCoefficient = 1.414;
 constexpr double kTimeAreaExponent = 1.5;
 constexpr double kBranchPoint = 0.5;
-constexpr double kCfsPerAcreInchPerHour = 1.00833;
-constexpr double kSecondsPerHour = 3600.0;
 
 // The largest number of doubles one allocation can hold (its size in bytes must fit ptrdiff_t).
 constexpr std::size_t kMaxDoubles =
@@ -52,17 +53,23 @@ double time_area_fraction(double t) {
     return std::pow(1.0 - t, kTimeAreaExponent) * -kTimeAreaCoefficient + 1.0;
 }
 
-std::vector<double> translation_ordinates(std::size_t count, double dt, double tc_seconds,
-                                          double basin_area) {
-    std::vector<double> ordinates(count);
+// Empty when the caller asked to stop.
+std::optional<std::vector<double>> translation_ordinates(std::size_t count, double dt,
+                                                         double tc_seconds, double basin_area,
+                                                         InterruptCounter& counter) {
+    // Grown value by value rather than zero-filled first, so the pages are first written inside
+    // the interruptible loop.
+    std::vector<double> ordinates;
+    ordinates.reserve(count);
     const double step_hours = dt / kSecondsPerHour;
     double previous_fraction = 0.0;
     for (std::size_t i = 1; i <= count; ++i) {
         const double t = nan_min((static_cast<double>(i) * dt) / tc_seconds, 1.0);
         const double fraction = time_area_fraction(t);
-        ordinates[i - 1] =
-            ((fraction - previous_fraction) * basin_area * kCfsPerAcreInchPerHour) / step_hours;
+        ordinates.push_back(((fraction - previous_fraction) * basin_area * kCfsPerAcreInchPerHour) /
+                            step_hours);
         previous_fraction = fraction;
+        if (counter.stop_requested_after(1)) return std::nullopt;
     }
     return ordinates;
 }
@@ -81,9 +88,9 @@ void add_scaled(double* __restrict__ q, const double* __restrict__ u, std::size_
 
 }  // namespace
 
-Result<std::vector<double>> clark_uh_rs(const std::vector<double>& rainfall,
-                                        std::int32_t time_step, double basin_area,
-                                        double tc_seconds, double storage_seconds) {
+Result<std::vector<double>> clark_uh_rs(const std::vector<double>& rainfall, std::int32_t time_step,
+                                        double basin_area, double tc_seconds,
+                                        double storage_seconds, InterruptCheck interrupt) {
     const std::size_t z = rainfall.size();
     if (!(time_step > 0 && tc_seconds > 0.0)) return std::vector<double>(z, 0.0);
     const double dt = static_cast<double>(time_step);
@@ -95,17 +102,28 @@ Result<std::vector<double>> clark_uh_rs(const std::vector<double>& rainfall,
         return Error::internal("capacity overflow");
     }
 
-    Result<std::vector<double>> unit = muskingum_routing_rs(
-        translation_ordinates(n, dt, tc_seconds, basin_area), dt, storage_seconds, 0.0, 0.0);
+    InterruptCounter counter(interrupt);
+    auto translation = translation_ordinates(n, dt, tc_seconds, basin_area, counter);
+    if (!translation) return Error::interrupted();
+    Result<std::vector<double>> unit =
+        muskingum_routing_rs(std::move(*translation), dt, storage_seconds, 0.0, 0.0, interrupt);
     if (!unit) return std::move(unit).error();
     const std::vector<double>& ordinates = unit.value();
 
-    std::vector<double> discharge(z + n - 1, 0.0);
+    std::vector<double> discharge;
+    discharge.reserve(z + n - 1);
+    if (!append_interruptibly(discharge, z + n - 1, 0.0, counter)) return Error::interrupted();
     for (std::size_t i = 0; i < z; ++i) {
         const double p = rainfall[i];
         // Dry steps add nothing; a NaN is not equal to 0.0 and so propagates.
         if (p == 0.0) continue;
-        add_scaled(discharge.data() + i, ordinates.data(), n, p);
+        // In pieces, so that a long unit hydrograph can be stopped between them; the elements
+        // are independent, so the pieces change no result.
+        for (std::size_t j = 0; j < n; j += kInterruptInterval) {
+            const std::size_t piece = std::min<std::size_t>(n - j, kInterruptInterval);
+            add_scaled(discharge.data() + i + j, ordinates.data() + j, piece, p);
+            if (counter.stop_requested_after(piece)) return Error::interrupted();
+        }
     }
     return discharge;
 }

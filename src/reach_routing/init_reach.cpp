@@ -1,15 +1,14 @@
 // Python entries of the reach submodule: run_muskingum_routing.
 #include <array>
 
-#include "binding/classes.hpp"
-#include "binding/convert.hpp"
 #include "binding/entry.hpp"
 #include "binding/module.hpp"
 #include "binding/parse.hpp"
 #include "binding/signals.hpp"
+#include "binding/timedelta.hpp"
 #include "init.hpp"
 #include "reach_routing/muskingum.hpp"
-#include "utils/time_series.hpp"
+#include "utils/utils_classes.hpp"
 
 namespace vesparil {
 
@@ -31,7 +30,7 @@ bool warn_weighting_factor() {
     return static_cast<bool>(result);
 }
 
-constexpr Parameters<5> kParameters{
+constexpr Parameters<5> kRunMuskingumRoutingParameters{
     "run_muskingum_routing()", {"inflow", "k", "x", "sub_reaches", "initial_outflow"}, 5};
 
 PyObject* py_run_muskingum_routing(PyObject*, PyObject* const* args, Py_ssize_t nargs,
@@ -42,16 +41,16 @@ PyObject* py_run_muskingum_routing(PyObject*, PyObject* const* args, Py_ssize_t 
         double x = 0.0;
         std::int64_t sub_reaches = 0;
         double initial_outflow = 0.0;
-        if (!parse_call(kParameters, args, nargs, kwnames, inflow, k, x, sub_reaches,
-                        initial_outflow)) {
+        if (!parse_call(kRunMuskingumRoutingParameters, args, nargs, kwnames, inflow, k, x,
+                        sub_reaches, initial_outflow)) {
             return nullptr;
         }
         if (!weighting_factor_in_range(x) && !warn_weighting_factor()) return nullptr;
         Duration k_reach;
         if (!to_duration(k, k_reach)) return nullptr;
         const double dt = static_cast<double>(inflow.time_step);
-        auto outflow = route_reach(std::move(inflow.data), dt, k_reach.as_seconds(), x,
-                                   sub_reaches, initial_outflow, python_signals());
+        auto outflow = route_reach(std::move(inflow.data), dt, k_reach.as_seconds(), x, sub_reaches,
+                                   initial_outflow, python_signals());
         if (!outflow) return raise(outflow.error());
         return new_instance(ContinuousTimeSeries{std::move(outflow).value(),
                                                  std::string(kKindDischarge), inflow.time_step})
@@ -59,7 +58,7 @@ PyObject* py_run_muskingum_routing(PyObject*, PyObject* const* args, Py_ssize_t 
     });
 }
 
-PyMethodDef run_definition = {
+PyMethodDef run_muskingum_routing_definition = {
     "run_muskingum_routing", as_method(py_run_muskingum_routing), kFastcallFlags,
     "run_muskingum_routing(inflow, k, x, sub_reaches, initial_outflow)\n--\n\n"
     "Routes an inflow hydrograph through a channel reach using the Muskingum method.\n\n"
@@ -81,6 +80,8 @@ PyMethodDef run_definition = {
 
 }  // namespace
 
-bool init_reach(PyObject* module) { return binding::add_function(module, &run_definition); }
+bool init_reach(PyObject* module) {
+    return binding::add_function(module, &run_muskingum_routing_definition);
+}
 
 }  // namespace vesparil

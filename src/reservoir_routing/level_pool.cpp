@@ -60,7 +60,9 @@ Result<LevelPoolResult> run_level_pool_routing(
     }
 
     const std::int64_t T = step;
-    const std::int64_t last_time = T * (static_cast<std::int64_t>(n) - 1);
+    const auto span = total_duration(inflow);
+    if (!span) return span.error();
+    const std::int64_t last_time = *span;
     // The sub-step is one second for every valid series (T >= 1).
     const double dt = static_cast<double>(std::min<std::int64_t>(T, 1));
     double previous_inflow = inflow.data[0];

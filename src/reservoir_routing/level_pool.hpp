@@ -18,10 +18,10 @@
 #include <utility>
 #include <vector>
 
+#include "core/interrupt.hpp"
+#include "core/result.hpp"
 #include "reservoir_routing/reservoir_utils/discharge_source.hpp"
 #include "reservoir_routing/reservoir_utils/elevation_storage.hpp"
-#include "utils/interrupt.hpp"
-#include "utils/result.hpp"
 #include "utils/time_series.hpp"
 
 namespace vesparil {

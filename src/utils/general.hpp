@@ -19,7 +19,7 @@
 #include <optional>
 #include <span>
 
-#include "utils/result.hpp"
+#include "core/result.hpp"
 
 namespace vesparil {
 
@@ -111,7 +111,8 @@ inline Result<std::optional<double>> interp1d_checked_tables(std::span<const dou
 class InterpTable {
 public:
     InterpTable(std::span<const double> x_values, std::span<const double> y_values)
-        : x_values_(x_values), y_values_(y_values),
+        : x_values_(x_values),
+          y_values_(y_values),
           checks_(validate_interp1d_tables(x_values, y_values)) {}
 
     // The common case of a loop, without building a result: interp1d's value when the checks

@@ -3,7 +3,8 @@
 #include <cmath>
 #include <limits>
 
-#include "utils/format.hpp"
+#include "core/format.hpp"
+#include "core/seconds.hpp"
 
 namespace vesparil {
 
@@ -18,29 +19,29 @@ Result<void> validate_kind(std::string_view kind) {
 }
 
 Result<std::int32_t> time_step_from_seconds(double seconds) {
-    // Truncation toward zero with saturation at both ends of the 32-bit range.
-    std::int32_t step;
-    if (std::isnan(seconds)) {
-        step = 0;
-    } else if (seconds >= 2147483647.0) {
-        step = std::numeric_limits<std::int32_t>::max();
-    } else if (seconds <= -2147483648.0) {
-        step = std::numeric_limits<std::int32_t>::min();
-    } else {
-        step = static_cast<std::int32_t>(seconds);
-    }
+    const std::int32_t step = saturating_whole_seconds(seconds);
     if (step <= 0) return Error::value("time_step must be > 0");
     return step;
 }
 
-std::int64_t total_duration(const ContinuousTimeSeries& series) {
-    const auto n = static_cast<std::int64_t>(series.data.size());
-    return (n - 1) * static_cast<std::int64_t>(series.time_step);
+namespace {
+
+Result<std::int64_t> checked_span(std::int64_t intervals, std::int32_t time_step) {
+    std::int64_t span = 0;
+    if (__builtin_mul_overflow(intervals, static_cast<std::int64_t>(time_step), &span)) {
+        return Error::internal("the series duration overflows a signed 64-bit count of seconds");
+    }
+    return span;
 }
 
-std::int64_t total_duration(const IncrementalTimeSeries& series) {
-    const auto n = static_cast<std::int64_t>(series.data.size());
-    return n * static_cast<std::int64_t>(series.time_step);
+}  // namespace
+
+Result<std::int64_t> total_duration(const ContinuousTimeSeries& series) {
+    return checked_span(static_cast<std::int64_t>(series.data.size()) - 1, series.time_step);
+}
+
+Result<std::int64_t> total_duration(const IncrementalTimeSeries& series) {
+    return checked_span(static_cast<std::int64_t>(series.data.size()), series.time_step);
 }
 
 Result<double> get_value(const ContinuousTimeSeries& series, double duration) {
@@ -51,7 +52,9 @@ Result<double> get_value(const ContinuousTimeSeries& series, double duration) {
     if (duration < -1e-6) {
         return Error::value("`duration` " + format_double(duration) + " is less than 0.");
     }
-    const std::int64_t span = total_duration(series);
+    const auto total = total_duration(series);
+    if (!total) return total.error();
+    const std::int64_t span = *total;
     const double span_seconds = static_cast<double>(span);
     if (duration > span_seconds + 1e-6) {
         return Error::value("`duration` " + format_double(duration) + " is out of range (max " +
@@ -65,7 +68,7 @@ Result<double> get_value(const ContinuousTimeSeries& series, double duration) {
 }
 
 Result<IncrementalTimeSeries> disaggregate(const IncrementalTimeSeries& series,
-                                           std::int32_t target_step) {
+                                           std::int32_t target_step, InterruptCheck interrupt) {
     if (target_step < 30) return Error::value("target_step must be >= 30 seconds.");
     if (series.time_step % target_step != 0) {
         return Error::value("Original time_step (" + format_int(series.time_step) +
@@ -78,10 +81,15 @@ Result<IncrementalTimeSeries> disaggregate(const IncrementalTimeSeries& series,
     IncrementalTimeSeries result;
     result.kind = series.kind;
     result.time_step = target_step;
-    result.data.reserve(series.data.size() * shares);
+    std::size_t length = 0;
+    if (__builtin_mul_overflow(series.data.size(), shares, &length)) {
+        return Error::internal("capacity overflow");
+    }
+    result.data.reserve(length);
+    InterruptCounter counter(interrupt);
     for (const double value : series.data) {
         const double share = value * ratio;
-        result.data.insert(result.data.end(), shares, share);
+        if (!append_interruptibly(result.data, shares, share, counter)) return Error::interrupted();
     }
     return result;
 }

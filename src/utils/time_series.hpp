@@ -12,7 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "utils/result.hpp"
+#include "core/interrupt.hpp"
+#include "core/result.hpp"
 
 namespace vesparil {
 
@@ -41,9 +42,9 @@ Result<void> validate_kind(std::string_view kind);
 Result<std::int32_t> time_step_from_seconds(double seconds);
 
 // (n - 1) * time_step for a continuous series, n * time_step for an incremental one, formed in
-// 64-bit arithmetic.
-std::int64_t total_duration(const ContinuousTimeSeries& series);
-std::int64_t total_duration(const IncrementalTimeSeries& series);
+// 64-bit arithmetic; a product beyond the 64-bit range is an internal error.
+Result<std::int64_t> total_duration(const ContinuousTimeSeries& series);
+Result<std::int64_t> total_duration(const IncrementalTimeSeries& series);
 
 // Value at `duration` seconds after the first sample, by linear interpolation between the two
 // neighbouring samples; a tolerance of 1e-6 s is allowed at both ends.
@@ -64,7 +65,8 @@ inline double interpolate_within(const ContinuousTimeSeries& series, double dura
 }
 
 // Splits every interval into time_step / target_step equal shares v * (target_step / time_step).
+// `interrupt` is asked every kInterruptInterval values written.
 Result<IncrementalTimeSeries> disaggregate(const IncrementalTimeSeries& series,
-                                           std::int32_t target_step);
+                                           std::int32_t target_step, InterruptCheck interrupt = {});
 
 }  // namespace vesparil

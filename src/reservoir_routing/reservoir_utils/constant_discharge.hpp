@@ -12,7 +12,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "utils/result.hpp"
+#include "core/result.hpp"
+#include "reservoir_routing/reservoir_utils/elevation_gates.hpp"
 
 namespace vesparil {
 
@@ -24,8 +25,7 @@ struct ConstantDischargeInfo {
 
 // The release at `elevation`; never fails.
 inline double constant_release(const ConstantDischargeInfo& outlet, double elevation) {
-    if (outlet.minimum_elevation.has_value() && elevation < *outlet.minimum_elevation) return 0.0;
-    if (outlet.maximum_elevation.has_value() && elevation > *outlet.maximum_elevation) return 0.0;
+    if (outside_gates(outlet.minimum_elevation, outlet.maximum_elevation, elevation)) return 0.0;
     return outlet.discharge;
 }
 

@@ -4,9 +4,10 @@
 
 namespace vesparil {
 
-Result<ControlledDischargeInfo> make_controlled_discharge(
-    ElevationDischarge elevation_discharge, std::optional<double> minimum_elevation,
-    std::optional<double> maximum_elevation, std::optional<double> maximum_release) {
+Result<ControlledDischargeInfo> make_controlled_discharge(ElevationDischarge elevation_discharge,
+                                                          std::optional<double> minimum_elevation,
+                                                          std::optional<double> maximum_elevation,
+                                                          std::optional<double> maximum_release) {
     const auto& curve = elevation_discharge.elevation;
     if (curve.empty()) return detail::rating_curve_without_points();
     const double bottom = curve.front();
@@ -28,14 +29,7 @@ Result<double> get_discharge(const ControlledDischargeInfo& outlet, double eleva
     InterpTable rating(curve.elevation, curve.discharge);
     if (const auto release = try_release(outlet, rating, elevation)) return *release;
 
-    // Past the gates: say which of the remaining steps failed.
-    if (curve.elevation.empty()) return detail::rating_curve_without_points();
-    if (elevation > curve.elevation.back()) {
-        return detail::above_rating_curve(elevation, curve.elevation.back());
-    }
-    auto rated = rating.lookup(elevation, 0.0, std::nullopt);
-    if (!rated.ok()) return std::move(rated).error();
-    return detail::rating_lookup_absent();
+    return detail::rating_lookup_failure(curve, rating, elevation);
 }
 
 }  // namespace vesparil

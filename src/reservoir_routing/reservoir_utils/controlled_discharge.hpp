@@ -15,10 +15,11 @@
 #include <limits>
 #include <optional>
 
+#include "core/nan_minmax.hpp"
+#include "core/result.hpp"
 #include "reservoir_routing/reservoir_utils/elevation_discharge.hpp"
+#include "reservoir_routing/reservoir_utils/elevation_gates.hpp"
 #include "utils/general.hpp"
-#include "utils/nan_minmax.hpp"
-#include "utils/result.hpp"
 
 namespace vesparil {
 
@@ -31,9 +32,10 @@ struct ControlledDischargeInfo {
 
 // Raises `minimum_elevation` to at least E1 (E1 when absent or NaN) and lowers a given
 // `maximum_elevation` to at most En (En when NaN); `maximum_release` is kept as given.
-Result<ControlledDischargeInfo> make_controlled_discharge(
-    ElevationDischarge elevation_discharge, std::optional<double> minimum_elevation,
-    std::optional<double> maximum_elevation, std::optional<double> maximum_release);
+Result<ControlledDischargeInfo> make_controlled_discharge(ElevationDischarge elevation_discharge,
+                                                          std::optional<double> minimum_elevation,
+                                                          std::optional<double> maximum_elevation,
+                                                          std::optional<double> maximum_release);
 
 // The elapsed time is not used. Above the top of the curve (with no maximum elevation to gate it
 // off) the result is a ValueError naming both elevations.
@@ -43,25 +45,21 @@ Result<double> get_discharge(const ControlledDischargeInfo& outlet, double eleva
 // The common case of get_discharge, for loops: the rating curve is read through `rating`, which
 // must be InterpTable(elevation_discharge.elevation, elevation_discharge.discharge) of this
 // outlet. Absent where get_discharge fails; the caller then asks get_discharge for the error.
-inline std::optional<double> try_release(const ControlledDischargeInfo& outlet,
-                                         InterpTable& rating, double elevation) {
+inline std::optional<double> try_release(const ControlledDischargeInfo& outlet, InterpTable& rating,
+                                         double elevation) {
     const auto& curve = outlet.elevation_discharge.elevation;
     if (curve.empty()) [[unlikely]] {
         return std::nullopt;
     }
-    if ((outlet.minimum_elevation.has_value() && elevation < *outlet.minimum_elevation) ||
-        (outlet.maximum_elevation.has_value() && elevation > *outlet.maximum_elevation)) {
-        return 0.0;
-    }
+    if (outside_gates(outlet.minimum_elevation, outlet.maximum_elevation, elevation)) return 0.0;
     if (elevation > curve.back()) return std::nullopt;
     if (elevation < curve.front()) return 0.0;
     const auto rated = rating.try_within(elevation);
     if (!rated.has_value()) [[unlikely]] {
         return std::nullopt;
     }
-    const double cap = outlet.maximum_release.has_value()
-                           ? *outlet.maximum_release
-                           : std::numeric_limits<double>::infinity();
+    const double cap = outlet.maximum_release.has_value() ? *outlet.maximum_release
+                                                          : std::numeric_limits<double>::infinity();
     return nan_min(*rated, cap);
 }
 

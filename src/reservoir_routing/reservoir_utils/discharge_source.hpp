@@ -9,12 +9,12 @@
 #include <optional>
 #include <variant>
 
+#include "core/result.hpp"
 #include "reservoir_routing/reservoir_utils/constant_discharge.hpp"
 #include "reservoir_routing/reservoir_utils/controlled_discharge.hpp"
 #include "reservoir_routing/reservoir_utils/specified_discharge.hpp"
 #include "reservoir_routing/reservoir_utils/uncontrolled_discharge.hpp"
 #include "utils/general.hpp"
-#include "utils/result.hpp"
 
 namespace vesparil {
 
@@ -27,9 +27,10 @@ Result<double> get_discharge(const DischargeInfo& outlet, double elevation,
                              std::optional<std::int64_t> duration_secs);
 
 // An outlet prepared to be asked once per simulated second: its rating curve (if it has one) is
-// checked once here instead of on every lookup. Results and errors are exactly those of
-// get_discharge on the same outlet; a broken curve is reported by the first lookup that reaches
-// it, as before. The outlet must outlive this object and stay unchanged.
+// checked once here instead of on every lookup. try_release gives exactly get_discharge's value
+// where it gives one; elsewhere the caller asks get_discharge on outlet(), which reports a broken
+// curve at the first lookup that reaches it, as before. The outlet must outlive this object and
+// stay unchanged.
 class DischargeSource {
 public:
     explicit DischargeSource(const DischargeInfo& outlet);
@@ -48,11 +49,6 @@ public:
             default:
                 return std::nullopt;
         }
-    }
-
-    Result<double> get_discharge(double elevation, std::optional<std::int64_t> duration_secs) {
-        if (const auto release = try_release(elevation)) return *release;
-        return vesparil::get_discharge(*outlet_, elevation, duration_secs);
     }
 
     const DischargeInfo& outlet() const { return *outlet_; }

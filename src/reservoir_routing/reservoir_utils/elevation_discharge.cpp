@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <utility>
 
-#include "utils/format.hpp"
+#include "core/format.hpp"
 #include "utils/general.hpp"
 
 namespace vesparil {
@@ -29,13 +29,17 @@ Error rating_curve_without_points() {
     return Error::internal("index out of bounds: the elevation-discharge curve has no points");
 }
 
-Error above_rating_curve(double elevation, double top) {
-    return Error::value("elevation " + format_double(elevation) +
-                        " is above the maximum of the elevation-discharge curve (" +
-                        format_double(top) + ").");
-}
-
-Error rating_lookup_absent() {
+Error rating_lookup_failure(const ElevationDischarge& curve, InterpTable& rating,
+                            double elevation) {
+    if (curve.elevation.empty()) return rating_curve_without_points();
+    const double top = curve.elevation.back();
+    if (elevation > top) {
+        return Error::value("elevation " + format_double(elevation) +
+                            " is above the maximum of the elevation-discharge curve (" +
+                            format_double(top) + ").");
+    }
+    auto rated = rating.lookup(elevation, 0.0, std::nullopt);
+    if (!rated.ok()) return std::move(rated).error();
     return Error::internal(
         "expected a discharge from the rating curve inside its range, but it was absent");
 }

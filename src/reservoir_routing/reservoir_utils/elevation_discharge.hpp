@@ -7,7 +7,8 @@
 
 #include <vector>
 
-#include "utils/result.hpp"
+#include "core/result.hpp"
+#include "utils/general.hpp"
 
 namespace vesparil {
 
@@ -24,9 +25,10 @@ Result<ElevationDischarge> make_elevation_discharge(std::vector<double> elevatio
 // Failures of the outlets' lookups on a rating curve, shared by the outlet kinds that own one.
 namespace detail {
 Error rating_curve_without_points();
-// ValueError naming the looked-up elevation and the curve's last elevation.
-Error above_rating_curve(double elevation, double top);
-Error rating_lookup_absent();
+// Why the curve gave no release at `elevation` (the elevation it is read at, past any gate): a
+// curve without points, an elevation above its last one (a ValueError naming both), or the
+// lookup's own failure. `rating` must be InterpTable(curve.elevation, curve.discharge).
+Error rating_lookup_failure(const ElevationDischarge& curve, InterpTable& rating, double elevation);
 }  // namespace detail
 
 }  // namespace vesparil

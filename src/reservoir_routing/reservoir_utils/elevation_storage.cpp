@@ -4,7 +4,7 @@
 #include <optional>
 #include <utility>
 
-#include "utils/format.hpp"
+#include "core/format.hpp"
 #include "utils/general.hpp"
 
 namespace vesparil {

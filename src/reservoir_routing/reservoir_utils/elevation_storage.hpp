@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "utils/result.hpp"
+#include "core/result.hpp"
 
 namespace vesparil {
 

@@ -2,8 +2,9 @@
 
 #include <utility>
 
-#include "utils/format.hpp"
-#include "utils/nan_minmax.hpp"
+#include "core/format.hpp"
+#include "core/nan_minmax.hpp"
+#include "reservoir_routing/reservoir_utils/elevation_gates.hpp"
 
 namespace vesparil {
 
@@ -13,10 +14,11 @@ Result<double> get_discharge(const SpecifiedDischargeInfo& outlet, double elevat
         return Error::runtime(
             "SpecifiedDischargeInfo requires duration_secs but none was provided.");
     }
-    if (outlet.minimum_elevation.has_value() && elevation < *outlet.minimum_elevation) return 0.0;
-    if (outlet.maximum_elevation.has_value() && elevation > *outlet.maximum_elevation) return 0.0;
+    if (outside_gates(outlet.minimum_elevation, outlet.maximum_elevation, elevation)) return 0.0;
 
-    const std::int64_t series_length = total_duration(outlet.discharge);
+    const auto total = total_duration(outlet.discharge);
+    if (!total) return total.error();
+    const std::int64_t series_length = *total;
     const double elapsed = static_cast<double>(*duration_secs);
     if (elapsed > static_cast<double>(series_length)) {
         return Error::value("simulation duration " + format_double(elapsed) +

@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "utils/result.hpp"
+#include "core/result.hpp"
 #include "utils/time_series.hpp"
 
 namespace vesparil {

@@ -1,7 +1,5 @@
 #include "reservoir_routing/reservoir_utils/uncontrolled_discharge.hpp"
 
-#include <utility>
-
 namespace vesparil {
 
 Result<double> get_discharge(const UnControlledDischargeInfo& outlet, double elevation,
@@ -10,15 +8,7 @@ Result<double> get_discharge(const UnControlledDischargeInfo& outlet, double ele
     InterpTable rating(curve.elevation, curve.discharge);
     if (const auto release = try_release(outlet, rating, elevation)) return *release;
 
-    // Say which step failed.
-    if (curve.elevation.empty()) return detail::rating_curve_without_points();
-    const double shifted = shifted_elevation(outlet, elevation);
-    if (shifted > curve.elevation.back()) {
-        return detail::above_rating_curve(shifted, curve.elevation.back());
-    }
-    auto rated = rating.lookup(shifted, 0.0, std::nullopt);
-    if (!rated.ok()) return std::move(rated).error();
-    return detail::rating_lookup_absent();
+    return detail::rating_lookup_failure(curve, rating, shifted_elevation(outlet, elevation));
 }
 
 }  // namespace vesparil

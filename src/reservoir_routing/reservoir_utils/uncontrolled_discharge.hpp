@@ -11,9 +11,9 @@
 #include <cstdint>
 #include <optional>
 
+#include "core/result.hpp"
 #include "reservoir_routing/reservoir_utils/elevation_discharge.hpp"
 #include "utils/general.hpp"
-#include "utils/result.hpp"
 
 namespace vesparil {
 

@@ -1,4 +1,4 @@
-#include "binding/instance.hpp"
+#include "binding/record_class.hpp"
 
 #include <string>
 

@@ -13,12 +13,12 @@
 namespace vesparil {
 
 enum class ErrorKind {
-    Value,     // ValueError: a validation rule of the model was broken
-    Type,      // TypeError
-    Overflow,  // OverflowError
-    Runtime,   // RuntimeError
-    Internal,  // PanicException: a check of our own code failed ("cannot happen")
-    Memory,    // MemoryError
+    Value,        // ValueError: a validation rule of the model was broken
+    Type,         // TypeError
+    Overflow,     // OverflowError
+    Runtime,      // RuntimeError
+    Internal,     // PanicException: a check of our own code failed ("cannot happen")
+    Memory,       // MemoryError
     Interrupted,  // the caller asked a long loop to stop (the interpreter's exception is pending)
 };
 
@@ -29,8 +29,12 @@ struct Error {
 
     static Error value(std::string message) { return {ErrorKind::Value, std::move(message), {}}; }
     static Error type(std::string message) { return {ErrorKind::Type, std::move(message), {}}; }
-    static Error runtime(std::string message) { return {ErrorKind::Runtime, std::move(message), {}}; }
-    static Error overflow(std::string message) { return {ErrorKind::Overflow, std::move(message), {}}; }
+    static Error runtime(std::string message) {
+        return {ErrorKind::Runtime, std::move(message), {}};
+    }
+    static Error overflow(std::string message) {
+        return {ErrorKind::Overflow, std::move(message), {}};
+    }
     static Error memory() { return {ErrorKind::Memory, {}, {}}; }
     static Error interrupted() { return {ErrorKind::Interrupted, {}, {}}; }
     // The source location is the caller's, so the diagnostic points at the failed check.
@@ -53,6 +57,7 @@ public:
     const T& value() const& { return std::get<0>(state_); }
     T&& value() && { return std::get<0>(std::move(state_)); }
     T& operator*() & { return value(); }
+    const T& operator*() const& { return value(); }
     T* operator->() { return &value(); }
 
     const Error& error() const& { return std::get<1>(state_); }

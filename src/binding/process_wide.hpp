@@ -1,8 +1,10 @@
-// A lock for the one-time creation of process-wide objects (classes, the internal-error class).
+// Objects made once per process and kept until it ends: the module's classes and its
+// internal-error class.
 #pragma once
 
 #include <Python.h>
 
+#include <atomic>
 #include <mutex>
 
 namespace vesparil::binding {
@@ -34,5 +36,20 @@ private:
     std::mutex mutex_;
 #endif
 };
+
+// The object in `slot`, made by `create()` on the first call. A creation that fails (nullptr,
+// with the exception set) is tried again by the next call.
+template <class T, class Create>
+T* create_once(std::atomic<T*>& slot, CreationGuard& guard, Create&& create) {
+    T* made = slot.load(std::memory_order_acquire);
+    if (made != nullptr) return made;
+    std::lock_guard lock(guard);
+    made = slot.load(std::memory_order_relaxed);
+    if (made == nullptr) {
+        made = create();
+        slot.store(made, std::memory_order_release);
+    }
+    return made;
+}
 
 }  // namespace vesparil::binding

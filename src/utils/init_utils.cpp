@@ -1,12 +1,14 @@
-#include "utils/time_series_py.hpp"
-
+// Python entries of the utils submodule: ContinuousTimeSeries and IncrementalTimeSeries.
 #include <array>
 
-#include "binding/classes.hpp"
-#include "binding/convert.hpp"
+#include "binding/attributes.hpp"
 #include "binding/entry.hpp"
 #include "binding/module.hpp"
 #include "binding/parse.hpp"
+#include "binding/signals.hpp"
+#include "binding/timedelta.hpp"
+#include "init.hpp"
+#include "utils/utils_classes.hpp"
 
 namespace vesparil {
 
@@ -46,22 +48,12 @@ PyObject* new_series(PyTypeObject* type, PyObject* args, PyObject* kwargs, const
     });
 }
 
-PyObject* new_continuous(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+PyObject* py_continuous_time_series_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return new_series<ContinuousTimeSeries>(type, args, kwargs, "ContinuousTimeSeries.__new__()");
 }
 
-PyObject* new_incremental(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
-    return new_series<IncrementalTimeSeries>(type, args, kwargs,
-                                             "IncrementalTimeSeries.__new__()");
-}
-
-template <class Series>
-PyObject* get_time_step(PyObject* self, void*) {
-    return guarded([&]() -> PyObject* {
-        return with_shared<Series>(self, [](const Series& series) {
-                   return timedelta_from_seconds(series.time_step);
-               }).release();
-    });
+PyObject* py_incremental_time_series_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
+    return new_series<IncrementalTimeSeries>(type, args, kwargs, "IncrementalTimeSeries.__new__()");
 }
 
 template <class Series>
@@ -69,29 +61,33 @@ PyObject* method_total_duration(PyObject* self, PyObject* const* args, Py_ssize_
                                 PyObject* kwnames, const char* callable) {
     return guarded([&]() -> PyObject* {
         if (!parse_call(Parameters<0>{callable, {}, 0}, args, nargs, kwnames)) return nullptr;
-        return with_shared<Series>(self, [](const Series& series) {
-                   return to_python(total_duration(series));
-               }).release();
+        return with_shared<Series>(self,
+                                   [](const Series& series) -> Ref {
+                                       const auto total = total_duration(series);
+                                       if (!total) return Ref::steal(raise(total.error()));
+                                       return to_python(*total);
+                                   })
+            .release();
     });
 }
 
-PyObject* continuous_total_duration(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                    PyObject* kwnames) {
+PyObject* py_continuous_time_series_total_duration(PyObject* self, PyObject* const* args,
+                                                   Py_ssize_t nargs, PyObject* kwnames) {
     return method_total_duration<ContinuousTimeSeries>(self, args, nargs, kwnames,
                                                        "ContinuousTimeSeries.total_duration()");
 }
 
-PyObject* incremental_total_duration(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                     PyObject* kwnames) {
+PyObject* py_incremental_time_series_total_duration(PyObject* self, PyObject* const* args,
+                                                    Py_ssize_t nargs, PyObject* kwnames) {
     return method_total_duration<IncrementalTimeSeries>(self, args, nargs, kwnames,
                                                         "IncrementalTimeSeries.total_duration()");
 }
 
-constexpr Parameters<1> kDisaggregateParameters{"IncrementalTimeSeries.disaggregate()",
-                                                 {"target_step"}, 1};
+constexpr Parameters<1> kDisaggregateParameters{
+    "IncrementalTimeSeries.disaggregate()", {"target_step"}, 1};
 
-PyObject* incremental_disaggregate(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
-                                   PyObject* kwnames) {
+PyObject* py_incremental_time_series_disaggregate(PyObject* self, PyObject* const* args,
+                                                  Py_ssize_t nargs, PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
         std::int32_t target_step = 0;
         if (!parse_call(kDisaggregateParameters, args, nargs, kwnames, target_step)) {
@@ -99,7 +95,7 @@ PyObject* incremental_disaggregate(PyObject* self, PyObject* const* args, Py_ssi
         }
         // Read in place under the shared borrow: the instance cannot change meanwhile.
         const auto split = [&](const IncrementalTimeSeries& series) -> Ref {
-            auto result = disaggregate(series, target_step);
+            auto result = disaggregate(series, target_step, python_signals());
             if (!result) {
                 raise(result.error());
                 return {};
@@ -110,73 +106,53 @@ PyObject* incremental_disaggregate(PyObject* self, PyObject* const* args, Py_ssi
     });
 }
 
-PyGetSetDef continuous_getset[] = {
-    {"data", get_field<ContinuousTimeSeries, &ContinuousTimeSeries::data>, nullptr, nullptr,
-     nullptr},
-    {"kind", get_field<ContinuousTimeSeries, &ContinuousTimeSeries::kind>, nullptr, nullptr,
-     nullptr},
-    {"time_step", get_time_step<ContinuousTimeSeries>, nullptr, nullptr, nullptr},
+// Both series classes have the same three attributes.
+template <class Series>
+PyGetSetDef series_getset[] = {
+    {"data", get_field<Series, &Series::data>, nullptr, nullptr, nullptr},
+    {"kind", get_field<Series, &Series::kind>, nullptr, nullptr, nullptr},
+    {"time_step", get_field<Series, &Series::time_step, ToTimedelta>, nullptr, nullptr, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
-PyGetSetDef incremental_getset[] = {
-    {"data", get_field<IncrementalTimeSeries, &IncrementalTimeSeries::data>, nullptr, nullptr,
-     nullptr},
-    {"kind", get_field<IncrementalTimeSeries, &IncrementalTimeSeries::kind>, nullptr, nullptr,
-     nullptr},
-    {"time_step", get_time_step<IncrementalTimeSeries>, nullptr, nullptr, nullptr},
-    {nullptr, nullptr, nullptr, nullptr, nullptr},
-};
-
-PyMethodDef continuous_methods[] = {
-    {"total_duration", as_method(continuous_total_duration), kFastcallFlags,
+PyMethodDef continuous_time_series_methods[] = {
+    {"total_duration", as_method(py_continuous_time_series_total_duration), kFastcallFlags,
      "total_duration($self)\n--\n\nTotal duration from first to last data point (seconds)."},
     {nullptr, nullptr, 0, nullptr},
 };
 
-PyMethodDef incremental_methods[] = {
-    {"total_duration", as_method(incremental_total_duration), kFastcallFlags,
+PyMethodDef incremental_time_series_methods[] = {
+    {"total_duration", as_method(py_incremental_time_series_total_duration), kFastcallFlags,
      "total_duration($self)\n--\n\nTotal duration spanning all time step intervals (seconds)."},
-    {"disaggregate", as_method(incremental_disaggregate), kFastcallFlags,
+    {"disaggregate", as_method(py_incremental_time_series_disaggregate), kFastcallFlags,
      "disaggregate($self, target_step)\n--\n\n"
      "Disaggregates to a finer `target_step` (seconds) by uniformly\n"
      "distributing each bucket's value. Total depth is preserved."},
     {nullptr, nullptr, 0, nullptr},
 };
 
-PyType_Slot continuous_slots[] = {
+PyType_Slot continuous_time_series_slots[] = {
     {Py_tp_doc, const_cast<char*>(kContinuousDoc)},
-    {Py_tp_new, reinterpret_cast<void*>(new_continuous)},
+    {Py_tp_new, reinterpret_cast<void*>(py_continuous_time_series_new)},
     {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_instance<ContinuousTimeSeries>)},
-    {Py_tp_getset, continuous_getset},
-    {Py_tp_methods, continuous_methods},
+    {Py_tp_getset, series_getset<ContinuousTimeSeries>},
+    {Py_tp_methods, continuous_time_series_methods},
     {0, nullptr},
 };
 
-PyType_Slot incremental_slots[] = {
+PyType_Slot incremental_time_series_slots[] = {
     {Py_tp_doc, const_cast<char*>(kIncrementalDoc)},
-    {Py_tp_new, reinterpret_cast<void*>(new_incremental)},
+    {Py_tp_new, reinterpret_cast<void*>(py_incremental_time_series_new)},
     {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_instance<IncrementalTimeSeries>)},
-    {Py_tp_getset, incremental_getset},
-    {Py_tp_methods, incremental_methods},
+    {Py_tp_getset, series_getset<IncrementalTimeSeries>},
+    {Py_tp_methods, incremental_time_series_methods},
     {0, nullptr},
 };
 
-PyType_Spec continuous_spec = {
-    "ContinuousTimeSeries",
-    sizeof(Instance<ContinuousTimeSeries>),
-    0,
-    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE | Py_TPFLAGS_IMMUTABLETYPE,
-    continuous_slots,
-};
-
-PyType_Spec incremental_spec = {
-    "IncrementalTimeSeries",
-    sizeof(Instance<IncrementalTimeSeries>),
-    0,
-    Py_TPFLAGS_DEFAULT | Py_TPFLAGS_BASETYPE | Py_TPFLAGS_IMMUTABLETYPE,
-    incremental_slots,
-};
+PyType_Spec continuous_time_series_spec = make_spec<ContinuousTimeSeries>(
+    "ContinuousTimeSeries", continuous_time_series_slots, kValueClassFlags);
+PyType_Spec incremental_time_series_spec = make_spec<IncrementalTimeSeries>(
+    "IncrementalTimeSeries", incremental_time_series_slots, kValueClassFlags);
 
 }  // namespace
 
@@ -185,17 +161,17 @@ PyType_Spec incremental_spec = {
 namespace vesparil::binding {
 template <>
 PyType_Spec& class_spec<ContinuousTimeSeries>() {
-    return continuous_spec;
+    return continuous_time_series_spec;
 }
 template <>
 PyType_Spec& class_spec<IncrementalTimeSeries>() {
-    return incremental_spec;
+    return incremental_time_series_spec;
 }
 }  // namespace vesparil::binding
 
 namespace vesparil {
 
-bool register_time_series(PyObject* module) {
+bool init_utils(PyObject* module) {
     return binding::add_class<ContinuousTimeSeries>(module) &&
            binding::add_class<IncrementalTimeSeries>(module);
 }

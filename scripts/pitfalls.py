@@ -1,0 +1,222 @@
+"""Computes, with the installed library, every number quoted in the Pitfalls of the user guide.
+
+    python3 scripts/pitfalls.py
+
+Each number has a key; tests/test_pitfalls.py checks that the pages of docs/ quote each value as
+computed here, and checks the larger ones against arithmetic done by hand.
+"""
+
+import math
+import warnings
+from datetime import timedelta
+
+import vesparil
+
+ContinuousTimeSeries = vesparil.utils.ContinuousTimeSeries
+IncrementalTimeSeries = vesparil.utils.IncrementalTimeSeries
+outlets = vesparil.reservoir.reservoir_utils
+
+HOUR = timedelta(hours=1)
+QUARTER_HOUR = timedelta(minutes=15)
+ACRE_INCH_PER_HOUR_CFS = 1.00833  # the conversion the library uses
+
+
+def clark_depth(tc, storage_r, step, area=1000.0):
+    """Inches of direct runoff from 1 in of excess in one step, and the number of ordinates."""
+    runoff = vesparil.rainfall_transform.run_clark_uh(
+        IncrementalTimeSeries([1.0], step, "rainfall"), area, tc, storage_r
+    ).data
+    step_h = step.total_seconds() / 3600.0
+    return sum(runoff) * step_h / (area * ACRE_INCH_PER_HOUR_CFS), len(runoff)
+
+
+def clark():
+    depth_a, ordinates_a = clark_depth(3 * HOUR, 2 * HOUR, QUARTER_HOUR)
+    depth_b, ordinates_b = clark_depth(2 * HOUR, 8 * HOUR, HOUR)
+    depth_c, ordinates_c = clark_depth(HOUR, 2 * HOUR, HOUR)
+    depth_d, ordinates_d = clark_depth(HOUR, 2 * HOUR, QUARTER_HOUR)
+    # No storage at all: the Muskingum step with K = 0 alternates instead of passing through.
+    bare = vesparil.rainfall_transform.run_clark_uh(
+        IncrementalTimeSeries([1.0], HOUR, "rainfall"), 1000.0, 5 * HOUR, timedelta(0)
+    ).data
+    return {
+        "clark.depth_tc3_r2_15min": depth_a,
+        "clark.ordinates_tc3_15min": ordinates_a,
+        "clark.depth_tc2_r8_1h": depth_b,
+        "clark.ordinates_tc2_1h": ordinates_b,
+        "clark.depth_tc1_1h": depth_c,
+        "clark.ordinates_tc1_1h": ordinates_c,
+        "clark.depth_tc1_r2_15min": depth_d,
+        "clark.ordinates_tc1_15min": ordinates_d,
+        "clark.r0_ordinates": bare,
+    }
+
+
+def baseflow():
+    exact = 43560.0 / 12.0 / 3600.0  # cfs in one acre-inch per hour
+    return {"baseflow.conversion_shortfall": 1.0 - ACRE_INCH_PER_HOUR_CFS / exact}
+
+
+def level_pool():
+    curve = outlets.ElevationStorage([100.0, 110.0], [0.0, 1.0e6])
+    route = vesparil.reservoir.run_level_pool_routing
+
+    # A constant 500 cfs outlet below a 10 cfs inflow: storage sits at zero, the outlet reports
+    # its full rate all the same.
+    inflow = [10.0] * 5
+    pump = route(ContinuousTimeSeries(inflow, HOUR, "discharge"), 100.0, curve,
+                 {"pump": outlets.ConstantDischargeInfo(500.0)})
+    # The same demand as a rating curve that falls to zero at the bottom of the pool.
+    rated = route(ContinuousTimeSeries(inflow, HOUR, "discharge"), 100.0, curve,
+                  {"pump": outlets.ControlledDischargeInfo(
+                      outlets.ElevationDischarge([100.0, 100.5], [0.0, 500.0]),
+                      maximum_release=500.0)})
+    # A 100 cfs first value falling to zero within the first hour.
+    pulse = [100.0, 0.0, 0.0, 0.0]
+    lost = route(ContinuousTimeSeries(pulse, HOUR, "discharge"), 100.0, curve, {})
+    kept = route(ContinuousTimeSeries(pulse[:1] + pulse, HOUR, "discharge"), 100.0, curve, {})
+    return {
+        "level_pool.inflow_values": len(inflow),
+        "level_pool.result_values": len(pump.reservoir_total_outflow.data),
+        "level_pool.empty_inflow_ft3": sum(inflow) * 3600.0,
+        "level_pool.empty_released_ft3": sum(pump.reservoir_total_outflow.data) * 3600.0,
+        "level_pool.empty_final_storage_ft3": pump.reservoir_storage.data[-1],
+        "level_pool.rated_outflow_cfs": rated.reservoir_total_outflow.data[-1],
+        "level_pool.rated_storage_ft3": rated.reservoir_storage.data[-1],
+        "level_pool.first_interval_ft3": (pulse[0] + pulse[1]) / 2.0 * 3600.0,
+        "level_pool.first_interval_stored_ft3": lost.reservoir_storage.data[-1],
+        "level_pool.first_interval_prepended_ft3": kept.reservoir_storage.data[-1],
+    }
+
+
+def loss():
+    rain = IncrementalTimeSeries([1.0] * 6, HOUR, "rainfall")
+    run = vesparil.rainfall_loss.run_deficit_and_constant
+    wet = run(rain, 0.0, 2.0, 0.15, timedelta(hours=48))
+    no_recovery = run(rain, 0.0, 2.0, 0.15, timedelta(0))
+    return {
+        "loss.saturated_in_per_h": wet.loss.data[-1],
+        "loss.saturated_deficit_end": wet.deficit.data[-1],
+        "loss.no_recovery_in_per_h": no_recovery.loss.data[-1],
+    }
+
+
+def muskingum_coefficients(step_s, k_s, x):
+    two_k = k_s + k_s
+    a, b = (1.0 - x) * two_k, two_k * x
+    e = step_s + a
+    return (step_s - b) / e, (b + step_s) / e, (a - step_s) / e
+
+
+def route_counting_warnings(inflow, step, k, x, sub_reaches):
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        routed = vesparil.reach.run_muskingum_routing(
+            ContinuousTimeSeries(inflow, step, "discharge"), k, x, sub_reaches, inflow[0]
+        ).data
+    return min(routed), len(caught)
+
+
+def muskingum():
+    rise = [0.0, 0.0] + [100.0] * 10
+    pulse = [0.0, 100.0] + [0.0] * 6
+    low_a, warned_a = route_counting_warnings(rise, QUARTER_HOUR, HOUR, 0.4, 1)
+    low_fixed_a, _ = route_counting_warnings(rise, QUARTER_HOUR, HOUR, 0.4, 4)
+    low_b, warned_b = route_counting_warnings(pulse, 3 * HOUR, HOUR, 0.2, 1)
+    # The same pulse resampled to one hour by linear interpolation.
+    hourly = [0.0, 100.0 / 3, 200.0 / 3, 100.0, 200.0 / 3, 100.0 / 3] + [0.0] * 16
+    low_fixed_b, _ = route_counting_warnings(hourly, HOUR, HOUR, 0.2, 1)
+    return {
+        "muskingum.c0_k1_x04_15min": muskingum_coefficients(900.0, 3600.0, 0.4)[0],
+        "muskingum.min_k1_x04_15min": low_a,
+        "muskingum.warnings_k1_x04_15min": warned_a,
+        "muskingum.min_k1_x04_15min_4_sub_reaches": low_fixed_a,
+        "muskingum.c2_k1_x02_3h": muskingum_coefficients(10800.0, 3600.0, 0.2)[2],
+        "muskingum.min_k1_x02_3h": low_b,
+        "muskingum.warnings_k1_x02_3h": warned_b,
+        "muskingum.min_k1_x02_resampled_1h": low_fixed_b,
+    }
+
+
+def random_series(count, seed):
+    """Deterministic pseudo-random flows and a noisy simulation of them (no NumPy needed)."""
+    state, observed, simulated = seed, [], []
+    for _ in range(count):
+        values = []
+        for _ in range(2):
+            state = (state * 6364136223846793005 + 1442695040888963407) % 2**64
+            values.append((state >> 11) / 2**53)
+        observed.append(5.0 + 200.0 * values[0] ** 3)
+        simulated.append(observed[-1] * (0.7 + 0.6 * values[1]))
+    return simulated, observed
+
+
+def kge_reference(sim, obs):
+    """Two-pass textbook Kling-Gupta efficiency (population standard deviations)."""
+    n = len(obs)
+    mean_s, mean_o = sum(sim) / n, sum(obs) / n
+    cov = sum((s - mean_s) * (o - mean_o) for s, o in zip(sim, obs)) / n
+    std_s = math.sqrt(sum((s - mean_s) ** 2 for s in sim) / n)
+    std_o = math.sqrt(sum((o - mean_o) ** 2 for o in obs) / n)
+    r = cov / (std_s * std_o)
+    return 1.0 - math.sqrt((r - 1.0) ** 2 + (mean_s / mean_o - 1.0) ** 2
+                           + (std_s / std_o - 1.0) ** 2)
+
+
+KGE_CASES = 200
+
+
+def kge():
+    kge_of = vesparil.metrics.calculate_kge
+    cases = [random_series(10 + 7 * i, seed=i + 1) for i in range(KGE_CASES)]
+    numbers = {
+        "kge.nan": kge_of([1.0, math.nan, 3.0], [1.0, 2.0, 3.0]),
+        "kge.constant_obs": kge_of([1.0, 2.0, 3.0], [1.0, 1.0, 1.0]),
+        "kge.log_of_zero": math.log(0.0 + 1e-6),
+        "kge.log_one_zero": kge_of([0.001, 1.0, 2.0, 3.0], [0.0, 1.0, 2.0, 3.0], use_log=True),
+        "kge.plain_one_zero": kge_of([0.001, 1.0, 2.0, 3.0], [0.0, 1.0, 2.0, 3.0]),
+        "kge.log_shifted": kge_of([1.001, 2.0, 3.0, 4.0], [1.0, 2.0, 3.0, 4.0], use_log=True),
+        "kge.cases": KGE_CASES,
+        "kge.max_difference_textbook": max(
+            abs(kge_of(sim, obs) - kge_reference(sim, obs)) for sim, obs in cases
+        ),
+    }
+    try:
+        import numpy
+        import spotpy.objectivefunctions as objectives
+    except ImportError:
+        return numbers
+    numbers["kge.max_difference_spotpy"] = max(
+        abs(kge_of(sim, obs) - float(objectives.kge(numpy.array(obs), numpy.array(sim))))
+        for sim, obs in cases
+    )
+    return numbers
+
+
+def errors():
+    try:
+        vesparil.reach.run_muskingum_routing(
+            ContinuousTimeSeries([], HOUR, "discharge"), HOUR, 0.2, 1, 0.0
+        )
+    except Exception:  # noqa: BLE001 - this is what it must not catch
+        caught_by_exception = True
+    except BaseException as internal:
+        caught_by_exception = False
+        panic = internal
+    return {
+        "errors.panic_caught_by_except_exception": caught_by_exception,
+        "errors.panic_type": type(panic).__qualname__,
+        "errors.panic_message": str(panic),
+    }
+
+
+def numbers():
+    found = {}
+    for part in (clark, baseflow, level_pool, loss, muskingum, kge, errors):
+        found.update(part())
+    return found
+
+
+if __name__ == "__main__":
+    for key, value in numbers().items():
+        print(f"{key:<48} {value!r}")

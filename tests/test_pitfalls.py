@@ -1,0 +1,182 @@
+"""The user guide (docs/) against the library: quoted pitfall numbers, recipes and examples.
+
+scripts/pitfalls.py computes every number the Pitfalls sections quote. Here each quote is looked
+up in its pages, the larger numbers are rederived by hand, the full-volume Clark recipe of
+docs/clark.md is run and checked by its mass balance, and every code block of the pages and of the
+README runs.
+"""
+
+import contextlib
+import importlib.util
+import io
+import math
+import re
+from datetime import timedelta
+from pathlib import Path
+
+import pytest
+
+import vesparil
+
+REPO = Path(__file__).resolve().parent.parent
+DOCS = REPO / "docs"
+
+spec = importlib.util.spec_from_file_location("pitfalls", REPO / "scripts" / "pitfalls.py")
+pitfalls = importlib.util.module_from_spec(spec)
+spec.loader.exec_module(pitfalls)
+
+
+@pytest.fixture(scope="module")
+def numbers():
+    with contextlib.redirect_stderr(io.StringIO()):
+        return pitfalls.numbers()
+
+
+def page(name):
+    # Pages wrap lines anywhere; compare with runs of whitespace made single spaces.
+    return " ".join((DOCS / name).read_text().split())
+
+
+def commas(value):
+    return f"{value:,.0f}"
+
+
+# (key, how the pages write it, pages quoting it)
+QUOTES = [
+    ("clark.depth_tc3_r2_15min", "{:.2f} in", ["clark.md", "index.md"]),
+    ("clark.depth_tc2_r8_1h", "{:.2f} in", ["clark.md", "index.md"]),
+    ("clark.depth_tc1_1h", "{:.2f} in: nothing at all", ["clark.md"]),
+    ("clark.depth_tc1_r2_15min", "{:.2f} in", ["clark.md"]),
+    ("clark.ordinates_tc3_15min", "| 15 min | {} |", ["clark.md"]),
+    ("clark.ordinates_tc2_1h", "| 1 h | {} |", ["clark.md"]),
+    ("clark.ordinates_tc1_1h", "| 1 h | {} |", ["clark.md"]),
+    ("clark.ordinates_tc1_15min", "| 15 min | {} |", ["clark.md"]),
+    ("clark.r0_ordinates", lambda v: "read " + ", ".join(f"{q:.0f}" for q in v[:-1])
+     + f" and {v[-1]:.0f} cfs", ["clark.md"]),
+    ("baseflow.conversion_shortfall", lambda v: f"{v * 1e6:.1f} millionths", ["baseflow.md"]),
+    ("level_pool.inflow_values", "{} inflow values give", ["level_pool.md"]),
+    ("level_pool.result_values", "give {} results", ["level_pool.md"]),
+    ("level_pool.first_interval_ft3", lambda v: f"should add {commas(v)} ft³", ["level_pool.md"]),
+    ("level_pool.first_interval_stored_ft3", "it adds {:.0f} ft³", ["level_pool.md"]),
+    ("level_pool.first_interval_prepended_ft3", lambda v: f"then adds {commas(v)} ft³",
+     ["level_pool.md"]),
+    ("level_pool.empty_inflow_ft3", lambda v: f"{commas(v)} ft³", ["level_pool.md", "index.md"]),
+    ("level_pool.empty_released_ft3", lambda v: f"{commas(v)} ft³", ["level_pool.md", "index.md"]),
+    ("level_pool.empty_final_storage_ft3", "storage stays {:.1f}", ["level_pool.md"]),
+    ("level_pool.rated_outflow_cfs", "{:.1f} cfs with", ["level_pool.md"]),
+    ("level_pool.rated_storage_ft3", lambda v: f"with {commas(v)} ft³ stored", ["level_pool.md"]),
+    ("loss.saturated_in_per_h", "loses {:.3f} in/h", ["loss.md", "index.md"]),
+    ("loss.saturated_deficit_end", "the deficit is {:.1f} at the end", ["loss.md"]),
+    ("loss.no_recovery_in_per_h", "the constant rate, {:.2f} in/h", ["loss.md"]),
+    ("muskingum.c0_k1_x04_15min", "C0 = {:.3f}", ["muskingum.md"]),
+    ("muskingum.min_k1_x04_15min", "{:.1f} cfs", ["muskingum.md", "index.md"]),
+    ("muskingum.warnings_k1_x04_15min", "| {} |", ["muskingum.md"]),
+    ("muskingum.c2_k1_x02_3h", "C2 = {:.3f}", ["muskingum.md"]),
+    ("muskingum.min_k1_x02_3h", "{:.1f} cfs", ["muskingum.md"]),
+    ("muskingum.warnings_k1_x02_3h", "| {} |", ["muskingum.md"]),
+    ("muskingum.min_k1_x04_15min_4_sub_reaches", "12 min ≤ 15 min ≤ 2K(1 − x) = 18 min; the "
+     "lowest outflow becomes {:.1f} cfs", ["muskingum.md"]),
+    ("muskingum.min_k1_x02_resampled_1h", "1 h ≤ 1.6 h; the lowest outflow becomes {:.1f} cfs",
+     ["muskingum.md"]),
+    ("kge.nan", "is {}", ["kge.md"]),
+    ("kge.constant_obs", "{:.2f}", ["kge.md", "index.md"]),
+    ("kge.log_of_zero", "ln(1e-6) = {:.4f}", ["kge.md"]),
+    ("kge.log_one_zero", "scores {:.3f} with `use_log=True`", ["kge.md"]),
+    ("kge.plain_one_zero", "and {:.4f} without", ["kge.md"]),
+    ("kge.log_shifted", "1 cfs scores {:.3f}", ["kge.md"]),
+    ("kge.cases", "On {} generated series", ["kge.md"]),
+    ("kge.max_difference_textbook", "transcription within {:.1e}", ["kge.md"]),
+    ("kge.max_difference_spotpy", "`spotpy.objectivefunctions.kge` within {:.1e}", ["kge.md"]),
+    ("errors.panic_type", "raises `{}` with the message", ["errors.md"]),
+    ("errors.panic_message", '"{}"', ["errors.md"]),
+]
+
+
+def quoted(fmt, value):
+    text = fmt(value) if callable(fmt) else fmt.format(value)
+    # The pages write minus signs as such.
+    return re.sub(r"(?<![\w.])-(?=\d)", "−", text)
+
+
+@pytest.mark.parametrize("key, fmt, pages", QUOTES, ids=[q[0] for q in QUOTES])
+def test_pages_quote_the_computed_number(numbers, key, fmt, pages):
+    if key not in numbers:
+        pytest.skip(f"{key} needs spotpy and NumPy (pip install '.[test]')")
+    text = quoted(fmt, numbers[key])
+    for name in pages:
+        assert text in page(name), f"{name} does not quote {key} as {text!r}"
+
+
+def test_numbers_agree_with_hand_arithmetic(numbers):
+    # Level pool: 4 recorded steps of 500 cfs for an hour each; 5 hourly values of 10 cfs; the
+    # first interval adds one second of trapezoid from 100 cfs to the 0 cfs at T + 1 s.
+    assert numbers["level_pool.empty_released_ft3"] == 500.0 * 4 * 3600
+    assert numbers["level_pool.empty_inflow_ft3"] == 10.0 * 5 * 3600
+    assert numbers["level_pool.first_interval_stored_ft3"] == (100.0 + 0.0) * 0.5 * 1.0
+    assert numbers["level_pool.result_values"] == numbers["level_pool.inflow_values"] - 1
+    # Loss: a saturated soil regains max_deficit * (1 - e^(-dt/T)) before every step's rain.
+    assert numbers["loss.saturated_in_per_h"] == pytest.approx(
+        0.15 + 2.0 * (1.0 - math.exp(-1.0 / 48.0)), rel=1e-14)
+    # Clark, tc 2 h at 1 h: two ordinates summing to one inch over the basin, and the storage
+    # step keeps C0 (T0 + T1) with C0 = dt / (dt + 2R) = 1 / 17.
+    assert numbers["clark.depth_tc2_r8_1h"] == pytest.approx(1.0 / 17.0, rel=1e-12)
+    # Muskingum: the first outflow after the rise is C0 * 100 with C0 = (0.25 - 0.8) / 1.45.
+    assert numbers["muskingum.min_k1_x04_15min"] == pytest.approx(-0.55 / 1.45 * 100.0)
+    # KGE of [1, 2, 3] against constant [1, 1, 1]: r-term 1, beta 2, gamma sqrt(2/3) / 1e-6.
+    gamma = math.sqrt(2.0 / 3.0) / 1e-6
+    assert numbers["kge.constant_obs"] == pytest.approx(
+        1.0 - math.sqrt(1.0 + 1.0 + (gamma - 1.0) ** 2), rel=1e-12)
+    assert math.isnan(numbers["kge.nan"])
+    assert numbers["errors.panic_caught_by_except_exception"] is False
+
+
+def code_blocks(path):
+    return re.findall(r"```python\n(.*?)```", path.read_text(), flags=re.DOTALL)
+
+
+def run_blocks(path):
+    """Runs the page's blocks in order in one namespace; a block needing a missing NumPy or
+    pandas is left out (and the test skipped once the others have run)."""
+    namespace, missing = {"__name__": f"docs_{path.stem}"}, set()
+    for block in code_blocks(path):
+        try:
+            with contextlib.redirect_stdout(io.StringIO()):
+                exec(compile(block, str(path), "exec"), namespace)
+        except ImportError as error:
+            if error.name not in ("numpy", "pandas"):
+                raise
+            missing.add(error.name)
+    if missing:
+        pytest.skip(f"{path.name}: blocks using {', '.join(sorted(missing))} not run (not "
+                    "installed); the others ran")
+    return namespace
+
+
+PAGES_WITH_CODE = [DOCS / name for name in ("loss.md", "clark.md", "baseflow.md", "muskingum.md",
+                                            "level_pool.md", "kge.md", "data.md", "errors.md")]
+
+
+@pytest.mark.parametrize("path", PAGES_WITH_CODE + [REPO / "README.md"], ids=lambda p: p.name)
+def test_page_examples_run(path):
+    assert code_blocks(path)
+    run_blocks(path)
+
+
+HOUR = timedelta(hours=1)
+QUARTER = timedelta(minutes=15)
+
+
+@pytest.mark.parametrize("tc, storage_r, step", [
+    (3 * HOUR, 2 * HOUR, QUARTER), (2 * HOUR, 8 * HOUR, HOUR), (HOUR, 2 * HOUR, HOUR),
+    (HOUR, 2 * HOUR, QUARTER),
+])
+def test_full_volume_clark_recipe_conserves_mass(tc, storage_r, step):
+    recipe = run_blocks(DOCS / "clark.md")
+    area, step_h = 1000.0, step.total_seconds() / 3600.0
+    unit = recipe["full_clark_unit_hydrograph"](step, area, tc, storage_r)
+    assert min(unit) >= 0.0
+    assert sum(unit) * step_h / (area * 1.00833) == pytest.approx(1.0, abs=1e-9)
+    # A storm of several steps comes out with its whole depth too.
+    excess = vesparil.utils.IncrementalTimeSeries([0.2, 0.5, 0.0, 0.3], step, "rainfall")
+    runoff = recipe["clark_full_volume"](excess, area, tc, storage_r)
+    assert sum(runoff.data) * step_h / (area * 1.00833) == pytest.approx(1.0, abs=1e-9)
