@@ -116,8 +116,11 @@ leg_stock() {
     echo "interpreter: $("$venv/bin/python" --version), virtual environment $venv"
     "$venv/bin/python" -m pip install "${pip_quiet[@]}" --no-deps --force-reinstall "$here" \
         > "$work/build-stock.log" 2>&1 || { tail -40 "$work/build-stock.log"; return 1; }
-    (cd "$here/tests" && "$venv/bin/python" -m pytest -q -p no:cacheprovider .)
+    local status=0
+    (cd "$here/tests" && "$venv/bin/python" -m pytest -q -rs -p no:cacheprovider .) || status=$?
+    # The digest is compared even when a test failed: it tells whether the builds differ.
     (cd "$work" && "$venv/bin/python" "$here/tests/digest.py" > "$work/digest-stock.txt")
+    return "$status"
 }
 
 leg_sanitize() {
@@ -227,15 +230,17 @@ build_in_root() {
 pytest_in_root() {
     local python="$1" site="$2"
     shift 2
-    in_root env PYTHONPATH="$run_in/$site:$root_extras" sh -c "cd $run_in/src/tests && exec $python -m pytest -q -p no:cacheprovider $*"
+    in_root env PYTHONPATH="$run_in/$site:$root_extras" sh -c "cd $run_in/src/tests && exec $python -m pytest -q -rs -p no:cacheprovider $*"
 }
 
 leg_python_in_root() {
     local python="$1" leg="$2"
+    local status=0
     build_in_root "$python" "site-$leg"
-    pytest_in_root "$python" "site-$leg" .
+    pytest_in_root "$python" "site-$leg" . || status=$?
     in_root env PYTHONPATH="$run_in/site-$leg" sh -c "cd $run_in && exec $python $run_in/src/tests/digest.py" \
         > "$work/digest-$leg.txt"
+    return "$status"
 }
 
 leg_cp314() { leg_python_in_root python3.14 cp314; }

@@ -123,7 +123,7 @@ status=0
     export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:log_path=$work/reports/ubsan"
     export PYTHONPATH="$work/site${PYTHONPATH:+:$PYTHONPATH}"
     export LD_PRELOAD="$preload${LD_PRELOAD:+ $LD_PRELOAD}"
-    exec "$python" -m pytest -q -p no:cacheprovider "$@"
+    exec "$python" -m pytest -q -rs -p no:cacheprovider "$@"
 ) || status=$?
 
 # Reports of allocations refused on purpose ("failed to allocate" warnings) are not findings.
