@@ -133,14 +133,14 @@ leg_sanitize() {
 in_root() {
     chroot "$sid_root" /usr/bin/env -i \
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
-        LANG=C.UTF-8 TMPDIR="${run_in:-/tmp}/tmp" "$@"
+        LANG=C.UTF-8 TMPDIR="${run_in:-}/tmp" "$@"
 }
 
 make_root() {
     command -v debootstrap > /dev/null || {
         apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debootstrap > /dev/null
     } || { echo "debootstrap is missing and could not be installed" >&2; return 1; }
-    mkdir -p "$sid_root"
+    mkdir -p "$sid_root" || return 1
     echo "being made by vesparil's run_tests.sh" > "$sid_root/$root_partial"
     echo "making a Debian sid root at $sid_root (debootstrap, several minutes)"
     local list
@@ -154,7 +154,29 @@ make_root() {
     rm -f "$sid_root/$root_partial"
 }
 
+# Makes or checks the root and mounts what the legs need, under a lock that concurrent runs
+# share, then makes this run's directory inside it with a copy of the checkout.
 prepare_root() {
+    mkdir -p "$(dirname "$sid_root")"
+    exec 8< "$(dirname "$sid_root")"
+    if ! flock -n 8; then
+        echo "another run is preparing a root next to $sid_root; waiting for it"
+        flock 8
+    fi
+    local status=0
+    setup_root || status=$?
+    flock -u 8
+    exec 8<&-
+    [ "$status" -eq 0 ] || return 1
+
+    run_in="$(mktemp -d "$sid_root/tmp/vesparil-run.XXXXXX")" || return 1
+    run_in="${run_in#"$sid_root"}"
+    mkdir "$sid_root$run_in/tmp" "$sid_root$run_in/src" || return 1
+    tar -C "$here" --exclude=./.git --exclude=./build --exclude=./.venv-tests --exclude='*.so' \
+        --exclude=__pycache__ --exclude=.hypothesis -cf - . | tar -C "$sid_root$run_in/src" -xf - || return 1
+}
+
+setup_root() {
     if [ -e "$sid_root/$root_partial" ]; then
         if findmnt -rn -o TARGET | grep -q "^$sid_root/"; then
             echo "$sid_root is an unfinished root of this runner but has mounts inside; unmount them first" >&2
@@ -205,12 +227,6 @@ prepare_root() {
             --target "$sid_root$root_extras" "${root_pip_packages[@]}" > "$work/extras.log" 2>&1 \
             || { grep -v '^WARNING: Location' "$work/extras.log" | tail -20; return 1; }
     fi
-
-    run_in="$(mktemp -d "$sid_root/tmp/vesparil-run.XXXXXX")" || return 1
-    run_in="${run_in#"$sid_root"}"
-    mkdir "$sid_root$run_in/tmp" "$sid_root$run_in/src" || return 1
-    tar -C "$here" --exclude=./.git --exclude=./build --exclude=./.venv-tests --exclude='*.so' \
-        --exclude=__pycache__ --exclude=.hypothesis -cf - . | tar -C "$sid_root$run_in/src" -xf - || return 1
 }
 
 # Builds the module with interpreter $1 into this run's site directory $2 (extra environment for
