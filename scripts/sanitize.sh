@@ -20,7 +20,9 @@
 #   hence alloc_dealloc_mismatch=0;
 # - detect_leaks=0: the interpreter does not free everything at exit; reference and memory leaks
 #   are what tests/test_leaks.py looks for;
-# - UBSan halts on the first report.
+# - UBSan halts on the first report; besides its default checks it reports a floating-point
+#   value converted to an integer type that cannot hold it. The C++ library's own assertions
+#   (bounds of container indexing) are on too.
 # VESPARIL_SANITIZED=1 is set for the run: the tests that measure the resident set size skip,
 # since the sanitizer's allocator keeps freed memory in quarantine.
 #
@@ -95,8 +97,9 @@ END
 echo "== sanitizer build ($sanitizers) with $("$cxx" --version | head -1), $("$python" --version)"
 # -Bsymbolic-functions binds the module's calls to its own allocation functions rather than to
 # the preloaded runtime's.
-if ! CXX="$cxx" \
-    CXXFLAGS="-fsanitize=$sanitizers -fno-sanitize-recover=undefined -fno-omit-frame-pointer -g" \
+# Unstripped, so that the reports name functions and lines.
+if ! CXX="$cxx" SKBUILD_INSTALL_STRIP=false \
+    CXXFLAGS="-fsanitize=$sanitizers,float-cast-overflow -fno-sanitize-recover=all -fno-omit-frame-pointer -g -D_GLIBCXX_ASSERTIONS" \
     LDFLAGS="-fsanitize=$sanitizers $work/allocation.o -Wl,-Bsymbolic-functions" \
     "$python" -m pip install --disable-pip-version-check --no-cache-dir --no-deps \
         --target "$work/site" "$here" > "$work/build.log" 2>&1; then
@@ -114,8 +117,11 @@ if ! grep -q ' U __asan_report' <<< "$symbols" || ! grep -q ' U __ubsan_handle' 
     exit 1
 fi
 
+# pytest captures only Python's streams (--capture=sys): a report written to the process's
+# standard error just before it aborts is not lost in a capture file. Reports that the runtime
+# writes to its log files (AddressSanitizer's, also those of worker processes) are read after.
 mkdir "$work/reports"
-status=0
+set +e
 (
     cd "$here/tests"
     export VESPARIL_SANITIZED=1
@@ -123,15 +129,18 @@ status=0
     export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:log_path=$work/reports/ubsan"
     export PYTHONPATH="$work/site${PYTHONPATH:+:$PYTHONPATH}"
     export LD_PRELOAD="$preload${LD_PRELOAD:+ $LD_PRELOAD}"
-    exec "$python" -m pytest -q -rs -p no:cacheprovider "$@"
-) || status=$?
+    exec "$python" -m pytest -q -rs -p no:cacheprovider --capture=sys "$@"
+) 2>&1 | tee "$work/pytest.log"
+status=${PIPESTATUS[0]}
+set -e
 
-# Reports of allocations refused on purpose ("failed to allocate" warnings) are not findings.
+# A report of an allocation refused on purpose ("failed to allocate", a warning) is no finding.
+finding='^==[0-9]+==ERROR: [A-Za-z]+Sanitizer|: runtime error: |^Assertion .* failed'
 findings=0
 warnings=0
 for report in "$work"/reports/*; do
     [ -e "$report" ] || continue
-    if grep -qE 'ERROR: (Address|Leak|UndefinedBehavior)Sanitizer|runtime error:' "$report"; then
+    if grep -qE "$finding" "$report"; then
         findings=$((findings + 1))
         echo "---- ${report##*/}"
         cat "$report"
@@ -139,6 +148,11 @@ for report in "$work"/reports/*; do
         warnings=$((warnings + 1))
     fi
 done
+if grep -qE "$finding" "$work/pytest.log"; then
+    findings=$((findings + 1))
+    echo "---- reports in the test run's output"
+    grep -E -A12 "$finding" "$work/pytest.log"
+fi
 echo "sanitizer reports: $findings with findings, $warnings with warnings only"
 if [ "$status" -ne 0 ]; then
     echo "sanitize: pytest failed (exit $status)" >&2
