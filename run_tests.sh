@@ -1,56 +1,402 @@
 #!/usr/bin/env bash
-# Builds vesparil and runs the whole test suite twice: on the stock python3 and on CPython 3.14
-# (inside a Debian sid root made with debootstrap and kept between runs), then checks that both
-# builds give bit-identical results. Everything it needs is installed here on a fresh machine.
+# Builds vesparil and runs the test suite in several legs:
+#
+#   stock     the first python3 on PATH, in a virtual environment of this runner
+#             (.venv-tests in the checkout, VESPARIL_TEST_VENV overrides) holding the test
+#             dependencies of tests/requirements.txt
+#   cp314     CPython 3.14 in a Debian sid root (debootstrap and chroot)
+#   cp315     CPython 3.15 in the same root
+#   refleak   tests/test_leaks.py under CPython 3.14's debug interpreter (python3.14d), whose
+#             total reference count shows a reference that a call leaks
+#   sanitize  the whole suite on an AddressSanitizer + UndefinedBehaviorSanitizer build, on the
+#             stock interpreter (scripts/sanitize.sh)
+#
+# and checks that the stock, 3.14 and 3.15 builds give bit-identical results (tests/digest.py).
+# cp314, cp315 and refleak need root (debootstrap, chroot, mount); without root the runner says
+# so and runs the other legs. VESPARIL_LEGS picks legs, e.g. VESPARIL_LEGS="stock cp314".
+#
+# The Debian root is /opt/vesparil-sid (VESPARIL_SID_ROOT overrides). The runner makes it when
+# that directory is absent or empty and marks it as its own; it reuses a root it made, or an
+# existing sid root holding python3.14, installing the packages it lacks. It never deletes a
+# directory it did not make. Each run works in a directory of its own inside the root, with its
+# mounts in a private mount namespace, so runs from different checkouts do not collide; runs of
+# one checkout wait for each other.
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+all_legs="stock cp314 cp315 refleak sanitize"
+root_legs=" cp314 cp315 refleak "
+legs="${VESPARIL_LEGS:-$all_legs}"
 sid_root="${VESPARIL_SID_ROOT:-/opt/vesparil-sid}"
-sid_packages="python3.14-dev,python3-pytest,python3-numpy,python3-hypothesis,python3-pip,python3-scikit-build-core,g++,cmake,ninja-build"
-work="$(mktemp -d)"
-trap 'umount "$sid_root/proc" 2>/dev/null || true; rm -rf "$work"' EXIT
+venv="${VESPARIL_TEST_VENV:-$here/.venv-tests}"
+# The packages of the root: interpreters and headers, the debug interpreter, the build tools and
+# the test dependencies that Debian packages for both 3.14 and 3.15.
+sid_packages=(
+    python3.14-dev python3.15-dev python3.14-dbg python3-pip python3-scikit-build-core
+    g++ cmake ninja-build binutils
+    python3-pytest python3-hypothesis python3-numpy python3-scipy python3-matplotlib
+    python3-dask python3-distributed python3-mypy
+)
+# Pure-Python test dependencies that Debian does not package, installed by the stock
+# interpreter's pip into the root, on the root legs' PYTHONPATH.
+root_pip_packages=(spotpy)
+root_extras=/opt/vesparil-tests/site-packages
+root_marker=.vesparil-root
+root_partial=.vesparil-root-incomplete
+pip_quiet=(--quiet --disable-pip-version-check --no-input)
 
-run_pytest() {
-    # pytest exits 5 when it collected nothing: that is a failure here.
-    "$@" || { status=$?; echo "pytest failed (exit $status)"; return 1; }
+for leg in $legs; do
+    case " $all_legs " in
+        *" $leg "*) ;;
+        *) echo "unknown leg '$leg' in VESPARIL_LEGS (legs: $all_legs)" >&2; exit 2 ;;
+    esac
+done
+
+is_root=0
+[ "$(id -u)" -eq 0 ] && is_root=1
+
+# Mounts made by this run stay in a mount namespace of its own: they vanish when the run ends,
+# however it ends, and a concurrent run's mounts are not touched.
+if [ "$is_root" -eq 1 ] && [ -z "${VESPARIL_PRIVATE_MOUNTS:-}" ] \
+    && unshare --mount --propagation private true 2> /dev/null; then
+    VESPARIL_PRIVATE_MOUNTS=1 exec unshare --mount --propagation private "$BASH" "$0" "$@"
+fi
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/vesparil-tests.XXXXXX")"
+run_in=""      # this run's directory inside the root, as seen from inside it
+mounted=()     # mount points of this run, unmounted on exit (namespace or not)
+cleanup() {
+    local point
+    for point in "${mounted[@]}"; do
+        umount "$point" 2> /dev/null || umount -l "$point" 2> /dev/null || true
+    done
+    [ -n "$run_in" ] && rm -rf --one-file-system "${sid_root:?}$run_in"
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# Runs of one checkout share its virtual environment: they take turns.
+exec 9< "$here"
+if ! flock -n 9; then
+    echo "another run of this checkout is in progress; waiting for it"
+    flock 9
+fi
+
+wants() { case " $legs " in *" $1 "*) return 0 ;; esac; return 1; }
+
+# ---- the stock interpreter's virtual environment -------------------------------------------
+
+venv_marker="$venv/.vesparil-test-venv"
+
+prepare_venv() {
+    if [ -e "$venv" ] && [ ! -e "$venv_marker" ] && [ -n "$(ls -A "$venv" 2> /dev/null)" ]; then
+        echo "$venv exists and was not made by this runner: it is left alone." >&2
+        echo "Remove it yourself, or set VESPARIL_TEST_VENV to another directory." >&2
+        return 1
+    fi
+    local want have=""
+    want="$(python3 -c 'import sys; print(sys.version)')"
+    [ -x "$venv/bin/python" ] && have="$("$venv/bin/python" -c 'import sys; print(sys.version)' 2> /dev/null || true)"
+    if [ "$have" != "$want" ]; then
+        # Ours (or empty): made anew for the current python3.
+        python3 -m venv --clear "$venv" || {
+            echo "python3 -m venv failed: the stock leg needs the venv module (Debian: python3-venv)" >&2
+            return 1
+        }
+        echo "made by vesparil's run_tests.sh; safe to delete" > "$venv_marker"
+    fi
+    "$venv/bin/python" -m pip install "${pip_quiet[@]}" -r "$here/tests/requirements.txt" \
+        > "$work/venv.log" 2>&1 || { grep -v '^WARNING: Location' "$work/venv.log" | tail -30; return 1; }
 }
 
-echo "== stock interpreter: $(python3 --version)"
-python3 -m pip install --quiet --disable-pip-version-check --root-user-action=ignore pytest hypothesis numpy
-python3 -m pip install --quiet --disable-pip-version-check --root-user-action=ignore --force-reinstall --no-deps "$here"
-(cd "$here/tests" && run_pytest python3 -m pytest -q -p no:cacheprovider .)
-(cd "$work" && python3 "$here/tests/digest.py" > "$work/digest-stock.txt")
+# pytest exits 5 when it collected nothing; any non-zero exit fails the leg.
+leg_stock() {
+    prepare_venv
+    echo "interpreter: $("$venv/bin/python" --version), virtual environment $venv"
+    "$venv/bin/python" -m pip install "${pip_quiet[@]}" --no-deps --force-reinstall "$here" \
+        > "$work/build-stock.log" 2>&1 || { tail -40 "$work/build-stock.log"; return 1; }
+    local status=0
+    (cd "$here/tests" && "$venv/bin/python" -m pytest -q -rs -p no:cacheprovider .) || status=$?
+    # The digest is compared even when a test failed: it tells whether the builds differ.
+    (cd "$work" && "$venv/bin/python" "$here/tests/digest.py" > "$work/digest-stock.txt")
+    return "$status"
+}
 
-echo "== CPython 3.14 (Debian sid root at $sid_root)"
-if [ ! -x "$sid_root/usr/bin/python3.14" ]; then
-    if ! command -v debootstrap > /dev/null; then
-        apt-get update -qq
-        apt-get install -y -qq debootstrap > /dev/null
+leg_sanitize() {
+    prepare_venv
+    PYTHON="$venv/bin/python" "$here/scripts/sanitize.sh"
+}
+
+# ---- the Debian sid root -------------------------------------------------------------------
+
+in_root() {
+    chroot "$sid_root" /usr/bin/env -i \
+        PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root \
+        LANG=C.UTF-8 TMPDIR="${run_in:-}/tmp" "$@"
+}
+
+make_root() {
+    command -v debootstrap > /dev/null || {
+        apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debootstrap > /dev/null
+    } || { echo "debootstrap is missing and could not be installed" >&2; return 1; }
+    mkdir -p "$sid_root" || return 1
+    echo "being made by vesparil's run_tests.sh" > "$sid_root/$root_partial"
+    echo "making a Debian sid root at $sid_root (debootstrap, several minutes)"
+    local list
+    list="$(IFS=,; echo "${sid_packages[*]}")"
+    if ! debootstrap --variant=minbase --include="$list" sid "$sid_root" > "$work/debootstrap.log" 2>&1; then
+        tail -20 "$work/debootstrap.log"
+        echo "debootstrap failed; the partial root stays marked as this runner's and is made anew next run" >&2
+        return 1
     fi
-    rm -rf "$sid_root"
-    debootstrap --variant=minbase --include="$sid_packages" sid "$sid_root" > "$work/debootstrap.log" \
-        || { tail -20 "$work/debootstrap.log"; exit 1; }
-fi
-mountpoint -q "$sid_root/proc" || mount -t proc proc "$sid_root/proc"
-rm -rf "$sid_root/tmp/vesparil"
-mkdir -p "$sid_root/tmp/vesparil"
-tar -C "$here" --exclude=./build --exclude=./.git --exclude='*.so' --exclude=__pycache__ \
-    --exclude=.hypothesis -cf - . | tar -C "$sid_root/tmp/vesparil" -xf -
-chroot "$sid_root" /bin/sh -c '
-    set -e
-    cd /tmp/vesparil
-    python3.14 --version
-    python3.14 -m pip install --quiet --disable-pip-version-check --root-user-action=ignore --break-system-packages \
-        --no-build-isolation --no-deps --force-reinstall .
-    cd tests && python3.14 -m pytest -q -p no:cacheprovider .
-' || { echo "CPython 3.14 leg failed"; exit 1; }
-chroot "$sid_root" /bin/sh -c 'cd /tmp && python3.14 /tmp/vesparil/tests/digest.py' > "$work/digest-314.txt"
+    echo "made by vesparil's run_tests.sh; delete the directory to remove it" > "$sid_root/$root_marker"
+    rm -f "$sid_root/$root_partial"
+}
 
-echo "== reproducibility across builds"
-if ! cmp -s "$work/digest-stock.txt" "$work/digest-314.txt"; then
-    diff "$work/digest-stock.txt" "$work/digest-314.txt" || true
-    echo "results differ between the stock and the CPython 3.14 builds"
-    exit 1
+# Makes or checks the root and mounts what the legs need, under a lock that concurrent runs
+# share, then makes this run's directory inside it with a copy of the checkout.
+prepare_root() {
+    mkdir -p "$(dirname "$sid_root")"
+    exec 8< "$(dirname "$sid_root")"
+    if ! flock -n 8; then
+        echo "another run is preparing a root next to $sid_root; waiting for it"
+        flock 8
+    fi
+    local status=0
+    setup_root || status=$?
+    flock -u 8
+    exec 8<&-
+    [ "$status" -eq 0 ] || return 1
+
+    run_in="$(mktemp -d "$sid_root/tmp/vesparil-run.XXXXXX")" || return 1
+    run_in="${run_in#"$sid_root"}"
+    mkdir "$sid_root$run_in/tmp" "$sid_root$run_in/src" || return 1
+    tar -C "$here" --exclude=./.git --exclude=./build --exclude=./.venv-tests --exclude='*.so' \
+        --exclude=__pycache__ --exclude=.hypothesis -cf - . | tar -C "$sid_root$run_in/src" -xf - || return 1
+}
+
+setup_root() {
+    if [ -e "$sid_root/$root_partial" ]; then
+        if findmnt -rn -o TARGET | grep -q "^$sid_root/"; then
+            echo "$sid_root is an unfinished root of this runner but has mounts inside; unmount them first" >&2
+            return 1
+        fi
+        echo "$sid_root is an unfinished root of this runner: making it anew"
+        find "$sid_root" -mindepth 1 -maxdepth 1 ! -name "$root_partial" -exec rm -rf --one-file-system {} +
+        make_root || return 1
+    elif [ -e "$sid_root/$root_marker" ]; then
+        :
+    elif [ -x "$sid_root/usr/bin/python3.14" ] && [ -x "$sid_root/usr/bin/apt-get" ]; then
+        echo "$sid_root holds a Debian root with python3.14 that this runner did not mark; using it"
+    elif [ ! -e "$sid_root" ] || { [ -d "$sid_root" ] && [ -z "$(ls -A "$sid_root")" ]; }; then
+        make_root || return 1
+    else
+        echo "$sid_root is not empty and holds no python3.14: it is not a root of this runner and is" \
+            "left alone. Set VESPARIL_SID_ROOT to an absent or empty directory." >&2
+        return 1
+    fi
+
+    # /proc for the interpreters, a shared-memory file system for multiprocessing's semaphores.
+    if ! mountpoint -q "$sid_root/proc"; then
+        mount -t proc proc "$sid_root/proc" || return 1
+        mounted+=("$sid_root/proc")
+    fi
+    if ! mountpoint -q "$sid_root/dev/shm"; then
+        mount -t tmpfs -o mode=1777 shm "$sid_root/dev/shm" || return 1
+        mounted+=("$sid_root/dev/shm")
+    fi
+
+    local installed missing=() package
+    installed=" $(in_root dpkg-query -W -f='${db:Status-Status}:${Package} ' "${sid_packages[@]}" 2> /dev/null || true) "
+    for package in "${sid_packages[@]}"; do
+        case "$installed" in *" installed:$package "*) ;; *) missing+=("$package") ;; esac
+    done
+    if [ "${#missing[@]}" -gt 0 ]; then
+        echo "installing into the root: ${missing[*]}"
+        in_root apt-get -o Acquire::Check-Valid-Until=false update -qq > "$work/apt.log" 2>&1 \
+            && in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+                -o DPkg::Lock::Timeout=600 "${missing[@]}" >> "$work/apt.log" 2>&1 \
+            || { tail -20 "$work/apt.log"; return 1; }
+    fi
+    if ! in_root env PYTHONPATH="$root_extras" python3.14 -c "import ${root_pip_packages[*]}" 2> /dev/null; then
+        local pip_python=python3
+        [ -x "$venv/bin/python" ] && pip_python="$venv/bin/python"
+        echo "installing into the root's $root_extras: ${root_pip_packages[*]}"
+        "$pip_python" -m pip install "${pip_quiet[@]}" --no-deps --no-compile --upgrade \
+            --target "$sid_root$root_extras" "${root_pip_packages[@]}" > "$work/extras.log" 2>&1 \
+            || { grep -v '^WARNING: Location' "$work/extras.log" | tail -20; return 1; }
+    fi
+}
+
+# Builds the module with interpreter $1 into this run's site directory $2 (extra environment for
+# the build follows).
+build_in_root() {
+    local python="$1" site="$2"
+    shift 2
+    echo "interpreter: $(in_root "$python" --version 2>&1)"
+    if ! in_root "$@" sh -c "cd $run_in/src && $python -m pip install --disable-pip-version-check \
+            --root-user-action=ignore --no-build-isolation --no-deps --no-cache-dir --target $run_in/$site ." \
+            > "$work/build-$site.log" 2>&1; then
+        tail -40 "$work/build-$site.log"
+        return 1
+    fi
+}
+
+pytest_in_root() {
+    local python="$1" site="$2"
+    shift 2
+    in_root env PYTHONPATH="$run_in/$site:$root_extras" sh -c "cd $run_in/src/tests && exec $python -m pytest -q -rs -p no:cacheprovider $*"
+}
+
+leg_python_in_root() {
+    local python="$1" leg="$2"
+    local status=0
+    build_in_root "$python" "site-$leg"
+    pytest_in_root "$python" "site-$leg" . || status=$?
+    in_root env PYTHONPATH="$run_in/site-$leg" sh -c "cd $run_in && exec $python $run_in/src/tests/digest.py" \
+        > "$work/digest-$leg.txt"
+    return "$status"
+}
+
+leg_cp314() { leg_python_in_root python3.14 cp314; }
+leg_cp315() { leg_python_in_root python3.15 cp315; }
+
+# Debian's python3.14d headers are links to the release ones, and the release pyconfig.h comes
+# first on the include path: without an explicit Py_DEBUG the module would be a release build,
+# and every decref would look like a leaked reference to the debug interpreter's total.
+leg_refleak() {
+    build_in_root python3.14d site-refleak CXXFLAGS=-DPy_DEBUG
+    local symbols
+    symbols="$(in_root sh -c "nm -D --undefined-only $run_in/site-refleak/vesparil*.so")"
+    if ! grep -q _Py_DECREF_DecRefTotal <<< "$symbols"; then
+        echo "the debug build does not reference _Py_DECREF_DecRefTotal: Py_DEBUG did not reach it" >&2
+        return 1
+    fi
+    echo "the module references _Py_DECREF_DecRefTotal (a Py_DEBUG build)"
+    pytest_in_root python3.14d site-refleak test_leaks.py
+}
+
+# ---- running the legs ----------------------------------------------------------------------
+
+results=()     # "leg|verdict|seconds|counts"
+total_passed=0
+total_failed=0
+total_skipped=0
+
+# The pytest counts of the last summary line in log $1, as "P F S".
+pytest_counts() {
+    local line passed=0 failed=0 skipped=0 n word
+    line="$(grep -E '^[ =]*[0-9]+ [a-z]+.* in [0-9.]+s' "$1" | tail -1 | tr -d '=')" || true
+    for word in $(echo "$line" | grep -oE '[0-9]+ [a-z]+' | tr ' ' ':'); do
+        n="${word%%:*}"
+        case "${word#*:}" in
+            passed) passed=$n ;;
+            failed | error | errors) failed=$((failed + n)) ;;
+            skipped) skipped=$n ;;
+        esac
+    done
+    echo "$passed $failed $skipped"
+}
+
+run_leg() {
+    local leg="$1" start=$SECONDS status counts passed failed skipped verdict
+    echo
+    echo "== leg $leg"
+    set +e
+    (set -e; "leg_$leg") 2>&1 | tee "$work/leg-$leg.log"
+    status=${PIPESTATUS[0]}
+    set -e
+    read -r passed failed skipped <<< "$(pytest_counts "$work/leg-$leg.log")"
+    verdict=passed
+    if [ "$status" -ne 0 ]; then
+        verdict="FAILED (exit $status)"
+        # A leg that failed before or after its tests still counts as one failure.
+        [ "$failed" -eq 0 ] && failed=1
+    fi
+    total_passed=$((total_passed + passed))
+    total_failed=$((total_failed + failed))
+    total_skipped=$((total_skipped + skipped))
+    results+=("$leg|$verdict|$((SECONDS - start))|$passed passed, $failed failed, $skipped skipped")
+}
+
+skip_leg() {
+    results+=("$1|skipped|0|$2")
+}
+
+echo "vesparil test run: legs $legs"
+run_start=$SECONDS
+wants stock && run_leg stock
+
+root_ready=0
+needs_root=""
+for leg in $legs; do case "$root_legs" in *" $leg "*) needs_root="$needs_root $leg" ;; esac; done
+if [ -n "$needs_root" ]; then
+    if [ "$is_root" -eq 0 ]; then
+        echo
+        echo "NOTE: the CPython 3.14, 3.15 and debug-interpreter legs (${needs_root# }) need root" \
+            "(debootstrap, chroot and mount): skipped. Run ./run_tests.sh as root, as CI does, to run them."
+        for leg in $needs_root; do skip_leg "$leg" "needs root"; done
+    else
+        echo
+        echo "== Debian sid root at $sid_root"
+        start=$SECONDS
+        if prepare_root; then
+            root_ready=1
+            echo "root ready in $((SECONDS - start)) s; this run works in $sid_root$run_in"
+        else
+            for leg in $needs_root; do
+                results+=("$leg|FAILED (sid root unusable)|0|0 passed, 1 failed, 0 skipped")
+                total_failed=$((total_failed + 1))
+            done
+        fi
+    fi
 fi
-cat "$work/digest-stock.txt"
-echo "both legs passed; results are bit-identical"
+
+if [ "$root_ready" -eq 1 ]; then
+    for leg in $needs_root; do run_leg "$leg"; done
+fi
+wants sanitize && run_leg sanitize
+
+# ---- the builds agree to the last bit ------------------------------------------------------
+
+digests=()
+for leg in stock cp314 cp315; do
+    [ -s "$work/digest-$leg.txt" ] && digests+=("$leg")
+done
+echo
+echo "== reproducibility across builds (tests/digest.py)"
+if [ "${#digests[@]}" -ge 2 ]; then
+    same=1
+    for leg in "${digests[@]:1}"; do
+        if ! cmp -s "$work/digest-${digests[0]}.txt" "$work/digest-$leg.txt"; then
+            same=0
+            diff "$work/digest-${digests[0]}.txt" "$work/digest-$leg.txt" || true
+        fi
+    done
+    cat "$work/digest-${digests[0]}.txt"
+    if [ "$same" -eq 1 ]; then
+        results+=("digest|passed|0|equal: ${digests[*]}")
+    else
+        results+=("digest|FAILED|0|the results of ${digests[*]} differ")
+        total_failed=$((total_failed + 1))
+    fi
+else
+    echo "fewer than two builds ran their digest: nothing to compare"
+    results+=("digest|skipped|0|fewer than two builds")
+fi
+
+echo
+echo "== summary ($((SECONDS - run_start)) s)"
+verdict=0
+for row in "${results[@]}"; do
+    IFS='|' read -r leg outcome seconds detail <<< "$row"
+    printf '%-9s %-18s %5s s  %s\n' "$leg" "$outcome" "$seconds" "$detail"
+    case "$outcome" in FAILED*) verdict=1 ;; esac
+done
+if [ "$total_passed" -eq 0 ]; then
+    echo "no test passed in any leg"
+    verdict=1
+fi
+echo "total: $total_passed passed, $total_failed failed, $total_skipped skipped"
+exit "$verdict"
