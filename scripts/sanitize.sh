@@ -26,8 +26,9 @@
 # VESPARIL_SANITIZED=1 is set for the run: the tests that measure the resident set size skip,
 # since the sanitizer's allocator keeps freed memory in quarantine.
 #
-# The reports are written to files and printed at the end, including those of worker processes
-# whose exit the tests do not see. Exits non-zero on a failing test or on any report.
+# Reports reach either the runtime's log files (read at the end, including those of worker
+# processes whose exit the tests do not see) or the standard error, which pytest leaves alone
+# here. Exits non-zero on a failing test or on any report.
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
