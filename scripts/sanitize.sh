@@ -28,7 +28,8 @@
 #
 # Reports reach either the runtime's log files (read at the end, including those of worker
 # processes whose exit the tests do not see) or the standard error, which pytest leaves alone
-# here. Exits non-zero on a failing test or on any report.
+# here. Exits non-zero on a failing test or on any report, and with 3 when the compiler has no
+# sanitizer runtime.
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
