@@ -101,7 +101,7 @@ prepare_venv() {
     if [ "$have" != "$want" ]; then
         # Ours (or empty): made anew for the current python3.
         python3 -m venv --clear "$venv" || {
-            echo "python3 -m venv failed: the stock leg needs the venv module (Debian: python3-venv)" >&2
+            echo "python3 -m venv $venv failed (on Debian the venv module is in python3-venv)" >&2
             return 1
         }
         echo "made by vesparil's run_tests.sh; safe to delete" > "$venv_marker"
