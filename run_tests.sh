@@ -35,7 +35,7 @@ sid_packages=(
     python3.14-dev python3.15-dev python3.14-dbg python3-pip python3-scikit-build-core
     g++ cmake ninja-build binutils
     python3-pytest python3-hypothesis python3-numpy python3-scipy python3-matplotlib
-    python3-dask python3-distributed python3-mypy
+    python3-dask python3-distributed python3-mypy python3-pandas
 )
 # Pure-Python test dependencies that Debian does not package, installed by the stock
 # interpreter's pip into the root, on the root legs' PYTHONPATH.
@@ -117,7 +117,7 @@ leg_stock() {
     "$venv/bin/python" -m pip install "${pip_quiet[@]}" --no-deps --force-reinstall "$here" \
         > "$work/build-stock.log" 2>&1 || { tail -40 "$work/build-stock.log"; return 1; }
     local status=0
-    (cd "$here/tests" && "$venv/bin/python" -m pytest -q -rs -p no:cacheprovider .) || status=$?
+    (cd "$here/tests" && "$venv/bin/python" -m pytest -q -rfEs -p no:cacheprovider .) || status=$?
     # The digest is compared even when a test failed: it tells whether the builds differ.
     (cd "$work" && "$venv/bin/python" "$here/tests/digest.py" > "$work/digest-stock.txt")
     return "$status"
@@ -253,7 +253,7 @@ build_in_root() {
 pytest_in_root() {
     local python="$1" site="$2"
     shift 2
-    in_root env PYTHONPATH="$run_in/$site:$root_extras" sh -c "cd $run_in/src/tests && exec $python -m pytest -q -rs -p no:cacheprovider $*"
+    in_root env PYTHONPATH="$run_in/$site:$root_extras" sh -c "cd $run_in/src/tests && exec $python -m pytest -q -rfEs -p no:cacheprovider $*"
 }
 
 leg_python_in_root() {

@@ -131,7 +131,7 @@ set +e
     export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:log_path=$work/reports/ubsan"
     export PYTHONPATH="$work/site${PYTHONPATH:+:$PYTHONPATH}"
     export LD_PRELOAD="$preload${LD_PRELOAD:+ $LD_PRELOAD}"
-    exec "$python" -m pytest -q -rs -p no:cacheprovider --capture=sys "$@"
+    exec "$python" -m pytest -q -rfEs -p no:cacheprovider --capture=sys "$@"
 ) 2>&1 | tee "$work/pytest.log"
 status=${PIPESTATUS[0]}
 set -e
