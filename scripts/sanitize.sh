@@ -26,8 +26,10 @@
 # VESPARIL_SANITIZED=1 is set for the run: the tests that measure the resident set size skip,
 # since the sanitizer's allocator keeps freed memory in quarantine.
 #
-# The reports are written to files and printed at the end, including those of worker processes
-# whose exit the tests do not see. Exits non-zero on a failing test or on any report.
+# Reports reach either the runtime's log files (read at the end, including those of worker
+# processes whose exit the tests do not see) or the standard error, which pytest leaves alone
+# here. Exits non-zero on a failing test or on any report, and with 3 when the compiler has no
+# sanitizer runtime.
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -129,7 +131,7 @@ set +e
     export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:log_path=$work/reports/ubsan"
     export PYTHONPATH="$work/site${PYTHONPATH:+:$PYTHONPATH}"
     export LD_PRELOAD="$preload${LD_PRELOAD:+ $LD_PRELOAD}"
-    exec "$python" -m pytest -q -rs -p no:cacheprovider --capture=sys "$@"
+    exec "$python" -m pytest -q -rfEs -p no:cacheprovider --capture=sys "$@"
 ) 2>&1 | tee "$work/pytest.log"
 status=${PIPESTATUS[0]}
 set -e
