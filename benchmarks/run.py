@@ -403,42 +403,51 @@ def bench_pool(lib, quick):
     return series, curve, outlets, data
 
 
-def pair_speedup(function, repeats=7):
-    """2 x (one run) / (two concurrent runs), best of each over interleaved repeats (other work
-    on the machine can only take cores away), and the parallelism reached: the two threads' CPU
-    time over the wall time of their pair, at most 1 while the interpreter lock is held."""
+def pair_speedups(functions, repeats=15):
+    """For each function: 2 x (one run) / (two concurrent runs), and the parallelism reached (the
+    two threads' CPU time over the wall time of their pair, at most 1 while the interpreter lock
+    is held).
+
+    The functions take turns within every repeat, alone and then as a pair, so that a slow spell
+    of the shared machine falls on all of them alike. The ratio is taken of medians: a pair
+    lasts as long as the slower of its two threads, so it is seldom as lucky as the luckiest
+    single run, and best-of-each would understate the speedup.
+    """
     cpu = [0.0, 0.0]
 
-    def one(slot=0):
+    def one(function, slot=0):
         start = time.thread_time()
         function()
         cpu[slot] = time.thread_time() - start
 
-    def two():
-        threads = [threading.Thread(target=one, args=(slot,)) for slot in range(2)]
+    def two(function):
+        threads = [threading.Thread(target=one, args=(function, slot)) for slot in range(2)]
         for thread in threads:
             thread.start()
         for thread in threads:
             thread.join()
 
-    singles, doubles, parallel = [], [], []
+    timings = [([], [], []) for _ in functions]
     for _ in range(repeats):
-        singles.append(median_time(one, 1, time.perf_counter))
-        doubles.append(median_time(two, 1, time.perf_counter))
-        parallel.append(sum(cpu) / doubles[-1])
-    single, double = min(singles), min(doubles)
-    return 2.0 * single / double, single, double, max(parallel)
+        for function, (singles, doubles, parallel) in zip(functions, timings):
+            singles.append(median_time(lambda: one(function), 1, time.perf_counter))
+            doubles.append(median_time(lambda: two(function), 1, time.perf_counter))
+            parallel.append(sum(cpu) / doubles[-1])
+    return [(2.0 * statistics.median(singles) / statistics.median(doubles),
+             statistics.median(singles), statistics.median(doubles), statistics.median(parallel))
+            for singles, doubles, parallel in timings]
 
 
-def bench_threads(lib, pool):
+def bench_threads(lib, pool, quick):
     series, curve, outlets, data = pool
     run = vesparil.reservoir.run_level_pool_routing
-    speedup, single, double, parallel = pair_speedup(lambda: run(series, 110.0, curve, outlets))
     # The machine's own ceiling in the same run: the C loop, which ctypes calls without the lock.
-    ceiling, _, _, c_parallel = pair_speedup(lambda: c_level_pool(lib, data))
+    (speedup, single, double, parallel), (ceiling, _, _, c_parallel) = pair_speedups(
+        [lambda: run(series, 110.0, curve, outlets), lambda: c_level_pool(lib, data)],
+        5 if quick else 15)
     print(f"{'two threads, level pool month each':<38} {speedup:9.2f} x one thread "
-          f"(one run {single * 1e3:.1f} ms, two concurrent {double * 1e3:.1f} ms, best of 7; "
-          f"parallelism up to {parallel:.2f}) | C loop in two threads {ceiling:.2f} x "
+          f"(one run {single * 1e3:.1f} ms, two concurrent {double * 1e3:.1f} ms, medians; "
+          f"parallelism {parallel:.2f}) | C loop in two threads {ceiling:.2f} x "
           f"(parallelism {c_parallel:.2f}); target >= 1.80 x", flush=True)
     ROWS.append(("threads", "x", speedup, [("C loop in two threads", ceiling)], 1.8))
 
@@ -568,7 +577,7 @@ def main():
         bench_loss(lib, options.quick)
         pool = bench_pool(lib, options.quick)
         bench_kge_small()
-        bench_threads(lib, pool)
+        bench_threads(lib, pool, options.quick)
         bench_muskingum(lib, options.quick)
         bench_clark(lib, options.quick)
         bench_baseflow(lib, options.quick)
