@@ -334,7 +334,7 @@ def baseflow_cases(draw):
     step = draw(st.integers(1, 7200))
     layers = {}
     for i in range(draw(st.integers(0, 3))):
-        n = draw(st.integers(1, 4))
+        n = draw(st.integers(1, 9))
         # At least one step per reservoir keeps K per reservoir above half a step.
         k_seconds = draw(st.integers(n * step, n * step * 50))
         gw_fraction = draw(st.floats(0.0, 1.0 / 3.0))
@@ -343,6 +343,28 @@ def baseflow_cases(draw):
     rainfall = draw(st.lists(st.floats(-1.0, 10.0), max_size=40))
     basin_area = draw(st.floats(0.0, 1e6))
     return basin_area, rainfall, step, layers
+
+
+@pytest.mark.parametrize("steps", [1023, 1024, 1025, 2500])
+@pytest.mark.parametrize("n", [3, 4, 5, 9])
+def test_long_runs_match_the_recurrence_bit_for_bit(steps, n):
+    # Long enough for the run to be routed in several pieces, and cascades of several groups.
+    rainfall = [((i * 7919) % 101) / 25.0 if i % 3 else 0.0 for i in range(steps)]
+    total, result = run_linear_reservoir(
+        250.0, rain(rainfall), {"only": LinearReservoir(timedelta(hours=6 * n), 0.4, 2.5, n)}
+    )
+    expected = reference_layer(250.0, rainfall, 3600, 0.4, 2.5, 6 * n * 3600, n)
+    assert result["only"].data == expected
+    assert total.data == [v + 0.0 for v in expected]
+
+
+def test_total_starts_from_positive_zero():
+    # A layer of negative zeros sums to positive zeros, as 0.0 + (-0.0) does.
+    total, result = run_linear_reservoir(
+        10.0, rain([-0.0] * 3), {"a": LinearReservoir(timedelta(hours=5), 0.5, -0.0, 2)}
+    )
+    assert [math.copysign(1.0, v) for v in result["a"].data] == [-1.0] * 3
+    assert [math.copysign(1.0, v) for v in total.data] == [1.0] * 3
 
 
 @settings(max_examples=300, deadline=None)

@@ -2,6 +2,7 @@
 // recurrence and units.
 #include "baseflow/linear_reservoir.hpp"
 
+#include <algorithm>
 #include <cstddef>
 
 #include "core/format.hpp"
@@ -16,6 +17,62 @@ namespace {
 // Largest fraction sum let through: a little slack so that shares written with rounding (for
 // example 0.6 and 0.4000005) still add up to "all of it".
 constexpr double kMaxTotalFraction = 1.000001;
+
+// Steps routed at a time: a block's flows stay in the first-level cache while the cascade's
+// reservoirs pass over it.
+constexpr std::size_t kBlockSteps = 1024;
+// Reservoirs whose state is held in registers through one pass over a block.
+constexpr std::size_t kGroupSize = 4;
+
+// Routes a block of flows through `Size` consecutive reservoirs of a cascade, in place: on entry
+// flows[i] is the first reservoir's inflow, on return the last one's outflow. Each reservoir
+// obeys Q = Q_prev * d + I * c exactly as written, so routing reservoir by reservoir in groups
+// gives the same values as routing every reservoir at each step in turn; only the schedule
+// changes, and with it the time: the state stays in registers, and a reservoir's next step does
+// not wait for the ones below it.
+template <std::size_t Size>
+void route_group(double* __restrict__ state, double* __restrict__ flows, std::size_t count,
+                 double c, double d) {
+    double q[Size];
+    for (std::size_t g = 0; g < Size; ++g) q[g] = state[g];
+    for (std::size_t i = 0; i < count; ++i) {
+        double flow = flows[i];
+#pragma GCC unroll 4
+        for (std::size_t g = 0; g < Size; ++g) {
+            flow = q[g] * d + flow * c;
+            q[g] = flow;
+        }
+        flows[i] = flow;
+    }
+    for (std::size_t g = 0; g < Size; ++g) state[g] = q[g];
+}
+
+// Routes a block through the whole cascade `state` (one value per reservoir, updated). False
+// when the caller asked to stop; a very long cascade is asked between groups.
+bool route_cascade(std::vector<double>& state, double* flows, std::size_t count, double c, double d,
+                   InterruptCounter& counter) {
+    double* const chain = state.data();
+    const std::size_t length = state.size();
+    for (std::size_t first = 0; first < length; first += kGroupSize) {
+        switch (std::min(kGroupSize, length - first)) {
+            case 1:
+                route_group<1>(chain + first, flows, count, c, d);
+                break;
+            case 2:
+                route_group<2>(chain + first, flows, count, c, d);
+                break;
+            case 3:
+                route_group<3>(chain + first, flows, count, c, d);
+                break;
+            default:
+                route_group<4>(chain + first, flows, count, c, d);
+                break;
+        }
+        if (counter.stop_requested_after(count * kGroupSize)) [[unlikely]]
+            return false;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -41,9 +98,11 @@ Result<LinearReservoirRun> run_linear_reservoir(
     }
 
     const std::size_t steps = rainfall.size();
-    LinearReservoirRun run{ContinuousTimeSeries{std::vector<double>(steps, 0.0),
-                                                std::string(kKindDischarge), time_step},
-                           {}};
+    // The total starts from zero: the first layer adds 0.0 to each of its values as it writes
+    // them (so -0.0 becomes 0.0, as in a sum), and a run without layers gives zeros.
+    LinearReservoirRun run{ContinuousTimeSeries{{}, std::string(kKindDischarge), time_step}, {}};
+    if (layers.empty()) run.total.data.assign(steps, 0.0);
+    reserve_large(run.total.data, steps);
     run.layers.reserve(layers.size());
 
     const double dt_hr = static_cast<double>(time_step) / kSecondsPerHour;
@@ -69,26 +128,29 @@ Result<LinearReservoirRun> run_linear_reservoir(
         std::vector<double> output;
         reserve_large(output, steps);
 
-        // Restrict-qualified views: the cascade's state, the rainfall and the two outputs never
-        // overlap, so the compiler may keep the cascade's values out of memory round trips.
         const double gw_fraction = layer.gw_fraction;
-        double* __restrict__ const chain = state.data();
-        const std::size_t chain_length = state.size();
         const double* __restrict__ const rain = rainfall.data();
-        double* __restrict__ const total = run.total.data.data();
-        for (std::size_t t = 0; t < steps; ++t) {
-            double flow = ((rain[t] * gw_fraction) / dt_hr) * area_factor;
-            for (std::size_t j = 0; j < chain_length; ++j) {
-                flow = chain[j] * d + flow * c;
-                chain[j] = flow;
+        std::vector<double>& total = run.total.data;
+        const bool first_layer = run.layers.empty();
+        double flows[kBlockSteps];
+        for (std::size_t start = 0; start < steps; start += kBlockSteps) {
+            const std::size_t count = std::min(kBlockSteps, steps - start);
+            for (std::size_t i = 0; i < count; ++i) {
+                flows[i] = ((rain[start + i] * gw_fraction) / dt_hr) * area_factor;
             }
-            output.push_back(flow);
-            // Adding here rather than in a second pass gives the same sums: each total[t]
-            // still receives the layers one after another, in layer order.
-            total[t] = flow + total[t];
-            if (counter.stop_requested_after(chain_length + 1)) [[unlikely]] {
+            if (!route_cascade(state, flows, count, c, d, counter)) return Error::interrupted();
+            output.insert(output.end(), flows, flows + count);
+            // Each total[t] receives the layers one after another, in layer order.
+            if (first_layer) {
+                total.insert(total.end(), flows, flows + count);
+                double* __restrict__ const sum = total.data() + start;
+                for (std::size_t i = 0; i < count; ++i) sum[i] = sum[i] + 0.0;
+            } else {
+                double* __restrict__ const sum = total.data() + start;
+                for (std::size_t i = 0; i < count; ++i) sum[i] = flows[i] + sum[i];
+            }
+            if (counter.stop_requested_after(count)) [[unlikely]]
                 return Error::interrupted();
-            }
         }
 
         run.layers.emplace_back(
