@@ -98,18 +98,20 @@ Result<LinearReservoirRun> run_linear_reservoir(
     }
 
     const std::size_t steps = rainfall.size();
-    // The total starts from zero: the first layer adds 0.0 to each of its values as it writes
-    // them (so -0.0 becomes 0.0, as in a sum), and a run without layers gives zeros.
-    LinearReservoirRun run{ContinuousTimeSeries{{}, std::string(kKindDischarge), time_step}, {}};
-    if (layers.empty()) run.total.data.assign(steps, 0.0);
-    reserve_large(run.total.data, steps);
-    run.layers.reserve(layers.size());
-
     const double dt_hr = static_cast<double>(time_step) / kSecondsPerHour;
     const double half_step = 0.5 * dt_hr;
     const double area_factor = basin_area * kCfsPerAcreInchPerHour;
 
-    InterruptCounter counter(interrupt);
+    // Each layer's weights, checked in the given order, with its cascade and its output.
+    struct LayerRoute {
+        double gw_fraction;
+        double c;
+        double d;
+        std::vector<double> state;
+        std::vector<double> output;
+    };
+    std::vector<LayerRoute> routes;
+    routes.reserve(layers.size());
     for (const auto& [name, layer] : layers) {
         // A count of 0 (possible through the setter) gives an infinite K per reservoir, so the
         // layer passes its inflow straight through.
@@ -123,38 +125,54 @@ Result<LinearReservoirRun> run_linear_reservoir(
         }
         const double c = dt_hr / (k_per_res + half_step);
         const double d = 1.0 - c;
+        auto& route = routes.emplace_back(
+            LayerRoute{layer.gw_fraction,
+                       c,
+                       d,
+                       std::vector<double>(layer.num_reservoir, layer.initial_q),
+                       {}});
+        reserve_large(route.output, steps);
+    }
 
-        std::vector<double> state(layer.num_reservoir, layer.initial_q);
-        std::vector<double> output;
-        reserve_large(output, steps);
-
-        const double gw_fraction = layer.gw_fraction;
-        const double* __restrict__ const rain = rainfall.data();
-        std::vector<double>& total = run.total.data;
-        const bool first_layer = run.layers.empty();
-        double flows[kBlockSteps];
-        for (std::size_t start = 0; start < steps; start += kBlockSteps) {
-            const std::size_t count = std::min(kBlockSteps, steps - start);
+    // Block by block, every layer in turn: the block's rainfall and total stay in the cache
+    // while the layers read and add to them. Each total[t] receives the layers one after another,
+    // in layer order, starting from zero (so a first layer's -0.0 becomes 0.0, as in a sum).
+    std::vector<double> total;
+    if (routes.empty()) total.assign(steps, 0.0);
+    reserve_large(total, steps);
+    const double* __restrict__ const rain = rainfall.data();
+    double flows[kBlockSteps];
+    double sums[kBlockSteps];
+    InterruptCounter counter(interrupt);
+    for (std::size_t start = 0; start < steps && !routes.empty(); start += kBlockSteps) {
+        const std::size_t count = std::min(kBlockSteps, steps - start);
+        for (std::size_t k = 0; k < routes.size(); ++k) {
+            LayerRoute& route = routes[k];
             for (std::size_t i = 0; i < count; ++i) {
-                flows[i] = ((rain[start + i] * gw_fraction) / dt_hr) * area_factor;
+                flows[i] = ((rain[start + i] * route.gw_fraction) / dt_hr) * area_factor;
             }
-            if (!route_cascade(state, flows, count, c, d, counter)) return Error::interrupted();
-            output.insert(output.end(), flows, flows + count);
-            // Each total[t] receives the layers one after another, in layer order.
-            if (first_layer) {
-                total.insert(total.end(), flows, flows + count);
-                double* __restrict__ const sum = total.data() + start;
-                for (std::size_t i = 0; i < count; ++i) sum[i] = sum[i] + 0.0;
+            if (!route_cascade(route.state, flows, count, route.c, route.d, counter)) {
+                return Error::interrupted();
+            }
+            route.output.insert(route.output.end(), flows, flows + count);
+            if (k == 0) {
+                for (std::size_t i = 0; i < count; ++i) sums[i] = flows[i] + 0.0;
             } else {
-                double* __restrict__ const sum = total.data() + start;
-                for (std::size_t i = 0; i < count; ++i) sum[i] = flows[i] + sum[i];
+                for (std::size_t i = 0; i < count; ++i) sums[i] = flows[i] + sums[i];
             }
             if (counter.stop_requested_after(count)) [[unlikely]]
                 return Error::interrupted();
         }
+        total.insert(total.end(), sums, sums + count);
+    }
 
-        run.layers.emplace_back(
-            name, ContinuousTimeSeries{std::move(output), std::string(kKindDischarge), time_step});
+    LinearReservoirRun run{
+        ContinuousTimeSeries{std::move(total), std::string(kKindDischarge), time_step}, {}};
+    run.layers.reserve(layers.size());
+    for (std::size_t k = 0; k < routes.size(); ++k) {
+        run.layers.emplace_back(layers[k].first,
+                                ContinuousTimeSeries{std::move(routes[k].output),
+                                                     std::string(kKindDischarge), time_step});
     }
     return run;
 }
