@@ -408,31 +408,39 @@ def pair_speedups(functions, repeats=15):
     two threads' CPU time over the wall time of their pair, at most 1 while the interpreter lock
     is held).
 
-    The functions take turns within every repeat, alone and then as a pair, so that a slow spell
-    of the shared machine falls on all of them alike. The ratio is taken of medians: a pair
+    A pair is timed from the first thread's start to the last one's end, the two threads leaving
+    a barrier together, so that creating and joining threads is left out as it is from a single
+    run. The functions take turns within every repeat, alone and then as a pair, so that a slow
+    spell of the shared machine falls on all of them alike. The ratio is taken of medians: a pair
     lasts as long as the slower of its two threads, so it is seldom as lucky as the luckiest
     single run, and best-of-each would understate the speedup.
     """
-    cpu = [0.0, 0.0]
 
-    def one(function, slot=0):
-        start = time.thread_time()
-        function()
-        cpu[slot] = time.thread_time() - start
+    def pair(function):
+        barrier = threading.Barrier(2)
+        spans = [(0.0, 0.0, 0.0)] * 2
 
-    def two(function):
-        threads = [threading.Thread(target=one, args=(function, slot)) for slot in range(2)]
+        def worker(slot):
+            barrier.wait()
+            cpu, start = time.thread_time(), time.perf_counter()
+            function()
+            spans[slot] = (start, time.perf_counter(), time.thread_time() - cpu)
+
+        threads = [threading.Thread(target=worker, args=(slot,)) for slot in range(2)]
         for thread in threads:
             thread.start()
         for thread in threads:
             thread.join()
+        wall = max(end for _, end, _ in spans) - min(start for start, _, _ in spans)
+        return wall, sum(cpu for _, _, cpu in spans) / wall
 
     timings = [([], [], []) for _ in functions]
     for _ in range(repeats):
         for function, (singles, doubles, parallel) in zip(functions, timings):
-            singles.append(median_time(lambda: one(function), 1, time.perf_counter))
-            doubles.append(median_time(lambda: two(function), 1, time.perf_counter))
-            parallel.append(sum(cpu) / doubles[-1])
+            singles.append(median_time(function, 1, time.perf_counter))
+            wall, used = pair(function)
+            doubles.append(wall)
+            parallel.append(used)
     return [(2.0 * statistics.median(singles) / statistics.median(doubles),
              statistics.median(singles), statistics.median(doubles), statistics.median(parallel))
             for singles, doubles, parallel in timings]
