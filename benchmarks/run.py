@@ -185,6 +185,8 @@ void baseflow(const double* rain, long n, double dt_hr, double area_factor, long
               const long* count, double* total0) {
     double* total = total0 ? total0 : calloc(n, sizeof(double));
     double half = 0.5 * dt_hr;
+    /* Every layer's series is kept until the end, as the module returns them all. */
+    double* owns[64];
     for (long l = 0; l < layers; ++l) {
         double kr = k_hours[l] / (double)count[l];
         double c = dt_hr / (kr + half), d = 1.0 - c;
@@ -197,8 +199,9 @@ void baseflow(const double* rain, long n, double dt_hr, double area_factor, long
             own[t] = flow;
             total[t] = flow + total[t];
         }
-        KEEP(own); free(own);
+        owns[l] = own;
     }
+    for (long l = 0; l < layers; ++l) { KEEP(owns[l]); free(owns[l]); }
     drop(total0, total);
 }
 
