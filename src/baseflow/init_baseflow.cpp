@@ -84,7 +84,8 @@ PyObject* py_run_linear_reservoir(PyObject*, PyObject* const* args, Py_ssize_t n
                                   PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
         double basin_area = 0.0;
-        IncrementalTimeSeries rainfall;
+        // Read in place: a long rainfall record is not copied first.
+        SharedRecord<IncrementalTimeSeries> rainfall;
         NamedComponents<LinearReservoir> layers;
         if (!parse_call(kRunLinearReservoirParameters, args, nargs, kwnames, basin_area, rainfall,
                         layers)) {
@@ -92,8 +93,8 @@ PyObject* py_run_linear_reservoir(PyObject*, PyObject* const* args, Py_ssize_t n
         }
         std::uint64_t reservoirs = 0;
         for (const auto& [name, layer] : layers) reservoirs += layer.num_reservoir;
-        auto run = run_unlocked(work_units(rainfall.data.size(), reservoirs), [&] {
-            return run_linear_reservoir(basin_area, rainfall.data, rainfall.time_step, layers,
+        auto run = run_unlocked(work_units(rainfall->data.size(), reservoirs), [&] {
+            return run_linear_reservoir(basin_area, rainfall->data, rainfall->time_step, layers,
                                         python_signals());
         });
         if (!run) return raise(run.error());

@@ -7,6 +7,7 @@
 #include "binding/convert.hpp"
 #include "binding/errors.hpp"
 #include "binding/record_class.hpp"
+#include "binding/ref.hpp"
 #include "core/large_vector.hpp"
 
 namespace vesparil::binding {
@@ -48,6 +49,48 @@ template <class Record>
     requires is_argument_class<Record>
 struct Extract<Record> {
     static bool from(PyObject* object, Record& out) { return extract_instance(object, out); }
+};
+
+// An argument read in place rather than copied: the instance's own record, under a shared borrow
+// held (with a reference) until this is destroyed, which must happen with the interpreter lock
+// held. Meant for records that nothing writes once made, such as the series: a core may then read
+// a large input without the lock and without copying it first.
+template <class Record>
+class SharedRecord {
+public:
+    SharedRecord() = default;
+    SharedRecord(const SharedRecord&) = delete;
+    SharedRecord& operator=(const SharedRecord&) = delete;
+    ~SharedRecord() {
+        if (instance_ != nullptr) instance_->borrow.release_shared();
+    }
+
+    const Record& operator*() const { return instance_->record; }
+    const Record* operator->() const { return &instance_->record; }
+
+private:
+    friend struct Extract<SharedRecord<Record>>;
+    Ref object_;
+    Instance<Record>* instance_ = nullptr;
+};
+
+template <class Record>
+    requires is_argument_class<Record>
+struct Extract<SharedRecord<Record>> {
+    // The same type test and error as a copied argument.
+    static bool from(PyObject* object, SharedRecord<Record>& out) {
+        PyTypeObject* type = class_type<Record>();
+        if (type == nullptr) return false;
+        if (!PyObject_TypeCheck(object, type)) {
+            raise_cast_error(object, type->tp_name);
+            return false;
+        }
+        Instance<Record>* instance = as_instance<Record>(object);
+        if (!instance->borrow.acquire_shared()) return false;
+        out.object_ = Ref::borrow(object);
+        out.instance_ = instance;
+        return true;
+    }
 };
 
 }  // namespace vesparil::binding

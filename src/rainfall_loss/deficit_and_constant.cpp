@@ -36,7 +36,7 @@ IncrementalTimeSeries rainfall_series(std::vector<double> values, std::int32_t t
 
 }  // namespace
 
-DeficitConstantResult run_deficit_and_constant(IncrementalTimeSeries rainfall,
+DeficitConstantResult run_deficit_and_constant(const IncrementalTimeSeries& rainfall,
                                                double initial_deficit, double max_deficit,
                                                double constant_loss_per_hr,
                                                double time_to_dry_seconds) {
@@ -49,18 +49,18 @@ DeficitConstantResult run_deficit_and_constant(IncrementalTimeSeries rainfall,
     const double max_d = max_deficit;
 
     const std::size_t n = rainfall.data.size();
-    // The excess takes over the rainfall's own values, each read before its slot is written;
-    // the other two are reserved, not sized, so that they are never zero-filled.
-    std::vector<double> excess = std::move(rainfall.data);
+    // Reserved, not sized, so that they are never zero-filled.
+    std::vector<double> excess;
     std::vector<double> loss;
     std::vector<double> deficit;
+    reserve_large(excess, n);
     reserve_large(loss, n);
     reserve_large(deficit, n);
 
-    double* const rain_then_excess = excess.data();
+    const double* const rain = rainfall.data.data();
     double d = initial_deficit;
     for (std::size_t i = 0; i < n; ++i) {
-        const double p = rain_then_excess[i];
+        const double p = rain[i];
 
         // The soil dries before this step's rain arrives, the first step included.
         const double room = nan_max(max_d - d, 0.0);
@@ -77,7 +77,7 @@ DeficitConstantResult run_deficit_and_constant(IncrementalTimeSeries rainfall,
             step_loss = fill + constant_loss;
         }
 
-        rain_then_excess[i] = step_excess;
+        append_reserved(excess, step_excess);
         append_reserved(loss, step_loss);
         append_reserved(deficit, d);
     }

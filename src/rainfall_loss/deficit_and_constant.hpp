@@ -27,8 +27,7 @@ struct DeficitConstantResult {
 // All three series have the rainfall's length and time step and the kind "rainfall". No argument
 // is range-checked: negative or inconsistent values go through the arithmetic unchanged. A drying
 // time of 0 (or less) switches the recovery off.
-// The rainfall is taken by value: its values become the excess series.
-DeficitConstantResult run_deficit_and_constant(IncrementalTimeSeries rainfall,
+DeficitConstantResult run_deficit_and_constant(const IncrementalTimeSeries& rainfall,
                                                double initial_deficit, double max_deficit,
                                                double constant_loss_per_hr,
                                                double time_to_dry_seconds);

@@ -26,7 +26,8 @@ constexpr Parameters<5> kRunDeficitAndConstantParameters{
 PyObject* py_run_deficit_and_constant(PyObject*, PyObject* const* args, Py_ssize_t nargs,
                                       PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
-        IncrementalTimeSeries rainfall;
+        // Read in place: a long rainfall record is not copied first.
+        SharedRecord<IncrementalTimeSeries> rainfall;
         double initial_deficit = 0.0;
         double max_deficit = 0.0;
         double constant_loss_per_hr = 0.0;
@@ -37,8 +38,8 @@ PyObject* py_run_deficit_and_constant(PyObject*, PyObject* const* args, Py_ssize
         }
         Duration drying;
         if (!to_duration(time_to_dry, drying)) return nullptr;
-        auto result = run_unlocked(rainfall.data.size(), [&] {
-            return run_deficit_and_constant(std::move(rainfall), initial_deficit, max_deficit,
+        auto result = run_unlocked(rainfall->data.size(), [&] {
+            return run_deficit_and_constant(*rainfall, initial_deficit, max_deficit,
                                             constant_loss_per_hr, drying.as_seconds());
         });
         return new_instance(std::move(result)).release();
