@@ -10,8 +10,9 @@ allocates its outputs with malloc and frees them, as a result that is dropped wo
 with large outputs also show it writing into outputs allocated and touched beforehand, which
 leaves out the kernel's cost of handing out fresh pages), and NumPy where NumPy has the
 operation. Each C loop is first checked to give the module's results
-bit for bit, so both sides do the same work. Figures are medians of several repeats; the machine
-is shared, so run it twice and compare.
+bit for bit, so both sides do the same work. Figures are medians of several repeats, the module
+and its baselines taking turns (so that both meet the same machine and the same state of the memory
+allocator); the machine is shared, so run it twice and compare.
 
 Rows:
   series   ContinuousTimeSeries(float64 array of 1e7) beside numpy.ndarray.copy
@@ -261,13 +262,22 @@ def median_time(function, repeats, clock=time.thread_time):
     Single-threaded rows are timed on this thread's CPU clock (user and system time, page faults
     included), which a machine shared with other work disturbs far less than the wall clock.
     """
-    times = []
+    return median_times([function], repeats, clock)[0]
+
+
+def median_times(functions, repeats, clock=time.thread_time):
+    """median_time of each function, the functions taking turns: a slow spell of the machine
+    then falls on all of them alike, and each finds the memory allocator as the others leave it
+    (whether a large block comes back from the heap or freshly mapped from the kernel, which
+    decides the cost of writing it, depends on the blocks freed before)."""
+    times = [[] for _ in functions]
     for _ in range(repeats):
-        start = clock()
-        result = function()
-        times.append(clock() - start)
-        del result
-    return statistics.median(times)
+        for function, own in zip(functions, times):
+            start = clock()
+            result = function()
+            own.append(clock() - start)
+            del result
+    return [statistics.median(own) for own in times]
 
 
 ROWS = []
@@ -345,8 +355,8 @@ def pool_scenario():
 def bench_series(quick):
     n = 1_000_000 if quick else 10_000_000
     values = np.random.default_rng(3).random(n)
-    module = median_time(lambda: utils.ContinuousTimeSeries(values, HOUR, "discharge"), 7)
-    copy = median_time(values.copy, 7)
+    module, copy = median_times(
+        [lambda: utils.ContinuousTimeSeries(values, HOUR, "discharge"), values.copy], 7)
     row(f"ContinuousTimeSeries(float64 {n:.0e})", "value", module * 1e9 / n,
         [("ndarray.copy", copy * 1e9 / n)], 1.5)
 
@@ -364,11 +374,11 @@ def bench_loss(lib, quick):
     lib.loss(ptr(rain), n, 0.5, 2.0, 0.05 * dt_h, recovery, *map(ptr, outs))
     for label, out in zip(("excess", "loss", "deficit"), outs):
         assert_same(f"loss {label}", getattr(result, label).data, out)
-    module = median_time(lambda: run(*args), 9)
-    c_loop = median_time(
-        lambda: lib.loss(ptr(rain), n, 0.5, 2.0, 0.05 * dt_h, recovery, None, None, None), 9)
-    warm = median_time(
-        lambda: lib.loss(ptr(rain), n, 0.5, 2.0, 0.05 * dt_h, recovery, *map(ptr, outs)), 9)
+    module, c_loop, warm = median_times([
+        lambda: run(*args),
+        lambda: lib.loss(ptr(rain), n, 0.5, 2.0, 0.05 * dt_h, recovery, None, None, None),
+        lambda: lib.loss(ptr(rain), n, 0.5, 2.0, 0.05 * dt_h, recovery, *map(ptr, outs)),
+    ], 9)
     row("deficit-and-constant, 1e6 steps", "step", module * 1e9 / n,
         [("C loop", c_loop * 1e9 / n), ("C into warm outputs", warm * 1e9 / n)], 1.5)
 
@@ -397,9 +407,11 @@ def bench_pool(lib, quick):
                     outs[3 + k][:n - 1])
     sub_steps = 3600 * (n - 2) + 1
     repeats = 3 if quick else 7
-    module = median_time(lambda: run(series, 110.0, curve, outlets), repeats)
-    c_loop = median_time(lambda: c_level_pool(lib, data), repeats)
-    warm = median_time(lambda: c_level_pool(lib, data, outs), repeats)
+    module, c_loop, warm = median_times([
+        lambda: run(series, 110.0, curve, outlets),
+        lambda: c_level_pool(lib, data),
+        lambda: c_level_pool(lib, data, outs),
+    ], repeats)
     row("level pool, month hourly, 3 outlets", "sub-step", module * 1e9 / sub_steps,
         [("C loop", c_loop * 1e9 / sub_steps), ("C into warm outputs", warm * 1e9 / sub_steps)],
         1.3)
@@ -473,9 +485,10 @@ def bench_muskingum(lib, quick):
     out = np.empty(n)
     lib.muskingum(ptr(inflow), n, 3600.0, 72000.0, x, segments, 50.0, ptr(out))
     assert_same("muskingum", result.data, out)
-    module = median_time(lambda: run(series, k, x, segments, 50.0), 7)
-    c_loop = median_time(
-        lambda: lib.muskingum(ptr(inflow), n, 3600.0, 72000.0, x, segments, 50.0, None), 7)
+    module, c_loop = median_times([
+        lambda: run(series, k, x, segments, 50.0),
+        lambda: lib.muskingum(ptr(inflow), n, 3600.0, 72000.0, x, segments, 50.0, None),
+    ], 7)
     units = n * segments
     row("Muskingum, 1e6 x 10 sub-reaches", "value", module * 1e9 / units,
         [("C loop", c_loop * 1e9 / units)])
@@ -494,8 +507,10 @@ def bench_clark(lib, quick):
     out = np.zeros(n + m - 1)
     lib.clark(ptr(rain), n, ptr(unit), m, ptr(out))
     assert_same("clark", result.data, out)
-    module = median_time(lambda: run(series, area, tc, storage), 21)
-    c_loop = median_time(lambda: lib.clark(ptr(rain), n, ptr(unit), m, None), 21)
+    module, c_loop = median_times([
+        lambda: run(series, area, tc, storage),
+        lambda: lib.clark(ptr(rain), n, ptr(unit), m, None),
+    ], 21)
     units = int(np.count_nonzero(rain)) * m
     row("Clark, a year hourly", "mul-add", module * 1e9 / units,
         [("C loop", c_loop * 1e9 / units)])
@@ -520,8 +535,10 @@ def bench_baseflow(lib, quick):
     out = np.zeros(n)
     lib.baseflow(*args, ptr(out))
     assert_same("baseflow", result[0].data, out)
-    module = median_time(lambda: run(area, series, layers), 7)
-    c_loop = median_time(lambda: lib.baseflow(*args, None), 7)
+    module, c_loop = median_times([
+        lambda: run(area, series, layers),
+        lambda: lib.baseflow(*args, None),
+    ], 7)
     units = n * sum(s[3] for s in spec)
     row("baseflow, 1e6 steps x 9 reservoirs", "res-step", module * 1e9 / units,
         [("C loop", c_loop * 1e9 / units)])
@@ -547,9 +564,11 @@ def bench_kge(lib, quick):
     calculate_kge = vesparil.metrics.calculate_kge
     if calculate_kge(sim, obs) != lib.kge(ptr(sim), ptr(obs), n):
         raise SystemExit("kge: the C baseline does not reproduce the module's result")
-    module = median_time(lambda: calculate_kge(sim, obs), 7)
-    c_loop = median_time(lambda: lib.kge(ptr(sim), ptr(obs), n), 7)
-    numpy = median_time(lambda: numpy_kge(sim, obs), 7)
+    module, c_loop, numpy = median_times([
+        lambda: calculate_kge(sim, obs),
+        lambda: lib.kge(ptr(sim), ptr(obs), n),
+        lambda: numpy_kge(sim, obs),
+    ], 7)
     row(f"calculate_kge, {n:.0e} from arrays", "value", module * 1e9 / n,
         [("C loop", c_loop * 1e9 / n), ("NumPy", numpy * 1e9 / n)])
 
