@@ -48,11 +48,34 @@ PyObject* dtype_attribute() {
     return made;
 }
 
+// The getter entry behind numpy.ndarray.dtype, looked up once: reading the attribute through it
+// skips the attribute lookup of every call. It is kept for the remembered ndarray type only, a
+// static type whose descriptors live as long as the process; other types read it by name.
+std::atomic<PyGetSetDef*> known_dtype_getset{nullptr};
+
+PyGetSetDef* dtype_getset(PyTypeObject* type, PyObject* name) {
+    if (type != known_ndarray.load(std::memory_order_relaxed)) return nullptr;
+    if (PyGetSetDef* known = known_dtype_getset.load(std::memory_order_acquire)) return known;
+    // The class attribute is the descriptor itself.
+    Ref descriptor = Ref::steal(PyObject_GetAttr(reinterpret_cast<PyObject*>(type), name));
+    if (!descriptor) {
+        PyErr_Clear();
+        return nullptr;
+    }
+    if (!Py_IS_TYPE(descriptor.get(), &PyGetSetDescr_Type)) return nullptr;
+    PyGetSetDef* entry = reinterpret_cast<PyGetSetDescrObject*>(descriptor.get())->d_getset;
+    if (entry->get == nullptr) return nullptr;
+    known_dtype_getset.store(entry, std::memory_order_release);
+    return entry;
+}
+
 // The array's dtype object (a new reference), or null without an exception.
 Ref dtype_of(PyObject* array) {
     PyObject* name = dtype_attribute();
     if (name == nullptr) return {};
-    Ref dtype = Ref::steal(PyObject_GetAttr(array, name));
+    PyGetSetDef* entry = dtype_getset(Py_TYPE(array), name);
+    Ref dtype = Ref::steal(entry != nullptr ? entry->get(array, entry->closure)
+                                            : PyObject_GetAttr(array, name));
     if (!dtype) PyErr_Clear();
     return dtype;
 }
