@@ -25,15 +25,23 @@ bool is_instance(PyObject* object) {
     return type != nullptr && PyObject_TypeCheck(object, type);
 }
 
-// Copies the record of an instance field by field under a shared borrow.
+// True when `object` is an instance of the record's class; false with the argument's cast error
+// when it is not, or with the error of the class's creation.
 template <class Record>
-bool extract_instance(PyObject* object, Record& out) {
+bool check_instance(PyObject* object) {
     PyTypeObject* type = class_type<Record>();
     if (type == nullptr) return false;
     if (!PyObject_TypeCheck(object, type)) {
         raise_cast_error(object, type->tp_name);
         return false;
     }
+    return true;
+}
+
+// Copies the record of an instance field by field under a shared borrow.
+template <class Record>
+bool extract_instance(PyObject* object, Record& out) {
+    if (!check_instance<Record>(object)) return false;
     return with_shared<Record>(object, [&](const Record& record) {
         // A series' values go into capacity reserved with the large-block hint; the
         // assignment below copies into it rather than allocating again.
@@ -79,12 +87,7 @@ template <class Record>
 struct Extract<SharedRecord<Record>> {
     // The same type test and error as a copied argument.
     static bool from(PyObject* object, SharedRecord<Record>& out) {
-        PyTypeObject* type = class_type<Record>();
-        if (type == nullptr) return false;
-        if (!PyObject_TypeCheck(object, type)) {
-            raise_cast_error(object, type->tp_name);
-            return false;
-        }
+        if (!check_instance<Record>(object)) return false;
         Instance<Record>* instance = as_instance<Record>(object);
         if (!instance->borrow.acquire_shared()) return false;
         out.object_ = Ref::borrow(object);
