@@ -84,22 +84,15 @@ bool extract(PyObject* object, std::vector<double>& out) {
 }
 
 bool extract(PyObject* object, FloatSpan& out) {
-    if (!PyUnicode_Check(object)) {
-        ArrayView view;
-        if (view.open(object)) {
-            if (view.element() == Element::float64) {
-                // Read in place: the export keeps the array alive and unresizable.
-                out.view_ = view.take();
-                out.viewing_ = true;
-                out.values_ = {static_cast<const double*>(out.view_.buf),
-                               static_cast<std::size_t>(out.view_.len) / sizeof(double)};
-                return true;
-            }
-            out.owned_.clear();
-            convert_array(view, out.owned_);
-            out.values_ = out.owned_;
+    if (!PyUnicode_Check(object) && out.view_.open(object)) {
+        if (out.view_.element() == Element::float64) {
+            // Read in place: the export keeps the array alive and unresizable.
+            out.values_ = {out.view_.items<double>(), out.view_.size()};
             return true;
         }
+        convert_array(out.view_, out.owned_);
+        out.values_ = out.owned_;
+        return true;
     }
     if (!extract(object, out.owned_)) return false;
     out.values_ = out.owned_;

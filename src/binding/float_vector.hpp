@@ -7,27 +7,21 @@
 #include <vector>
 
 #include "binding/convert.hpp"
+#include "binding/numpy_array.hpp"
 
 namespace vesparil::binding {
 
 // A contiguous float64 NumPy array is viewed in place (its buffer export keeps it alive and
-// unresized until the view is released); anything else is converted into an owned vector. Same
-// values as a float vector.
+// unresized until the FloatSpan is destroyed); anything else is converted into an owned vector.
+// Same values as a float vector.
 class FloatSpan {
 public:
-    FloatSpan() = default;
-    FloatSpan(const FloatSpan&) = delete;
-    FloatSpan& operator=(const FloatSpan&) = delete;
-    ~FloatSpan() {
-        if (viewing_) PyBuffer_Release(&view_);
-    }
     std::span<const double> values() const { return values_; }
 
 private:
     friend bool extract(PyObject* object, FloatSpan& out);
     std::vector<double> owned_;
-    Py_buffer view_{};
-    bool viewing_ = false;
+    ArrayView view_;
     std::span<const double> values_;
 };
 

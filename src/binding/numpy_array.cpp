@@ -91,6 +91,22 @@ void remember_float64_dtype(PyObject* array) {
     }
 }
 
+// The integer element of `itemsize` bytes, of the signed or the unsigned kinds.
+Element integer_of(Py_ssize_t itemsize, bool is_signed) {
+    switch (itemsize) {
+        case 1:
+            return is_signed ? Element::int8 : Element::uint8;
+        case 2:
+            return is_signed ? Element::int16 : Element::uint16;
+        case 4:
+            return is_signed ? Element::int32 : Element::uint32;
+        case 8:
+            return is_signed ? Element::int64 : Element::uint64;
+        default:
+            return Element::other;
+    }
+}
+
 // The element type of a buffer format in native byte order ("d", "<f", "=q", ...), with the
 // item size taken from the buffer (native and standard sizes of "l" differ).
 Element element_of(const char* format, Py_ssize_t itemsize) {
@@ -100,8 +116,7 @@ Element element_of(const char* format, Py_ssize_t itemsize) {
         ++format;
     }
     if (format[0] == '\0' || format[1] != '\0') return Element::other;
-    const char code = format[0];
-    switch (code) {
+    switch (format[0]) {
         case 'd':
             return itemsize == 8 ? Element::float64 : Element::other;
         case 'f':
@@ -113,35 +128,13 @@ Element element_of(const char* format, Py_ssize_t itemsize) {
         case 'i':
         case 'l':
         case 'q':
-            switch (itemsize) {
-                case 1:
-                    return Element::int8;
-                case 2:
-                    return Element::int16;
-                case 4:
-                    return Element::int32;
-                case 8:
-                    return Element::int64;
-                default:
-                    return Element::other;
-            }
+            return integer_of(itemsize, true);
         case 'B':
         case 'H':
         case 'I':
         case 'L':
         case 'Q':
-            switch (itemsize) {
-                case 1:
-                    return Element::uint8;
-                case 2:
-                    return Element::uint16;
-                case 4:
-                    return Element::uint32;
-                case 8:
-                    return Element::uint64;
-                default:
-                    return Element::other;
-            }
+            return integer_of(itemsize, false);
         default:
             return Element::other;
     }

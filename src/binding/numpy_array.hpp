@@ -49,11 +49,6 @@ public:
     const T* items() const {
         return static_cast<const T*>(view_.buf);
     }
-    // Hands the export to `out` (a FloatSpan), which releases it.
-    Py_buffer take() {
-        held_ = false;
-        return view_;
-    }
 
 private:
     // The export without its format, for an array of the remembered float64 dtype.
