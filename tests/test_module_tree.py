@@ -13,7 +13,9 @@ import pytest
 
 import vesparil
 
-TOP_ALL = ["utils", "reach", "reservoir", "rainfall_transform", "rainfall_loss", "baseflow", "metrics"]
+TOP_ALL = [
+    "utils", "reach", "reservoir", "rainfall_transform", "rainfall_loss", "baseflow", "metrics", "basin"
+]
 
 # Registration order of every submodule, keyed by its path below the top module.
 SUBMODULE_ALL = {
@@ -32,6 +34,9 @@ SUBMODULE_ALL = {
     "rainfall_loss": ["DeficitConstantResult", "run_deficit_and_constant"],
     "baseflow": ["run_linear_reservoir", "LinearReservoir"],
     "metrics": ["calculate_kge"],
+    "basin": [
+        "Basin", "DeficitAndConstant", "Clark", "Muskingum", "LevelPool", "BasinRun", "ElementRun"
+    ],
 }
 
 FUNCTIONS = {
@@ -80,7 +85,32 @@ CLASSES = {
     f"{RU}.UnControlledDischargeInfo": ("(elevation_discharge, elevation_offset=None)", True, {}),
     "rainfall_loss.DeficitConstantResult": (None, True, {}),
     "baseflow.LinearReservoir": ("(k_duration, gw_fraction, initial_q, num_reservoir=1)", False, {}),
+    "basin.Basin": ("(time_step)", False, {
+        "add_subbasin": "($self, name, area, loss, transform, baseflow=None, downstream=None)",
+        "add_reach": "($self, name, routing, downstream=None)",
+        "add_reservoir": "($self, name, routing, downstream=None)",
+        "add_junction": "($self, name, downstream=None)",
+        "add_source": "($self, name, downstream=None)",
+        "run": "($self, forcing)",
+        "run_batch": (
+            "($self, parameters, columns, forcing, observed, at=None, metric='kge', threads=None,"
+            " outflows=False)"
+        ),
+        "with_parameters": "($self, values, columns)",
+        "to_dict": "($self)",
+        "from_dict": "($type, plain)",
+    }),
+    "basin.DeficitAndConstant": (
+        "(initial_deficit, maximum_deficit, constant_rate, recovery)", False, {}
+    ),
+    "basin.Clark": ("(tc, storage)", False, {}),
+    "basin.Muskingum": ("(k, x, sub_reaches=1)", False, {}),
+    "basin.LevelPool": ("(elevation_storage, outlets, initial_elevation)", False, {}),
+    "basin.BasinRun": (None, True, {"summary": "($self)", "to_dataframe": "($self, start=None)"}),
+    "basin.ElementRun": (None, True, {}),
 }
+# Classes that pickle (through their own __reduce__) and so say where they can be imported from.
+IMPORTABLE_AS = {"basin.Basin": ("vesparil", "basin.Basin")}
 
 CONTINUOUS_DOC = (
     "A uniformly-spaced time series where each value represents a quantity at a\n"
@@ -111,7 +141,7 @@ def public_names(module):
 def test_top_module():
     assert vesparil.__all__ == TOP_ALL
     assert vesparil.__doc__ == ""
-    # Nothing but the seven submodules hangs from the top module.
+    # Nothing but the eight submodules hangs from the top module.
     assert public_names(vesparil) == set(TOP_ALL)
     for name in TOP_ALL:
         assert type(getattr(vesparil, name)) is types.ModuleType
@@ -175,7 +205,9 @@ def test_class_facts(entry, path):
     signature, _, methods = CLASSES[path]
     assert isinstance(cls, type)
     assert cls.__name__ == path.rsplit(".", 1)[-1]
-    assert cls.__module__ == "builtins"
+    module, qualname = IMPORTABLE_AS.get(path, ("builtins", cls.__name__))
+    assert cls.__module__ == module
+    assert cls.__qualname__ == qualname
     assert cls.__bases__ == (object,)
     # No instance __dict__ and no weak-reference slot.
     assert cls.__dictoffset__ == 0
