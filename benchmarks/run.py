@@ -21,6 +21,8 @@ Rows:
   muskingum, clark, baseflow, kge 1e7 (arrays): the rows already at the C loop
   kge 10   calculate_kge on 10 values, per call, from two arrays and from two lists
   threads  two threads each routing the month through the level pool, 2 cores, against one
+  basin    run_batch of a Fulda-like chain against its C loop, the per-call loop and two threads;
+           run against the hand-wired chain (benchmarks/bench_basin.py)
 """
 
 import argparse
@@ -39,6 +41,7 @@ from datetime import timedelta
 
 import numpy as np
 
+import bench_basin
 import vesparil
 
 HOUR = timedelta(hours=1)
@@ -621,6 +624,7 @@ def main():
         bench_clark(lib, options.quick)
         bench_baseflow(lib, options.quick)
         bench_kge(lib, options.quick)
+    bench_basin.bench(options.quick)
 
 
 if __name__ == "__main__":
