@@ -36,6 +36,13 @@ double flow_volume(std::span<const double> flows, double seconds) {
     return total * seconds / kSquareFeetPerAcre;
 }
 
+// The core's own message, with the element it came from.
+Result<void> with_element(const Element& element, Result<void> done) {
+    if (done || done.error().kind != ErrorKind::Value) return done;
+    return Error::value(std::string(kind_word(element)) + " '" + element.name +
+                        "': " + done.error().message);
+}
+
 }  // namespace
 
 Result<void> check_forcing(const BasinModel& model, const BasinForcing& forcing) {
@@ -70,40 +77,88 @@ std::vector<bool> upstream_of(const Network& network, std::size_t at) {
     return needed;
 }
 
-Result<void> run_elements(const BasinModel& model, const Network& network,
-                          const BasinForcing& forcing, const std::vector<bool>& needed,
-                          std::vector<std::vector<double>>& outflows, InterruptCheck interrupt) {
+namespace {
+
+Result<void> element_outflow(const BasinModel& model, const Network& network,
+                            const BasinForcing& forcing, std::size_t i,
+                            std::vector<std::vector<double>>& outflows,
+                            std::vector<double>& inflow, InterruptCheck interrupt) {
+    const Element& element = model.elements[i];
+    std::vector<double>& out = outflows[i];
+    Result<void> done;
+    if (const auto* subbasin = std::get_if<Subbasin>(&element.method)) {
+        done = subbasin_outflow(*subbasin, forcing.inputs[i], out, interrupt);
+    } else if (std::holds_alternative<Source>(element.method)) {
+        out = forcing.inputs[i].data;
+    } else if (std::holds_alternative<Junction>(element.method)) {
+        add_inflows(network.upstream[i], outflows, out);
+    } else {
+        add_inflows(network.upstream[i], outflows, inflow);
+        if (const auto* reach = std::get_if<Reach>(&element.method)) {
+            done = reach_outflow(*reach, model.time_step, inflow, out, interrupt);
+        } else {
+            done = reservoir_outflow(std::get<Reservoir>(element.method), model.time_step, inflow,
+                                     out, interrupt);
+        }
+    }
+    return with_element(element, std::move(done));
+}
+
+Result<void> check_elements(const BasinModel& model) {
     for (const Element& element : model.elements) {
         auto checked = check_element(element, model.time_step);
         if (!checked) return checked;
     }
+    return {};
+}
+
+}  // namespace
+
+Result<void> run_elements(const BasinModel& model, const Network& network,
+                          const BasinForcing& forcing, const std::vector<bool>& needed,
+                          std::vector<std::vector<double>>& outflows, InterruptCheck interrupt) {
+    auto checked = check_elements(model);
+    if (!checked) return checked;
     outflows.resize(model.elements.size());
     std::vector<double> inflow;
     for (const std::size_t i : network.order) {
         if (!needed.empty() && !needed[i]) continue;
-        const Element& element = model.elements[i];
-        std::vector<double>& out = outflows[i];
-        Result<void> done;
-        if (const auto* subbasin = std::get_if<Subbasin>(&element.method)) {
-            done = subbasin_outflow(*subbasin, forcing.inputs[i], out, interrupt);
-        } else if (std::holds_alternative<Source>(element.method)) {
-            out = forcing.inputs[i].data;
-        } else if (std::holds_alternative<Junction>(element.method)) {
-            add_inflows(network.upstream[i], outflows, out);
-        } else {
-            add_inflows(network.upstream[i], outflows, inflow);
-            if (const auto* reach = std::get_if<Reach>(&element.method)) {
-                done = reach_outflow(*reach, model.time_step, inflow, out, interrupt);
-            } else {
-                done = reservoir_outflow(std::get<Reservoir>(element.method), model.time_step,
-                                         inflow, out, interrupt);
+        auto done = element_outflow(model, network, forcing, i, outflows, inflow, interrupt);
+        if (!done) return done;
+    }
+    return {};
+}
+
+Result<void> run_elements_group(std::span<const BasinModel* const> models, const Network& network,
+                                const BasinForcing& forcing, const std::vector<bool>& needed,
+                                std::span<std::vector<std::vector<double>>* const> outflows,
+                                GroupScratch& scratch, InterruptCheck interrupt) {
+    const std::size_t members = models.size();
+    for (std::size_t g = 0; g < members; ++g) {
+        auto checked = check_elements(*models[g]);
+        if (!checked) return checked;
+        outflows[g]->resize(models[g]->elements.size());
+    }
+    std::vector<double> inflow;
+    const Subbasin* subbasins[kGroupMembers];
+    std::vector<double>* outs[kGroupMembers];
+    for (const std::size_t i : network.order) {
+        if (!needed.empty() && !needed[i]) continue;
+        if (std::holds_alternative<Subbasin>(models[0]->elements[i].method)) {
+            for (std::size_t g = 0; g < members; ++g) {
+                subbasins[g] = &std::get<Subbasin>(models[g]->elements[i].method);
+                outs[g] = &(*outflows[g])[i];
             }
+            auto done = subbasin_outflow_group({subbasins, members}, forcing.inputs[i],
+                                               {outs, members}, scratch, interrupt);
+            done = with_element(models[0]->elements[i], std::move(done));
+            if (!done) return done;
+            continue;
         }
-        if (!done) {
-            if (done.error().kind != ErrorKind::Value) return done;
-            // The core's own message, with the element it came from.
-            return Error::value(std::string(kind_word(element)) + " '" + element.name +
-                                "': " + done.error().message);
+        for (std::size_t g = 0; g < members; ++g) {
+            auto done = element_outflow(*models[g], network, forcing, i, *outflows[g], inflow,
+                                        interrupt);
+            if (!done) return done;
         }
     }
     return {};

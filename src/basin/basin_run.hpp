@@ -4,10 +4,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "basin/basin_model.hpp"
 #include "basin/network.hpp"
+#include "basin/subbasin_group.hpp"
 #include "core/interrupt.hpp"
 #include "core/result.hpp"
 #include "utils/time_series.hpp"
@@ -31,6 +33,14 @@ Result<void> check_forcing(const BasinModel& model, const BasinForcing& forcing)
 Result<void> run_elements(const BasinModel& model, const Network& network,
                           const BasinForcing& forcing, const std::vector<bool>& needed,
                           std::vector<std::vector<double>>& outflows, InterruptCheck interrupt);
+
+// The same for a group of members of one model (alike but for their parameter values), each
+// with its own outflows: sub-basins advance the members together (basin/subbasin_group.hpp),
+// other elements take them one after another. Every member gets the bits of run_elements.
+Result<void> run_elements_group(std::span<const BasinModel* const> models, const Network& network,
+                                const BasinForcing& forcing, const std::vector<bool>& needed,
+                                std::span<std::vector<std::vector<double>>* const> outflows,
+                                GroupScratch& scratch, InterruptCheck interrupt);
 
 // The elements that `at` depends on, itself included.
 std::vector<bool> upstream_of(const Network& network, std::size_t at);

@@ -19,9 +19,10 @@ namespace vesparil {
 
 namespace {
 
-// Members taken at a time: enough to make the counter's traffic negligible, few enough to share
-// the tail of the batch out evenly.
-constexpr std::size_t kBlockMembers = 4;
+// Members taken at a time, and advanced together through each sub-basin: enough to overlap
+// their step-to-step dependencies and to make the counter's traffic negligible, few enough to
+// share the tail of the batch out evenly.
+constexpr std::size_t kBlockMembers = kGroupMembers;
 
 std::string member_prefix(std::size_t member) {
     return "member " + format_int(static_cast<std::int64_t>(member)) + ", ";
@@ -57,30 +58,57 @@ Result<double> score_of(BatchScore score, std::span<const double> sim,
     return calculate_kge(sim, obs, false);
 }
 
+// A failed group is run again member by member, so the error names the member that made it.
+void report_failure(const BasinModel* const* members, std::size_t first, std::size_t count,
+                    const Network& network, const BasinForcing& forcing,
+                    const std::vector<bool>& needed, Error failure, Pool& pool) {
+    std::vector<std::vector<double>> outflows;
+    for (std::size_t g = 0; g < count; ++g) {
+        auto ran = run_elements(*members[g], network, forcing, needed, outflows, {});
+        if (!ran) {
+            failure = std::move(ran).error();
+            failure.message = member_prefix(first + g) + failure.message;
+            pool.fail(first + g, std::move(failure));
+            return;
+        }
+    }
+    pool.fail(first, std::move(failure));
+}
+
 void work(const BasinModel& model, const Network& network, const BasinForcing& forcing,
           const BatchRequest& request, const std::vector<bool>& needed, BatchResult& result,
           Pool& pool) {
-    BasinModel own = model;
-    std::vector<std::vector<double>> outflows;
+    std::vector<BasinModel> own(kBlockMembers, model);
+    std::vector<std::vector<std::vector<double>>> outflows(kBlockMembers);
+    const BasinModel* members[kBlockMembers];
+    std::vector<std::vector<double>>* member_outflows[kBlockMembers];
+    for (std::size_t g = 0; g < kBlockMembers; ++g) {
+        members[g] = &own[g];
+        member_outflows[g] = &outflows[g];
+    }
+    GroupScratch scratch;
     const std::size_t width = request.columns.size();
-    const std::size_t members = result.scores.size();
+    const std::size_t count = result.scores.size();
     const InterruptCheck check{pool_stop_requested, &pool};
     while (!pool.stop.load(std::memory_order_relaxed)) {
         const std::size_t first = pool.next.fetch_add(kBlockMembers, std::memory_order_relaxed);
-        if (first >= members) break;
-        const std::size_t last = std::min(members, first + kBlockMembers);
-        for (std::size_t member = first; member < last; ++member) {
-            const double* row = request.parameters.data() + member * width;
-            for (std::size_t c = 0; c < width; ++c) apply_parameter(own, request.columns[c], row[c]);
-            auto ran = run_elements(own, network, forcing, needed, outflows, check);
-            if (!ran) {
-                if (ran.error().kind == ErrorKind::Interrupted) return;
-                Error failure = std::move(ran).error();
-                failure.message = member_prefix(member) + failure.message;
-                pool.fail(member, std::move(failure));
-                return;
-            }
-            const std::vector<double>& flow = outflows[request.at];
+        if (first >= count) break;
+        const std::size_t block = std::min(count - first, kBlockMembers);
+        for (std::size_t g = 0; g < block; ++g) {
+            const double* row = request.parameters.data() + (first + g) * width;
+            for (std::size_t c = 0; c < width; ++c) apply_parameter(own[g], request.columns[c], row[c]);
+        }
+        auto ran = run_elements_group({members, block}, network, forcing, needed,
+                                      {member_outflows, block}, scratch, check);
+        if (!ran) {
+            if (ran.error().kind == ErrorKind::Interrupted) return;
+            report_failure(members, first, block, network, forcing, needed,
+                           std::move(ran).error(), pool);
+            return;
+        }
+        for (std::size_t g = 0; g < block; ++g) {
+            const std::size_t member = first + g;
+            const std::vector<double>& flow = outflows[g][request.at];
             auto score = score_of(request.score, flow, request.observed);
             if (!score) {
                 pool.fail(member, std::move(score).error());

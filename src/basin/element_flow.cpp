@@ -85,28 +85,18 @@ Result<void> check_element(const Element& element, std::int32_t time_step) {
             return prefixed("area must be >= 0; got " +
                                 format_double(subbasin->area));
         }
-        // The baseflow core's own checks, made here so that a batch meets them before any work;
-        // the messages are the core's.
-        double total_fraction = 0.0;
+        // The baseflow core's own checks and messages, made here so that a batch meets them
+        // before any work.
         for (const auto& [name, layer] : subbasin->baseflow) {
             if (layer.k_seconds <= 0) return prefixed("k_duration must be > 0");
             if (layer.gw_fraction < 0.0 || layer.gw_fraction > 1.0) {
                 return prefixed("gw_fraction must be between 0 and 1");
             }
-            total_fraction += layer.gw_fraction;
-            const double k_hours = static_cast<double>(layer.k_seconds) / kSecondsPerHour;
-            const double k_per_res = k_hours / static_cast<double>(layer.num_reservoir);
-            if (0.5 * dt_hours > k_per_res) {
-                return prefixed("Stability Error: k_per_res (" +
-                                    format_fixed(k_per_res, 4) + ") < 0.5*dt (" +
-                                    format_fixed(0.5 * dt_hours, 4) +
-                                    "). Increase k_hr or num_reservoir.");
-            }
+            auto weights = layer_weights(layer, dt_hours);
+            if (!weights) return prefixed(weights.error().message);
         }
-        if (total_fraction > 1.000001) {
-            return prefixed("Total fraction " + format_double(total_fraction) +
-                                " > 1.0");
-        }
+        auto fractions = check_total_fraction(subbasin->baseflow);
+        if (!fractions) return prefixed(fractions.error().message);
         for (const double duration :
              {subbasin->transform.tc_seconds, subbasin->transform.storage_seconds,
               subbasin->loss ? subbasin->loss->recovery_seconds : 0.0}) {
