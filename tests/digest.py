@@ -73,6 +73,26 @@ def main():
            vesparil.metrics.calculate_kge(routed.data, observed, use_log=True)]
     rows.append(("kge", kge))
 
+    b = vesparil.basin
+    model = b.Basin(HOUR)
+    model.add_subbasin("north", 1234.5, b.DeficitAndConstant(0.2, 1.3, 0.07, timedelta(days=2)),
+                       b.Clark(timedelta(hours=7, minutes=20), timedelta(hours=5)), layers, "reach")
+    model.add_reach("reach", b.Muskingum(timedelta(hours=4), 0.23, 4), "pool")
+    model.add_reservoir("pool", b.LevelPool(curve, outlets, 104.3))
+    run = model.run({"north": rain})
+    rows += [(f"basin.{name}", run[name].outflow.data) for name in run.names]
+    table = [[0.1 * i, 2.0 + 0.5 * i, 0.5 + 0.1 * i] for i in range(6)]
+    try:
+        import numpy as np
+    except ImportError:
+        np = None
+    if np is not None:
+        columns = ["north.loss.initial_deficit", "north.transform.tc", "reach.muskingum.k"]
+        scores, outflows = model.run_batch(np.array(table), columns, {"north": rain},
+                                           [q * 1.1 + 0.3 for q in run["pool"].outflow.data],
+                                           metric="nse", threads=2, outflows=True)
+        rows += [("basin.batch.nse", scores), ("basin.batch.flow", outflows.ravel().tolist())]
+
     for name, values in rows:
         print(f"{name:<18} {len(values):6d} {digest(values)}")
 

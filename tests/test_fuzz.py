@@ -772,6 +772,48 @@ ENTRIES = [
         ["minimum_elevation", "maximum_elevation", "discharge", "elevation_discharge"]),
 ]
 
+# The basin: its constructors, and runs of one small basin with drawn forcing and parameters.
+B = vesparil.basin
+
+
+def small_basin():
+    model = B.Basin(timedelta(hours=1))
+    model.add_subbasin("north", 640.0, B.DeficitAndConstant(0.5, 2.0, 0.15, timedelta(days=5)),
+                       B.Clark(timedelta(hours=3), timedelta(hours=2)),
+                       {"deep": LR(timedelta(days=20), 0.5, 4.0)}, "channel")
+    model.add_reach("channel", B.Muskingum(timedelta(hours=1), 0.2, 2))
+    return model
+
+
+BASIN = small_basin()
+BATCH_COLUMNS = ["north.loss.initial_deficit", "north.subbasin.area", "channel.muskingum.x"]
+tables = st.lists(st.lists(st.floats(allow_nan=True), min_size=3, max_size=3), max_size=5).map(
+    lambda rows: np.array(rows, dtype=np.float64).reshape(-1, 3))
+forcings = st.lists(floats, min_size=1, max_size=40).map(lambda rain: {"north": rain})
+scores = lambda r, t: type(r) is list and all(type(v) is float for v in r)  # noqa: E731
+
+ENTRIES += [
+    Call("Basin()", st.just(B.Basin), [p("time_step", steps)], constructs),
+    Call("DeficitAndConstant()", st.just(B.DeficitAndConstant),
+         [p("initial_deficit", float_values), p("maximum_deficit", float_values),
+          p("constant_rate", float_values), p("recovery", durations)], constructs),
+    Call("Clark()", st.just(B.Clark), [p("tc", durations), p("storage", durations)], constructs),
+    Call("Muskingum()", st.just(B.Muskingum),
+         [p("k", durations), p("x", float_values), p("sub_reaches", sub_reaches, False)],
+         constructs),
+    Call("Basin.run", st.just(BASIN.run), [p("forcing", forcings)],
+         lambda r, t: type(r) is B.BasinRun),
+    Call("Basin.run_batch", st.just(BASIN.run_batch),
+         [p("parameters", tables), p("columns", st.just(BATCH_COLUMNS)),
+          p("forcing", st.just({"north": [0.0, 0.5, 0.2] + [0.0] * 9})),
+          p("observed", st.lists(floats, min_size=12, max_size=12)),
+          p("metric", st.sampled_from(["kge", "nse"]), False),
+          p("threads", st.integers(1, 3), False)], scores),
+    Call("Basin.from_dict", st.just(B.Basin.from_dict),
+         [p("plain", st.just(BASIN.to_dict()))], lambda r, t: type(r) is B.Basin),
+]
+
+
 @pytest.fixture(scope="module", autouse=True)
 def report_counts():
     yield
