@@ -153,9 +153,9 @@ def level_pool():
         try:
             made.get_elevation(0.0)
         except Exception as error:  # noqa: BLE001 - a ValueError would be the sound outcome
-            short.append(type(error).__qualname__)
+            short.append((type(error).__qualname__, str(error)))
         except BaseException as error:
-            short.append(type(error).__qualname__)
+            short.append((type(error).__qualname__, str(error)))
     assert short[0] == short[1]
 
     # The flood of the Dask ensemble: FLOOD_DAYS daily values through the loop. A 1 cfs inflow
@@ -188,7 +188,8 @@ def level_pool():
         "level_pool.gated_released_ft3": released,
         "level_pool.nan_start_ft3": gap.reservoir_storage.data[0],
         "level_pool.nan_after_ft3": gap.reservoir_storage.data[1],
-        "level_pool.short_curve_error": short[0],
+        "level_pool.short_curve_error": short[0][0],
+        "level_pool.short_curve_message": short[0][1],
         "level_pool.flood_sub_steps": round(counter.reservoir_storage.data[-1]) + 1,
     }
 
@@ -202,6 +203,7 @@ def loss():
     one = IncrementalTimeSeries([1.0], HOUR, "rainfall")
     negative_rate = run(one, 0.0, 2.0, -0.5, timedelta(0))
     negative_deficit = run(one, -0.9, 2.0, 0.0, timedelta(0))
+    negative_maximum = run(one, 0.0, -0.5, 0.0, timedelta(0))
     return {
         "loss.saturated_in_per_h": wet.loss.data[-1],
         "loss.saturated_deficit_end": wet.deficit.data[-1],
@@ -210,6 +212,7 @@ def loss():
         "loss.negative_rate_loss_in": negative_rate.loss.data[0],
         "loss.negative_deficit_excess_in": negative_deficit.excess.data[0],
         "loss.negative_deficit_loss_in": negative_deficit.loss.data[0],
+        "loss.negative_maximum_excess_in": negative_maximum.excess.data[0],
     }
 
 
