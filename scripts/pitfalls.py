@@ -332,12 +332,15 @@ def errors():
     except BaseException as internal:
         caught_by_exception = False
         panic = internal
+    # The diagnostic goes to the process's standard error, so it is read from a child process.
     child = subprocess.run(
         [sys.executable, "-c",
-         "import datetime, vesparil\n"
-         "empty = vesparil.utils.ContinuousTimeSeries([], datetime.timedelta(hours=1), 'discharge')\n"
+         "from datetime import timedelta\n"
+         "import vesparil\n"
+         "hour = timedelta(hours=1)\n"
+         "empty = vesparil.utils.ContinuousTimeSeries([], hour, 'discharge')\n"
          "try:\n"
-         "    vesparil.reach.run_muskingum_routing(empty, datetime.timedelta(hours=1), 0.2, 1, 0.0)\n"
+         "    vesparil.reach.run_muskingum_routing(empty, hour, 0.2, 1, 0.0)\n"
          "except BaseException:\n"
          "    pass\n"],
         capture_output=True, text=True, check=True)
