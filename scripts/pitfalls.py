@@ -87,10 +87,10 @@ def trapezoid_volume(values, step_s):
 
 def load_example(name):
     path = Path(__file__).resolve().parent.parent / "examples" / f"{name}.py"
-    spec = importlib.util.spec_from_file_location(name, path)
-    module = importlib.util.module_from_spec(spec)
+    found = importlib.util.spec_from_file_location(name, path)
+    module = importlib.util.module_from_spec(found)
     sys.modules[name] = module  # its dataclasses look themselves up there
-    spec.loader.exec_module(module)
+    found.loader.exec_module(module)
     return module
 
 
@@ -140,6 +140,7 @@ def level_pool():
     # Record 0 is the release at the first second, which the loop does not apply.
     released = plain_sum(per_second[1:]) * 1.0
     recorded = hourly.reservoir_total_outflow.data
+    stored = set(hourly.reservoir_storage.data[1:])  # after the initial state
 
     # A NaN inflow value in a reservoir holding 5,000,000 ft3.
     deep = outlets.ElevationStorage([100.0, 110.0], [0.0, 1.0e7])
@@ -185,6 +186,8 @@ def level_pool():
             recorded[k] == per_second[k * 3600] for k in range(len(recorded))),
         "level_pool.gated_recorded_max_cfs": max(recorded),
         "level_pool.gated_recorded_hours": len(recorded) - 1,
+        "level_pool.gated_recorded_storage_ft3": (
+            stored.pop() if len(stored) == 1 else sorted(stored)),
         "level_pool.gated_released_ft3": released,
         "level_pool.nan_start_ft3": gap.reservoir_storage.data[0],
         "level_pool.nan_after_ft3": gap.reservoir_storage.data[1],

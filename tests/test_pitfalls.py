@@ -89,6 +89,8 @@ QUOTES = [
     ("level_pool.gated_period_s", "once every {} s", ["level_pool.md", "index.md"]),
     ("level_pool.gated_recorded_max_cfs", "records read {:.1f} cfs", ["level_pool.md"]),
     ("level_pool.gated_recorded_hours", "across {} h in which", ["level_pool.md"]),
+    ("level_pool.gated_recorded_storage_ft3", lambda v: f"initial state, {commas(v)} ft³ stored",
+     ["level_pool.md"]),
     ("level_pool.gated_released_ft3", lambda v: f"in which {commas(v)} ft³ left",
      ["level_pool.md"]),
     ("level_pool.nan_start_ft3", lambda v: f"holding {commas(v)} ft³",
