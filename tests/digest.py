@@ -28,7 +28,9 @@ def digest(values):
     return hashlib.sha256(struct.pack(f"<{len(values)}d", *values)).hexdigest()[:16]
 
 
-def main():
+def rows():
+    """(name, values) of every computing entry's output; each name starts with the entry's row
+    name in entries.py."""
     u = vesparil.utils
     rain = u.IncrementalTimeSeries(series(500, 1, 0.8, dry_every=3), HOUR, "rainfall")
     loss = vesparil.rainfall_loss.run_deficit_and_constant(rain, 0.2, 1.3, 0.07, timedelta(days=2))
@@ -41,13 +43,14 @@ def main():
     }
     total, by_layer = vesparil.baseflow.run_linear_reservoir(1234.5, loss.loss, layers)
     rows = [
-        ("loss.excess", loss.excess.data),
-        ("loss.loss", loss.loss.data),
-        ("loss.deficit", loss.deficit.data),
-        ("clark", runoff.data),
-        ("muskingum", routed.data),
-        ("baseflow.total", total.data),
-    ] + [(f"baseflow.{name}", s.data) for name, s in by_layer.items()]
+        ("run_deficit_and_constant excess", loss.excess.data),
+        ("run_deficit_and_constant loss", loss.loss.data),
+        ("run_deficit_and_constant deficit", loss.deficit.data),
+        ("run_clark_uh", runoff.data),
+        ("run_muskingum_routing", routed.data),
+        ("run_linear_reservoir total", total.data),
+    ] + [(f"run_linear_reservoir {name}", s.data) for name, s in by_layer.items()]
+    rows.append(("IncrementalTimeSeries.disaggregate", rain.disaggregate(720).data))
 
     ru = vesparil.reservoir.reservoir_utils
     curve = ru.ElevationStorage([100.0 + i for i in range(30)],
@@ -63,15 +66,20 @@ def main():
     inflow = u.ContinuousTimeSeries([q * 20.0 + 5.0 for q in routed.data[:120]], HOUR, "discharge")
     pool = vesparil.reservoir.run_level_pool_routing(inflow, 104.3, curve, outlets)
     rows += [
-        ("pool.storage", pool.reservoir_storage.data),
-        ("pool.elevation", pool.reservoir_elevation.data),
-        ("pool.outflow", pool.reservoir_total_outflow.data),
-    ] + [(f"pool.{name}", s.data) for name, s in pool.reservoir_individual_outflows.items()]
+        ("run_level_pool_routing storage", pool.reservoir_storage.data),
+        ("run_level_pool_routing elevation", pool.reservoir_elevation.data),
+        ("run_level_pool_routing outflow", pool.reservoir_total_outflow.data),
+    ] + [(f"run_level_pool_routing {name}", s.data)
+         for name, s in pool.reservoir_individual_outflows.items()]
+    levels = [100.0 + 0.37 * i for i in range(78)]
+    rows.append(("ElevationStorage.get_storage", [curve.get_storage(h) for h in levels]))
+    rows.append(("ElevationStorage.get_elevation",
+                 [curve.get_elevation(v) for v in pool.reservoir_storage.data]))
 
     observed = [q * 1.1 + 0.3 for q in routed.data]
     kge = [vesparil.metrics.calculate_kge(routed.data, observed),
            vesparil.metrics.calculate_kge(routed.data, observed, use_log=True)]
-    rows.append(("kge", kge))
+    rows.append(("calculate_kge", kge))
 
     b = vesparil.basin
     model = b.Basin(HOUR)
@@ -80,21 +88,25 @@ def main():
     model.add_reach("reach", b.Muskingum(timedelta(hours=4), 0.23, 4), "pool")
     model.add_reservoir("pool", b.LevelPool(curve, outlets, 104.3))
     run = model.run({"north": rain})
-    rows += [(f"basin.{name}", run[name].outflow.data) for name in run.names]
+    rows += [(f"Basin.run {name}", run[name].outflow.data) for name in run.names]
+    rows.append(("BasinRun.summary", [value for row in run.summary().values()
+                                      for value in row.values() if type(value) is float]))
+    # A memoryview stands for the parameter table, so the digest needs no NumPy.
     table = [[0.1 * i, 2.0 + 0.5 * i, 0.5 + 0.1 * i] for i in range(6)]
-    try:
-        import numpy as np
-    except ImportError:
-        np = None
-    if np is not None:
-        columns = ["north.loss.initial_deficit", "north.transform.tc", "reach.muskingum.k"]
-        scores, outflows = model.run_batch(np.array(table), columns, {"north": rain},
-                                           [q * 1.1 + 0.3 for q in run["pool"].outflow.data],
-                                           metric="nse", threads=2, outflows=True)
-        rows += [("basin.batch.nse", scores), ("basin.batch.flow", outflows.ravel().tolist())]
+    parameters = memoryview(struct.pack("<18d", *sum(table, []))).cast("B").cast("d", (6, 3))
+    columns = ["north.loss.initial_deficit", "north.transform.tc", "reach.muskingum.k"]
+    observed = [q * 1.1 + 0.3 for q in run["pool"].outflow.data]
+    for metric in ("kge", "nse"):
+        scores, outflows = model.run_batch(parameters, columns, {"north": rain}, observed,
+                                           metric=metric, threads=2, outflows=True)
+        rows += [(f"Basin.run_batch {metric}", scores),
+                 (f"Basin.run_batch {metric} flows", list(memoryview(outflows).cast("B").cast("d")))]
+    return rows
 
-    for name, values in rows:
-        print(f"{name:<18} {len(values):6d} {digest(values)}")
+
+def main():
+    for name, values in rows():
+        print(f"{name:<36} {len(values):6d} {digest(values)}")
 
 
 if __name__ == "__main__":

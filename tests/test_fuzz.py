@@ -24,7 +24,7 @@ import os
 import struct
 import warnings
 from dataclasses import dataclass, field
-from datetime import timedelta
+from datetime import datetime, timedelta
 from typing import Any, Callable
 
 import numpy as np
@@ -786,6 +786,18 @@ def small_basin():
 
 
 BASIN = small_basin()
+BASIN_RUN = BASIN.run({"north": [0.0, 0.5, 0.2] + [0.0] * 9})
+HOUR_ = timedelta(hours=1)
+returns_none = lambda r, t: r is None  # noqa: E731
+
+
+def to_dataframe(start=None):
+    """BasinRun.to_dataframe, or "no pandas" where pandas is not installed (an optional
+    dependency, whose absence has its own test in test_basin.py)."""
+    try:
+        return BASIN_RUN.to_dataframe(start)
+    except ImportError:
+        return "no pandas"
 BATCH_COLUMNS = ["north.loss.initial_deficit", "north.subbasin.area", "channel.muskingum.x"]
 tables = st.lists(st.lists(st.floats(allow_nan=True), min_size=3, max_size=3), max_size=5).map(
     lambda rows: np.array(rows, dtype=np.float64).reshape(-1, 3))
@@ -811,6 +823,53 @@ ENTRIES += [
           p("threads", st.integers(1, 3), False)], scores),
     Call("Basin.from_dict", st.just(B.Basin.from_dict),
          [p("plain", st.just(BASIN.to_dict()))], lambda r, t: type(r) is B.Basin),
+    Call("Basin.add_subbasin", st.builds(small_basin).map(lambda b: b.add_subbasin),
+         [p("name", names), p("area", float_values),
+          p("loss", st.one_of(st.none(), st.just(B.DeficitAndConstant(0.1, 1.0, 0.1, HOUR_)))),
+          p("transform", st.just(B.Clark(HOUR_, HOUR_))), p("baseflow", layer_dicts, False),
+          p("downstream", st.one_of(st.none(), names), False)], returns_none),
+    Call("Basin.add_reach", st.builds(small_basin).map(lambda b: b.add_reach),
+         [p("name", names), p("routing", st.just(B.Muskingum(HOUR_, 0.2))),
+          p("downstream", st.one_of(st.none(), names), False)], returns_none),
+    Call("Basin.add_reservoir", st.builds(small_basin).map(lambda b: b.add_reservoir),
+         [p("name", names), p("routing", storage_curves().map(
+             lambda curve: B.LevelPool(curve, {}, 0.0))),
+          p("downstream", st.one_of(st.none(), names), False)], returns_none),
+    Call("Basin.add_junction", st.builds(small_basin).map(lambda b: b.add_junction),
+         [p("name", names), p("downstream", st.one_of(st.none(), names), False)], returns_none),
+    Call("Basin.add_source", st.builds(small_basin).map(lambda b: b.add_source),
+         [p("name", names), p("downstream", st.one_of(st.none(), names), False)], returns_none),
+    Call("Basin.with_parameters", st.just(BASIN.with_parameters),
+         [p("values", st.lists(float_values, min_size=3, max_size=3)),
+          p("columns", st.just(BATCH_COLUMNS))], lambda r, t: type(r) is B.Basin),
+    Call("Basin.to_dict", st.just(BASIN.to_dict), [], lambda r, t: type(r) is dict),
+    Call("LevelPool()", st.just(B.LevelPool),
+         [p("elevation_storage", storage_curves()), p("outlets", outlet_dicts),
+          p("initial_elevation", float_values)], constructs),
+    Call("BasinRun()", st.just(B.BasinRun), [], constructs),
+    Call("ElementRun()", st.just(B.ElementRun), [], constructs),
+    Call("BasinRun.summary", st.just(BASIN_RUN.summary), [], lambda r, t: type(r) is dict),
+    Call("BasinRun.to_dataframe", st.just(to_dataframe),
+         [Param("start", st.one_of(st.none(), st.datetimes(datetime(1900, 1, 1),
+                                                            datetime(2200, 1, 1))), False)],
+         lambda r, t: type(r).__name__ == "DataFrame" or r == "no pandas"),
+    *getters("Basin", st.just(BASIN), {"time_step": lambda v: type(v) is timedelta,
+                                       "names": lambda v: v == ["north", "channel"]}),
+    *getters("DeficitAndConstant", st.just(B.DeficitAndConstant(0.1, 1.0, 0.1, HOUR_)),
+             {"initial_deficit": is_float, "maximum_deficit": is_float, "constant_rate": is_float,
+              "recovery": lambda v: v == HOUR_}),
+    *getters("Clark", st.builds(B.Clark, durations, durations),
+             {"tc": lambda v: type(v) is timedelta, "storage": lambda v: type(v) is timedelta}),
+    *getters("Muskingum", st.builds(B.Muskingum, durations, floats, sub_reaches),
+             {"k": lambda v: type(v) is timedelta, "x": is_float,
+              "sub_reaches": lambda v: type(v) is int}),
+    *getters("LevelPool", storage_curves().map(lambda curve: B.LevelPool(curve, {}, 1.0)),
+             {"elevation_storage": lambda v: type(v) is ES, "outlets": lambda v: v == {},
+              "initial_elevation": is_float}),
+    *getters("BasinRun", st.just(BASIN_RUN), {"names": lambda v: v == ["north", "channel"],
+                                              "time_step": lambda v: v == HOUR_}),
+    *getters("ElementRun", st.just(BASIN_RUN["channel"]),
+             {"name": lambda v: v == "channel", "outflow": as_series}),
 ]
 
 

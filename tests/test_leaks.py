@@ -452,6 +452,25 @@ EVERY_ENTRY = [
     ("Muskingum.k", lambda o: o.B.Muskingum(o.hour, 0.1, 3).k, None),
     ("LevelPool.outlets", lambda o: o.B.LevelPool(o.curve, {"c": o.constant}, 101.0).outlets,
      None),
+    ("Muskingum() bad x", lambda o: o.B.Muskingum(o.hour, "x"), TypeError),
+    ("LevelPool() bad outlet", lambda o: o.B.LevelPool(o.curve, {"c": o.rating}, 101.0), TypeError),
+    ("BasinRun()", lambda o: o.B.BasinRun(), TypeError),
+    ("ElementRun()", lambda o: o.B.ElementRun(), TypeError),
+    ("Basin.time_step", lambda o: o.basin.time_step, None),
+] + [
+    (f"{cls}.{attribute}", (lambda make, attribute: lambda o: getattr(make(o), attribute))(
+        make, attribute), None)
+    for cls, make, attributes in [
+        ("DeficitAndConstant", lambda o: o.B.DeficitAndConstant(0.1, 1.0, 0.1, o.hour),
+         ["initial_deficit", "maximum_deficit", "constant_rate", "recovery"]),
+        ("Clark", lambda o: o.B.Clark(o.hour, 2 * o.hour), ["tc", "storage"]),
+        ("Muskingum", lambda o: o.B.Muskingum(o.hour, 0.1, 3), ["x", "sub_reaches"]),
+        ("LevelPool", lambda o: o.B.LevelPool(o.curve, {"c": o.constant}, 101.0),
+         ["elevation_storage", "initial_elevation"]),
+        ("BasinRun", lambda o: o.basin_run, ["names", "time_step"]),
+        ("ElementRun", lambda o: o.basin_run["channel"], ["name", "outflow"]),
+    ]
+    for attribute in attributes
 ]
 
 

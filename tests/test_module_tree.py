@@ -11,106 +11,13 @@ from datetime import timedelta
 
 import pytest
 
+import entries
 import vesparil
 
-TOP_ALL = [
-    "utils", "reach", "reservoir", "rainfall_transform", "rainfall_loss", "baseflow", "metrics", "basin"
-]
+from entries import CLASSES, SUBMODULE_ALL, TOP_ALL
 
-# Registration order of every submodule, keyed by its path below the top module.
-SUBMODULE_ALL = {
-    "utils": ["ContinuousTimeSeries", "IncrementalTimeSeries"],
-    "reach": ["run_muskingum_routing"],
-    "reservoir": ["reservoir_utils", "run_level_pool_routing", "LevelPoolResult"],
-    "reservoir.reservoir_utils": [
-        "ElevationDischarge",
-        "ElevationStorage",
-        "ControlledDischargeInfo",
-        "UnControlledDischargeInfo",
-        "SpecifiedDischargeInfo",
-        "ConstantDischargeInfo",
-    ],
-    "rainfall_transform": ["run_clark_uh"],
-    "rainfall_loss": ["DeficitConstantResult", "run_deficit_and_constant"],
-    "baseflow": ["run_linear_reservoir", "LinearReservoir"],
-    "metrics": ["calculate_kge"],
-    "basin": [
-        "Basin", "DeficitAndConstant", "Clark", "Muskingum", "LevelPool", "BasinRun", "ElementRun"
-    ],
-}
+FUNCTIONS = {path: signature for path, (signature, _) in entries.FUNCTIONS.items()}
 
-FUNCTIONS = {
-    "reach.run_muskingum_routing": "(inflow, k, x, sub_reaches, initial_outflow)",
-    "reservoir.run_level_pool_routing": "(inflow, initial_elevation, elevation_storage, discharge_info)",
-    "rainfall_transform.run_clark_uh": "(rainfall, basin_area, tc, storage_r)",
-    "rainfall_loss.run_deficit_and_constant": (
-        "(rainfall, initial_deficit, max_deficit, constant_loss_per_hr, time_to_dry)"
-    ),
-    "baseflow.run_linear_reservoir": "(basin_area, rainfall, reservoirs)",
-    "metrics.calculate_kge": "(sim, obs, use_log=False)",
-}
-
-RU = "reservoir.reservoir_utils"
-# path -> (constructor text signature or None when not constructible, can be subclassed,
-#          {method: text signature})
-CLASSES = {
-    "utils.ContinuousTimeSeries": ("(data, time_step, kind)", True, {"total_duration": "($self)"}),
-    "utils.IncrementalTimeSeries": (
-        "(data, time_step, kind)",
-        True,
-        {"total_duration": "($self)", "disaggregate": "($self, target_step)"},
-    ),
-    "reservoir.LevelPoolResult": (None, True, {}),
-    f"{RU}.ElevationStorage": (
-        "(elevation, storage)",
-        True,
-        {"get_storage": "($self, elevation)", "get_elevation": "($self, storage)"},
-    ),
-    f"{RU}.ElevationDischarge": ("(elevation, discharge)", True, {}),
-    f"{RU}.ConstantDischargeInfo": (
-        "(discharge, minimum_elevation=None, maximum_elevation=None)",
-        True,
-        {},
-    ),
-    f"{RU}.SpecifiedDischargeInfo": (
-        "(discharge, minimum_elevation=None, maximum_elevation=None, maximum_release=None)",
-        True,
-        {},
-    ),
-    f"{RU}.ControlledDischargeInfo": (
-        "(elevation_discharge, minimum_elevation=None, maximum_elevation=None, maximum_release=None)",
-        True,
-        {},
-    ),
-    f"{RU}.UnControlledDischargeInfo": ("(elevation_discharge, elevation_offset=None)", True, {}),
-    "rainfall_loss.DeficitConstantResult": (None, True, {}),
-    "baseflow.LinearReservoir": ("(k_duration, gw_fraction, initial_q, num_reservoir=1)", False, {}),
-    "basin.Basin": ("(time_step)", False, {
-        "add_subbasin": "($self, name, area, loss, transform, baseflow=None, downstream=None)",
-        "add_reach": "($self, name, routing, downstream=None)",
-        "add_reservoir": "($self, name, routing, downstream=None)",
-        "add_junction": "($self, name, downstream=None)",
-        "add_source": "($self, name, downstream=None)",
-        "run": "($self, forcing)",
-        "run_batch": (
-            "($self, parameters, columns, forcing, observed, at=None, metric='kge', threads=None,"
-            " outflows=False)"
-        ),
-        "with_parameters": "($self, values, columns)",
-        "to_dict": "($self)",
-        "from_dict": "($type, plain)",
-    }),
-    "basin.DeficitAndConstant": (
-        "(initial_deficit, maximum_deficit, constant_rate, recovery)", False, {}
-    ),
-    "basin.Clark": ("(tc, storage)", False, {}),
-    "basin.Muskingum": ("(k, x, sub_reaches=1)", False, {}),
-    "basin.LevelPool": ("(elevation_storage, outlets, initial_elevation)", False, {}),
-    "basin.BasinRun": (None, True, {"summary": "($self)", "to_dataframe": "($self, start=None)"}),
-    "basin.ElementRun": (None, True, {}),
-}
-# Classes that pickle (through their own __reduce__) and so say where they can be imported from.
-IMPORTABLE_AS = {"basin.Basin": ("vesparil", "basin.Basin")}
 
 CONTINUOUS_DOC = (
     "A uniformly-spaced time series where each value represents a quantity at a\n"
@@ -202,10 +109,10 @@ def test_function_facts(entry, path):
 @pytest.mark.parametrize("path", list(CLASSES))
 def test_class_facts(entry, path):
     cls = entry(path)
-    signature, _, methods = CLASSES[path]
+    signature, _, methods, _, _ = CLASSES[path]
     assert isinstance(cls, type)
     assert cls.__name__ == path.rsplit(".", 1)[-1]
-    module, qualname = IMPORTABLE_AS.get(path, ("builtins", cls.__name__))
+    module, qualname = entries.IMPORTABLE_AS.get(path, ("builtins", cls.__name__))
     assert cls.__module__ == module
     assert cls.__qualname__ == qualname
     assert cls.__bases__ == (object,)

@@ -42,11 +42,11 @@ Py_ssize_t py_basin_run_result_length(PyObject* self) {
     });
 }
 
-PyObject* py_basin_run_result_summary(PyObject* self, PyObject* const*, Py_ssize_t nargs,
+PyObject* py_basin_run_result_summary(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                       PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
         static constexpr Parameters<0> kNone{"BasinRun.summary()", {}, 0};
-        if (!bind_arguments(kNone.signature(), nullptr, nargs, kwnames, {})) return nullptr;
+        if (!bind_arguments(kNone.signature(), args, nargs, kwnames, {})) return nullptr;
         return with_shared<BasinRunResult>(self, [](const BasinRunResult& run) -> Ref {
                    Ref table = Ref::steal(PyDict_New());
                    if (!table) return {};

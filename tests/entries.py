@@ -1,0 +1,160 @@
+"""The one table of the module's public entries.
+
+Every name of every `__all__` has a row here, and so has every method and attribute of every
+public class (test_entries.py walks the module and fails for anything without one). The
+cross-cutting tests take their lists from this table or check their own rows against it: the
+module tree (registration order, signatures), the leak tests, the fuzzer, the digests that the
+test runner compares across builds, and the user guide. A new entry is one row here; the tests
+then say which of those tables still lack it.
+
+Row names in the cross-cutting tables follow one convention: a function by its name
+(`run_clark_uh`), a constructor as `Class()`, a method or attribute as `Class.name`; a row may add
+words after a space (`calculate_kge arrays`).
+"""
+
+TOP_ALL = [
+    "utils", "reach", "reservoir", "rainfall_transform", "rainfall_loss", "baseflow", "metrics", "basin"
+]
+
+# Registration order of every submodule, keyed by its path below the top module.
+SUBMODULE_ALL = {
+    "utils": ["ContinuousTimeSeries", "IncrementalTimeSeries"],
+    "reach": ["run_muskingum_routing"],
+    "reservoir": ["reservoir_utils", "run_level_pool_routing", "LevelPoolResult"],
+    "reservoir.reservoir_utils": [
+        "ElevationDischarge",
+        "ElevationStorage",
+        "ControlledDischargeInfo",
+        "UnControlledDischargeInfo",
+        "SpecifiedDischargeInfo",
+        "ConstantDischargeInfo",
+    ],
+    "rainfall_transform": ["run_clark_uh"],
+    "rainfall_loss": ["DeficitConstantResult", "run_deficit_and_constant"],
+    "baseflow": ["run_linear_reservoir", "LinearReservoir"],
+    "metrics": ["calculate_kge"],
+    "basin": [
+        "Basin", "DeficitAndConstant", "Clark", "Muskingum", "LevelPool", "BasinRun", "ElementRun"
+    ],
+}
+
+# path -> (text signature, the guide page that documents it)
+FUNCTIONS = {
+    "reach.run_muskingum_routing": ("(inflow, k, x, sub_reaches, initial_outflow)", "muskingum.md"),
+    "reservoir.run_level_pool_routing": (
+        "(inflow, initial_elevation, elevation_storage, discharge_info)", "level_pool.md"),
+    "rainfall_transform.run_clark_uh": ("(rainfall, basin_area, tc, storage_r)", "clark.md"),
+    "rainfall_loss.run_deficit_and_constant": (
+        "(rainfall, initial_deficit, max_deficit, constant_loss_per_hr, time_to_dry)", "loss.md"),
+    "baseflow.run_linear_reservoir": ("(basin_area, rainfall, reservoirs)", "baseflow.md"),
+    "metrics.calculate_kge": ("(sim, obs, use_log=False)", "kge.md"),
+}
+
+RU = "reservoir.reservoir_utils"
+SERIES_ATTRIBUTES = ["data", "kind", "time_step"]
+# path -> (constructor text signature or None when not constructible, can be subclassed,
+#          {method: text signature}, [attributes], the guide page that documents it)
+CLASSES = {
+    "utils.ContinuousTimeSeries": ("(data, time_step, kind)", True, {"total_duration": "($self)"},
+                                   SERIES_ATTRIBUTES, "data.md"),
+    "utils.IncrementalTimeSeries": (
+        "(data, time_step, kind)",
+        True,
+        {"total_duration": "($self)", "disaggregate": "($self, target_step)"},
+        SERIES_ATTRIBUTES, "data.md",
+    ),
+    "reservoir.LevelPoolResult": (None, True, {}, [
+        "reservoir_storage", "reservoir_elevation", "reservoir_total_outflow",
+        "reservoir_individual_outflows"], "level_pool.md"),
+    f"{RU}.ElevationStorage": (
+        "(elevation, storage)",
+        True,
+        {"get_storage": "($self, elevation)", "get_elevation": "($self, storage)"},
+        ["elevation", "storage"], "level_pool.md",
+    ),
+    f"{RU}.ElevationDischarge": ("(elevation, discharge)", True, {}, ["elevation", "discharge"],
+                                 "level_pool.md"),
+    f"{RU}.ConstantDischargeInfo": (
+        "(discharge, minimum_elevation=None, maximum_elevation=None)", True, {},
+        ["discharge", "minimum_elevation", "maximum_elevation"], "level_pool.md",
+    ),
+    f"{RU}.SpecifiedDischargeInfo": (
+        "(discharge, minimum_elevation=None, maximum_elevation=None, maximum_release=None)", True, {},
+        ["discharge", "minimum_elevation", "maximum_elevation", "maximum_release"], "level_pool.md",
+    ),
+    f"{RU}.ControlledDischargeInfo": (
+        "(elevation_discharge, minimum_elevation=None, maximum_elevation=None, maximum_release=None)",
+        True, {},
+        ["elevation_discharge", "minimum_elevation", "maximum_elevation", "maximum_release"],
+        "level_pool.md",
+    ),
+    f"{RU}.UnControlledDischargeInfo": ("(elevation_discharge, elevation_offset=None)", True, {},
+                                        ["elevation_discharge", "elevation_offset"], "level_pool.md"),
+    "rainfall_loss.DeficitConstantResult": (None, True, {}, ["excess", "loss", "deficit"], "loss.md"),
+    "baseflow.LinearReservoir": ("(k_duration, gw_fraction, initial_q, num_reservoir=1)", False, {},
+                                 ["gw_fraction", "initial_q", "num_reservoir", "k_duration"],
+                                 "baseflow.md"),
+    "basin.Basin": ("(time_step)", False, {
+        "add_subbasin": "($self, name, area, loss, transform, baseflow=None, downstream=None)",
+        "add_reach": "($self, name, routing, downstream=None)",
+        "add_reservoir": "($self, name, routing, downstream=None)",
+        "add_junction": "($self, name, downstream=None)",
+        "add_source": "($self, name, downstream=None)",
+        "run": "($self, forcing)",
+        "run_batch": (
+            "($self, parameters, columns, forcing, observed, at=None, metric='kge', threads=None,"
+            " outflows=False)"
+        ),
+        "with_parameters": "($self, values, columns)",
+        "to_dict": "($self)",
+        "from_dict": "($type, plain)",
+    }, ["time_step", "names"], "basin.md"),
+    "basin.DeficitAndConstant": (
+        "(initial_deficit, maximum_deficit, constant_rate, recovery)", False, {},
+        ["initial_deficit", "maximum_deficit", "constant_rate", "recovery"], "basin.md"),
+    "basin.Clark": ("(tc, storage)", False, {}, ["tc", "storage"], "basin.md"),
+    "basin.Muskingum": ("(k, x, sub_reaches=1)", False, {}, ["k", "x", "sub_reaches"],
+                        "basin.md"),
+    "basin.LevelPool": ("(elevation_storage, outlets, initial_elevation)", False, {},
+                        ["elevation_storage", "outlets", "initial_elevation"], "basin.md"),
+    "basin.BasinRun": (None, True, {"summary": "($self)", "to_dataframe": "($self, start=None)"},
+                       ["names", "time_step"], "basin.md"),
+    "basin.ElementRun": (None, True, {}, ["name", "outflow"], "basin.md"),
+}
+
+# Classes that pickle (through their own __reduce__) and so say where they can be imported from:
+# path -> (__module__, __qualname__).
+IMPORTABLE_AS = {"basin.Basin": ("vesparil", "basin.Basin")}
+
+# Entries whose results the digests compare across builds: every function that computes, and
+# every method that does.
+COMPUTING = [path.rsplit(".", 1)[-1] for path in FUNCTIONS] + [
+    "IncrementalTimeSeries.disaggregate", "ElevationStorage.get_storage",
+    "ElevationStorage.get_elevation", "Basin.run", "Basin.run_batch", "BasinRun.summary"]
+
+
+def short(path):
+    return path.rsplit(".", 1)[-1]
+
+
+def row_names(calls=True, attributes=True):
+    """The row names the cross-cutting tables must cover: functions, constructors and methods
+    (`calls`), and attributes."""
+    names = []
+    if calls:
+        names += [short(path) for path in FUNCTIONS]
+    for path, (_, _, methods, attrs, _) in CLASSES.items():
+        name = short(path)
+        if calls:
+            names += [f"{name}()"] + [f"{name}.{method}" for method in methods]
+        if attributes:
+            names += [f"{name}.{attribute}" for attribute in attrs]
+    return names
+
+
+def missing_rows(table_rows, required):
+    """The required names that no row of a table covers (a row covers a name it equals or that
+    it starts with, followed by a space)."""
+    rows = list(table_rows)
+    return [name for name in required
+            if not any(row == name or row.startswith(name + " ") for row in rows)]
