@@ -1,5 +1,5 @@
 # vesparil.basin: a network of elements run on one time axis, once or for many parameter sets.
-from collections.abc import Sequence
+from collections.abc import Mapping, Sequence
 from datetime import datetime, timedelta
 from typing import Any, Literal, Self, SupportsIndex, final
 
@@ -45,12 +45,12 @@ class Basin:
     ) -> None: ...
     def add_junction(self, name: str, downstream: str | None = None) -> None: ...
     def add_source(self, name: str, downstream: str | None = None) -> None: ...
-    def run(self, forcing: dict[str, _Series]) -> BasinRun: ...
+    def run(self, forcing: Mapping[str, _Series]) -> BasinRun: ...
     def run_batch(
         self,
         parameters: Any,
         columns: Sequence[str],
-        forcing: dict[str, _Series],
+        forcing: Mapping[str, _Series],
         observed: FloatVector,
         at: str | None = None,
         metric: Literal["kge", "nse"] = "kge",
