@@ -154,8 +154,12 @@ PyObject* py_basin_run_batch(PyObject* self, PyObject* const* args, Py_ssize_t n
         const std::size_t members = parameters.rows();
         Ref rows;
         if (keep_outflows) {
-            const std::size_t bytes = work_units(members, forcing.steps) * sizeof(double);
-            rows = Ref::steal(PyByteArray_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(bytes)));
+            const std::uint64_t values = work_units(members, forcing.steps);
+            if (values > static_cast<std::uint64_t>(PY_SSIZE_T_MAX) / sizeof(double)) {
+                return PyErr_NoMemory();
+            }
+            rows = Ref::steal(PyByteArray_FromStringAndSize(
+                nullptr, static_cast<Py_ssize_t>(values * sizeof(double))));
             if (!rows) return nullptr;
             request.outflow_rows = {reinterpret_cast<double*>(PyByteArray_AS_STRING(rows.get())),
                                     members * forcing.steps};
