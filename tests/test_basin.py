@@ -168,19 +168,26 @@ COLUMNS = ["sub.loss.initial_deficit", "sub.transform.tc", "sub.baseflow.slow.k_
            "sub.baseflow.fast.gw_fraction", "reach.muskingum.k", "pool.level_pool.initial_elevation"]
 
 
-def batch_inputs(members=9, seed=3):
+# Two single reservoirs take the batch's register path; a cascade and a third layer its general one.
+CASCADES = {"fast": (timedelta(days=2), 0.3, 1.0, 2), "slow": (timedelta(days=10), 0.3, 3.0),
+            "deep": (timedelta(days=40), 0.2, 5.0, 3)}
+
+
+def batch_inputs(members=9, seed=3, layers=LAYERS):
     rng = np.random.default_rng(seed)
     table = np.column_stack([rng.uniform(0.0, 1.0, members), rng.uniform(1.0, 6.0, members),
                              rng.uniform(24.0, 400.0, members), rng.uniform(0.0, 0.5, members),
                              rng.uniform(0.5, 2.0, members), rng.uniform(100.0, 101.0, members)])
-    m, _ = model(reach=True, reservoir=True)
+    m, _ = model(reach=True, reservoir=True, layers=layers)
     observed = np.array(m.run({"sub": RAIN})["pool"].outflow.data) * 1.1 + 0.5
     return m, table, observed
 
 
-@pytest.mark.parametrize("metric", ["kge", "nse"])
-def test_batch_members_equal_single_runs_whatever_the_thread_count(metric):
-    m, table, observed = batch_inputs()
+# Members go in blocks of four: 9 = 4 + 4 + 1, 11 = 4 + 4 + 3, 6 = 4 + 2.
+@pytest.mark.parametrize("metric, members, layers", [
+    ("kge", 9, LAYERS), ("nse", 11, CASCADES), ("kge", 6, CASCADES)])
+def test_batch_members_equal_single_runs_whatever_the_thread_count(metric, members, layers):
+    m, table, observed = batch_inputs(members, layers=layers)
     results = [m.run_batch(table, COLUMNS, {"sub": RAIN}, observed, metric=metric, threads=threads,
                            outflows=True) for threads in (1, 2, None)]
     scores, rows = results[0]

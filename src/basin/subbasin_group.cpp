@@ -20,37 +20,70 @@ template <std::size_t G>
 void loss_group(const DeficitConstants* constants, const double* rain, std::size_t begin,
                 std::size_t end, double* deficit, double* const* excess,
                 double* const* infiltrated) {
+    // Locals, unrolled over the members, so the deficits and the pointers stay in registers.
+    DeficitConstants k[G];
     double d[G];
-    for (std::size_t g = 0; g < G; ++g) d[g] = deficit[g];
+    double* ex[G];
+    double* lo[G];
+#pragma GCC unroll 4
+    for (std::size_t g = 0; g < G; ++g) {
+        k[g] = constants[g];
+        d[g] = deficit[g];
+        ex[g] = excess[g];
+        lo[g] = infiltrated[g];
+    }
     for (std::size_t i = begin; i < end; ++i) {
         const double p = rain[i];
+#pragma GCC unroll 4
         for (std::size_t g = 0; g < G; ++g) {
             double step_excess = 0.0;
             double step_loss = 0.0;
-            deficit_step(constants[g], p, d[g], step_excess, step_loss);
-            excess[g][i] = step_excess;
-            infiltrated[g][i] = step_loss;
+            deficit_step(k[g], p, d[g], step_excess, step_loss);
+            ex[g][i] = step_excess;
+            lo[g][i] = step_loss;
         }
     }
+#pragma GCC unroll 4
     for (std::size_t g = 0; g < G; ++g) deficit[g] = d[g];
 }
 
-// Every member's layers in turn, step by step. `states` holds, member after member, each
-// layer's reservoirs; `weights` and `fractions` hold each member's layers in order.
+// Steps whose layer inflows are formed together before the reservoirs pass over them: the
+// divisions of the inflow then run side by side instead of inside the recurrence.
+constexpr std::size_t kInflowBlock = 256;
+
+// The layers' inflows of steps [begin, end) for every member: flows[(g * layers + l) *
+// kInflowBlock + i - begin].
 template <std::size_t G>
-void baseflow_group(const std::vector<std::size_t>& reservoirs, const LayerWeights* weights,
-                    const double* fractions, const double* area_factor, double dt_hr,
-                    std::size_t begin, std::size_t end, double* const* infiltrated,
-                    double* states, std::size_t states_per_member, double* const* base) {
+void layer_inflows(std::size_t layers, const double* fractions, const double* area_factor,
+                   double dt_hr, std::size_t begin, std::size_t end,
+                   double* const* infiltrated, double* flows) {
+    for (std::size_t g = 0; g < G; ++g) {
+        for (std::size_t l = 0; l < layers; ++l) {
+            const double fraction = fractions[g * layers + l];
+            double* out = flows + (g * layers + l) * kInflowBlock;
+            const double* rain = infiltrated[g];
+            for (std::size_t i = begin; i < end; ++i) {
+                out[i - begin] = layer_inflow(rain[i], fraction, dt_hr, area_factor[g]);
+            }
+        }
+    }
+}
+
+// Every member's layers in turn, step by step, from inflows formed beforehand. `states` holds,
+// member after member, each layer's reservoirs; `weights` each member's layers in order.
+template <std::size_t G>
+void route_group(const std::vector<std::size_t>& reservoirs, const LayerWeights* weights,
+                 std::size_t begin, std::size_t end, const double* flows, double* states,
+                 std::size_t states_per_member, double* const* base) {
     const std::size_t layers = reservoirs.size();
     for (std::size_t i = begin; i < end; ++i) {
+#pragma GCC unroll 4
         for (std::size_t g = 0; g < G; ++g) {
             double* q = states + g * states_per_member;
-            const double rain = infiltrated[g][i];
             double total = 0.0;
             for (std::size_t l = 0; l < layers; ++l) {
                 const LayerWeights& w = weights[g * layers + l];
-                double flow = layer_inflow(rain, fractions[g * layers + l], dt_hr, area_factor[g]);
+                double flow = flows[(g * layers + l) * kInflowBlock + (i - begin)];
                 for (std::size_t j = 0; j < reservoirs[l]; ++j) {
                     flow = reservoir_step(*q, flow, w.c, w.d);
                     *q++ = flow;
@@ -59,6 +92,42 @@ void baseflow_group(const std::vector<std::size_t>& reservoirs, const LayerWeigh
             }
             base[g][i] = total;
         }
+    }
+}
+
+// The common case of two layers of one reservoir each, with every state in a register.
+template <std::size_t G>
+void route_group_two_single(const LayerWeights* weights, std::size_t begin, std::size_t end,
+                            const double* flows, double* states, double* const* base) {
+    double q0[G];
+    double q1[G];
+    LayerWeights w0[G];
+    LayerWeights w1[G];
+    const double* f0[G];
+    const double* f1[G];
+    double* out[G];
+#pragma GCC unroll 4
+    for (std::size_t g = 0; g < G; ++g) {
+        q0[g] = states[g * 2];
+        q1[g] = states[g * 2 + 1];
+        w0[g] = weights[g * 2];
+        w1[g] = weights[g * 2 + 1];
+        f0[g] = flows + (g * 2) * kInflowBlock;
+        f1[g] = flows + (g * 2 + 1) * kInflowBlock;
+        out[g] = base[g];
+    }
+    for (std::size_t i = begin; i < end; ++i) {
+#pragma GCC unroll 4
+        for (std::size_t g = 0; g < G; ++g) {
+            q0[g] = reservoir_step(q0[g], f0[g][i - begin], w0[g].c, w0[g].d);
+            q1[g] = reservoir_step(q1[g], f1[g][i - begin], w1[g].c, w1[g].d);
+            out[g][i] = q1[g] + (q0[g] + 0.0);
+        }
+    }
+#pragma GCC unroll 4
+    for (std::size_t g = 0; g < G; ++g) {
+        states[g * 2] = q0[g];
+        states[g * 2 + 1] = q1[g];
     }
 }
 
@@ -82,6 +151,8 @@ Result<void> advance(std::span<const Subbasin* const> members, const Incremental
     std::vector<double> fractions;
     std::size_t states_per_member = 0;
     for (const std::size_t count : reservoirs) states_per_member += count;
+    const bool two_single = reservoirs.size() == 2 && states_per_member == 2;
+    scratch.flows.resize(G * reservoirs.size() * kInflowBlock);
     scratch.states.clear();
     for (std::size_t g = 0; g < G; ++g) {
         const Subbasin& member = *members[g];
@@ -115,10 +186,17 @@ Result<void> advance(std::span<const Subbasin* const> members, const Incremental
         if (has_loss) {
             loss_group<G>(constants, rain_values, begin, end, deficit, excess, infiltrated);
         }
-        if (!layers.empty()) {
-            baseflow_group<G>(reservoirs, weights.data(), fractions.data(), area_factor, dt_hr,
-                              begin, end, infiltrated, scratch.states.data(), states_per_member,
-                              base);
+        for (std::size_t first = begin; first < end && !layers.empty(); first += kInflowBlock) {
+            const std::size_t last = std::min(end, first + kInflowBlock);
+            layer_inflows<G>(layers.size(), fractions.data(), area_factor, dt_hr, first, last,
+                             infiltrated, scratch.flows.data());
+            if (two_single) {
+                route_group_two_single<G>(weights.data(), first, last, scratch.flows.data(),
+                                          scratch.states.data(), base);
+            } else {
+                route_group<G>(reservoirs, weights.data(), first, last, scratch.flows.data(),
+                               scratch.states.data(), states_per_member, base);
+            }
         }
         if (end < steps && interrupt.stop_requested()) return Error::interrupted();
     }

@@ -27,6 +27,7 @@ struct GroupScratch {
     std::vector<double> infiltrated[kGroupMembers];
     std::vector<double> base[kGroupMembers];
     std::vector<double> states;
+    std::vector<double> flows;
 };
 
 // `members` (1 to kGroupMembers, alike but for their parameter values) on `rain`; member g's
