@@ -288,8 +288,7 @@ def test_dataframe():
     m, _ = model(reach=True)
     run = m.run({"sub": RAIN})
     frame = run.to_dataframe(start=pandas.Timestamp("2024-05-01"))
-    assert list(frame.columns) == ["sub", "reach"]
-    assert frame.index[1] == pandas.Timestamp("2024-05-01 00:30")
+    assert list(frame.columns) == ["sub", "reach"] and frame.index[1] == pandas.Timestamp("2024-05-01 00:30")
     assert frame["reach"].tolist() == run["reach"].outflow.data
     assert run.to_dataframe().index.tolist() == list(range(len(RAIN)))
 
