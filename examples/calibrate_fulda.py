@@ -17,11 +17,11 @@ first is zero, so tc must exceed one day or all direct runoff vanishes; the lowe
 1.05 days.
 
 With `--basin` the chain is a `vesparil.basin` model and differential evolution runs vectorized:
-each generation is one `run_batch` call on every core. The snow store then runs once, before the
-calibration, with a fixed threshold and melt factor (`--snow-threshold`, `--melt-factor`), since a
-batch shares its forcing; the nine parameters of the chain are calibrated. The basin puts the
-baseflow on its time axis (value i at the start of day i, see docs/basin.md), one day earlier
-than fulda_chain.py does, so its scores differ a little from the chain's.
+each generation is one `run_batch` call on every core. A batch shares its forcing, so the snow
+store's two parameters stay outside it: a grid of thresholds and melt factors, each with a short
+calibration of the nine parameters of the chain (30 generations), picks the pair, and the full
+calibration runs with it (`--snow-threshold` and `--melt-factor` give the pair instead). The
+basin puts the baseflow on its time axis (docs/basin.md), a day earlier than fulda_chain.py.
 
 Calibration on 1980-1986 (1979 warms the stores up), validation on 1987-1988. The script prints
 the parameters, the KGE and volume ratio of both periods and the evaluations per second, and
@@ -100,10 +100,8 @@ def calibrate(
                        int(result.nfev), seconds)
 
 
-def calibrate_basin(
-    record: FuldaRecord, seed: int, maxiter: int, popsize: int,
-    snow: tuple[float, float] | None = (0.0, 3.0),
-) -> Calibration:
+def calibrate_basin(record: FuldaRecord, seed: int, maxiter: int, popsize: int,
+                    snow: tuple[float, float] | None = (0.0, 3.0)) -> Calibration:
     """Vectorized differential evolution: a whole generation is one run_batch call."""
     model = fulda_basin.model(record)
     forcing = {"fulda": fulda_basin.rain(record, snow)}
@@ -128,6 +126,19 @@ def calibrate_basin(
     seconds = time.perf_counter() - start
     return Calibration([float(v) for v in result.x], 1.0 - float(result.fun), evaluations,
                        seconds)
+
+
+THRESHOLDS, MELT_FACTORS = (-1.0, 0.0, 1.0, 2.0, 3.0), (1.0, 3.0, 5.0, 7.0)
+
+
+def snow_grid(record: FuldaRecord, seed: int, popsize: int,
+              generations: int = 30) -> tuple[tuple[float, float], Calibration]:
+    """The grid's (threshold, melt factor) whose short calibration scores best, and its cost."""
+    runs = [(calibrate_basin(record, seed, generations, popsize, (threshold, melt)),
+             (threshold, melt)) for threshold in THRESHOLDS for melt in MELT_FACTORS]
+    best, snow = max(runs, key=lambda run: run[0].kge)
+    return snow, Calibration(best.params, best.kge, sum(run.evaluations for run, _ in runs),
+                             sum(run.seconds for run, _ in runs))
 
 
 class SpotpySetup:
@@ -230,10 +241,10 @@ def main() -> None:
                         help="SCE-UA evaluation budget (default 10000)")
     parser.add_argument("--basin", action="store_true",
                         help="calibrate a basin model, one run_batch call per generation")
-    parser.add_argument("--snow-threshold", type=float, default=0.0,
-                        help="with --basin: the snow store's fixed threshold (degC, default 0)")
-    parser.add_argument("--melt-factor", type=float, default=3.0,
-                        help="with --basin: the fixed melt factor (mm/degC/day, default 3)")
+    parser.add_argument("--snow-threshold", type=float,
+                        help="with --basin: the snow store's threshold (degC; default: the grid)")
+    parser.add_argument("--melt-factor", type=float,
+                        help="with --basin: the melt factor (mm/degC/day; default: the grid)")
     parser.add_argument("--no-snow", dest="snow", action="store_false",
                         help="run the chain without the degree-day snow store")
     parser.add_argument("--png", default="fulda_validation.png",
@@ -242,8 +253,17 @@ def main() -> None:
 
     record = fulda_chain.load_fulda()
     if args.basin:
-        snow = (args.snow_threshold, args.melt_factor) if args.snow else None
+        snow: tuple[float, float] | None = None
+        searched = Calibration([], 0.0, 0, 0.0)
+        if args.snow and args.snow_threshold is not None and args.melt_factor is not None:
+            snow = (args.snow_threshold, args.melt_factor)
+        elif args.snow:
+            snow, searched = snow_grid(record, args.seed, args.popsize)
+            print(f"snow store: threshold {snow[0]:.1f} degC, melt factor {snow[1]:.1f} mm/degC/day "
+                  f"(grid: {searched.evaluations} evaluations in {searched.seconds:.1f} s)")
         result = calibrate_basin(record, args.seed, args.maxiter, args.popsize, snow)
+        result = Calibration(result.params, result.kge, result.evaluations + searched.evaluations,
+                             result.seconds + searched.seconds)
         simulated = fulda_basin.discharge(record, result.params, snow)
         report(record, "basin, vectorized differential evolution", args, result, simulated,
                fulda_chain.PARAMETERS)
