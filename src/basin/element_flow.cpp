@@ -82,21 +82,22 @@ Result<void> check_element(const Element& element, std::int32_t time_step) {
     const double dt_hours = static_cast<double>(time_step) / kSecondsPerHour;
     if (const auto* subbasin = std::get_if<Subbasin>(&element.method)) {
         if (!(subbasin->area >= 0.0)) {
-            return prefixed("area must be >= 0; got " +
-                                format_double(subbasin->area));
+            return prefixed("area must be >= 0; got " + format_double(subbasin->area));
         }
-        // The baseflow core's own checks and messages, made here so that a batch meets them
-        // before any work.
+        // The baseflow layers' own checks and messages, in their order (the constructor's, then
+        // the run's), made here so that a batch meets them before any work.
         for (const auto& [name, layer] : subbasin->baseflow) {
             if (layer.k_seconds <= 0) return prefixed("k_duration must be > 0");
             if (layer.gw_fraction < 0.0 || layer.gw_fraction > 1.0) {
                 return prefixed("gw_fraction must be between 0 and 1");
             }
-            auto weights = layer_weights(layer, dt_hours);
-            if (!weights) return prefixed(weights.error().message);
         }
         auto fractions = check_total_fraction(subbasin->baseflow);
         if (!fractions) return prefixed(fractions.error().message);
+        for (const auto& [name, layer] : subbasin->baseflow) {
+            auto weights = layer_weights(layer, dt_hours);
+            if (!weights) return prefixed(weights.error().message);
+        }
         for (const double duration :
              {subbasin->transform.tc_seconds, subbasin->transform.storage_seconds,
               subbasin->loss ? subbasin->loss->recovery_seconds : 0.0}) {
@@ -114,23 +115,22 @@ Result<void> check_element(const Element& element, std::int32_t time_step) {
     if (const auto* reach = std::get_if<Reach>(&element.method)) {
         const MuskingumRouting& routing = reach->routing;
         if (!weighting_factor_in_range(routing.x)) {
-            return prefixed("x must be between 0 and 0.5; got " +
-                                format_double(routing.x));
+            return prefixed("x must be between 0 and 0.5; got " + format_double(routing.x));
         }
         if (routing.sub_reaches < 1) return prefixed("sub_reaches must be at least 1");
+        if (!(routing.k_seconds >= 0.0)) {
+            return prefixed("k must be >= 0; got " +
+                            format_double(routing.k_seconds / kSecondsPerHour) + " h");
+        }
         const double k_hours =
             routing.k_seconds / static_cast<double>(routing.sub_reaches) / kSecondsPerHour;
-        const double dt_hours = static_cast<double>(time_step) / kSecondsPerHour;
-        if (!(k_hours >= 0.0)) {
-            return prefixed("k must be >= 0; got " + format_double(k_hours) + " h");
-        }
         // 2 k x above the step makes the inflow's weight C0 negative: the outflow dips below
         // zero when a flood arrives.
         if ((k_hours + k_hours) * routing.x > dt_hours) {
             return prefixed("Stability Error: 2*k*x per sub-reach (" +
-                                format_fixed((k_hours + k_hours) * routing.x, 4) + ") > dt (" +
-                                format_fixed(dt_hours, 4) +
-                                "). Decrease k or x, or increase sub_reaches.");
+                            format_fixed((k_hours + k_hours) * routing.x, 4) + ") > dt (" +
+                            format_fixed(dt_hours, 4) +
+                            "). Decrease k or x, or increase sub_reaches.");
         }
     }
     return {};
