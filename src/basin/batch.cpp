@@ -6,6 +6,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
+#include <span>
 #include <string>
 #include <system_error>
 #include <thread>

@@ -151,7 +151,8 @@ Result<void> advance(std::span<const Subbasin* const> members, const Incremental
     std::vector<double> fractions;
     std::size_t states_per_member = 0;
     for (const std::size_t count : reservoirs) states_per_member += count;
-    const bool two_single = reservoirs.size() == 2 && states_per_member == 2;
+    const bool two_single =
+        reservoirs.size() == 2 && reservoirs[0] == 1 && reservoirs[1] == 1;
     scratch.flows.resize(G * reservoirs.size() * kInflowBlock);
     scratch.states.clear();
     for (std::size_t g = 0; g < G; ++g) {
