@@ -119,7 +119,7 @@ CLASSES = {
                         ["elevation_storage", "outlets", "initial_elevation"], "basin.md"),
     "basin.BasinRun": (None, True, {"summary": "($self)", "to_dataframe": "($self, start=None)"},
                        ["names", "time_step"], "basin.md"),
-    "basin.ElementRun": (None, True, {}, ["name", "outflow"], "basin.md"),
+    "basin.ElementRun": (None, True, {}, ["name", "outflow", "series"], "basin.md"),
 }
 
 # Classes that pickle (through their own __reduce__) and so say where they can be imported from:

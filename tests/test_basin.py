@@ -61,6 +61,7 @@ def hand_wired(reach=False, reservoir=False, loss=True, layers=LAYERS):
     else:
         base = [0.0] * steps
     flow = [q + b for q, b in zip(direct, base, strict=True)]
+    parts = {"excess": excess.data, "loss": infiltrated.data, "direct": direct, "baseflow": base}
     if reach:
         flow = vesparil.reach.run_muskingum_routing(C(flow, STEP, "discharge"), timedelta(hours=1),
                                                     0.2, 2, flow[0]).data
@@ -68,7 +69,9 @@ def hand_wired(reach=False, reservoir=False, loss=True, layers=LAYERS):
         pool = vesparil.reservoir.run_level_pool_routing(C(flow[:1] + flow, STEP, "discharge"), 100.0,
                                                          curve(), outlets())
         flow = pool.reservoir_total_outflow.data
-    return flow
+        parts.update(storage=pool.reservoir_storage.data, elevation=pool.reservoir_elevation.data,
+                     **{name: s.data for name, s in pool.reservoir_individual_outflows.items()})
+    return flow, parts
 
 
 @pytest.mark.parametrize("options", [
@@ -79,7 +82,10 @@ def test_basin_equals_the_hand_wired_chain_bit_for_bit(options):
     m, last = model(**options)
     run = m.run({"sub": RAIN})
     outflow = run[last].outflow
-    assert outflow.data == hand_wired(**options)
+    by_hand, parts = hand_wired(**options)
+    assert outflow.data == by_hand
+    series = {**run["sub"].series, **(run["pool"].series if "pool" in run.names else {})}
+    assert {name: s.data for name, s in series.items()} == parts
     assert len(outflow.data) == len(RAIN) and outflow.time_step == STEP
     # Forcing as a series or as an array gives the same bits.
     for rain in (I(RAIN, STEP, "rainfall"), np.array(RAIN)):
@@ -154,9 +160,7 @@ PAIR = {"fast": (timedelta(days=2), 0.3, 1.0, 2), "slow": (timedelta(days=10), 0
 
 def batch_inputs(members=9, seed=3, layers=LAYERS):
     rng = np.random.default_rng(seed)
-    table = np.column_stack([rng.uniform(0.0, 1.0, members), rng.uniform(1.0, 6.0, members),
-                             rng.uniform(24.0, 400.0, members), rng.uniform(0.0, 0.5, members),
-                             rng.uniform(0.5, 2.0, members), rng.uniform(100.0, 101.0, members)])
+    table = rng.uniform([0.0, 1.0, 24.0, 0.0, 0.5, 100.0], [1.0, 6.0, 400.0, 0.5, 2.0, 101.0], (members, 6))
     m, _ = model(reach=True, reservoir=True, layers=layers)
     observed = np.array(m.run({"sub": RAIN})["pool"].outflow.data) * 1.1 + 0.5
     return m, table, observed
@@ -170,20 +174,17 @@ def test_batch_members_equal_single_runs_whatever_the_thread_count(metric, membe
     results = [m.run_batch(table, COLUMNS, {"sub": RAIN}, observed, metric=metric, threads=threads,
                            outflows=True) for threads in (1, 2, None)]
     scores, rows = results[0]
-    for other_scores, other_rows in results[1:]:
-        assert other_scores == scores and other_rows.tobytes() == rows.tobytes()
+    assert all(other == scores and more.tobytes() == rows.tobytes() for other, more in results[1:])
     for member, values in enumerate(table):
         flow = m.with_parameters(list(values), COLUMNS).run({"sub": RAIN})["pool"].outflow.data
         assert rows[member].tolist() == flow
         if metric == "kge":
             assert scores[member] == vesparil.metrics.calculate_kge(flow, observed)
-        else:
-            errors = deviations = 0.0
-            mean = sum(observed.tolist()) / len(observed)
-            for s, o in zip(flow, observed.tolist()):
-                errors += (s - o) * (s - o)
-                deviations += (o - mean) * (o - mean)
-            assert scores[member] == 1.0 - errors / deviations
+        else:  # 1 - sum((s - o)^2) / sum((o - mean)^2), each sum added in order
+            obs = observed.tolist()
+            mean = sum(obs) / len(obs)
+            errors = sum((s - o) * (s - o) for s, o in zip(flow, obs))
+            assert scores[member] == 1.0 - errors / sum((o - mean) * (o - mean) for o in obs)
 
 
 def test_batch_scores_another_element_and_leaves_its_table_alone():
@@ -248,8 +249,8 @@ def full_model():
         "elevation": [100.0, 110.0], "discharge": [0.0, 50.0]}, "minimum_elevation": None,
         "maximum_elevation": 109.0, "maximum_release": 30.0}
     pool["outlets"]["release"] = {"kind": "specified", "discharge": [1.0] * 60, "time_step": 1800,
-                                  "minimum_elevation": None, "maximum_elevation": None,
-                                  "maximum_release": None}
+                                  **dict.fromkeys(["minimum_elevation", "maximum_elevation",
+                                                   "maximum_release"])}
     return basin.Basin.from_dict(plain)
 
 
@@ -262,8 +263,7 @@ def test_plain_data_round_trips_through_json_and_pickle():
     assert type(copy) is basin.Basin and copy.to_dict() == plain
     forcing = {"sub": RAIN, "spring": [0.5] * len(RAIN)}
     assert copy.run(forcing)["merge"].outflow.data == m.run(forcing)["merge"].outflow.data
-    # Durations keep their microseconds.
-    odd = basin.Basin(STEP)
+    odd = basin.Basin(STEP)  # durations keep their microseconds
     odd.add_subbasin("s", 1.0, None, basin.Clark(timedelta(hours=1, microseconds=7), timedelta(0)))
     assert basin.Basin.from_dict(odd.to_dict()).to_dict() == odd.to_dict()
 

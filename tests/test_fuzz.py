@@ -868,8 +868,10 @@ ENTRIES += [
               "initial_elevation": is_float}),
     *getters("BasinRun", st.just(BASIN_RUN), {"names": lambda v: v == ["north", "channel"],
                                               "time_step": lambda v: v == HOUR_}),
-    *getters("ElementRun", st.just(BASIN_RUN["channel"]),
-             {"name": lambda v: v == "channel", "outflow": as_series}),
+    *getters("ElementRun", st.sampled_from([BASIN_RUN["channel"], BASIN_RUN["north"]]),
+             {"name": lambda v: v in ("channel", "north"), "outflow": as_series,
+              "series": lambda v: type(v) is dict and list(v) in ([], ["excess", "loss", "direct",
+                                                                     "baseflow"])}),
 ]
 
 

@@ -469,6 +469,7 @@ EVERY_ENTRY = [
          ["elevation_storage", "initial_elevation"]),
         ("BasinRun", lambda o: o.basin_run, ["names", "time_step"]),
         ("ElementRun", lambda o: o.basin_run["channel"], ["name", "outflow"]),
+        ("ElementRun", lambda o: o.basin_run["pool"], ["series"]),
     ]
     for attribute in attributes
 ]

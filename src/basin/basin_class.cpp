@@ -118,10 +118,10 @@ PyObject* py_basin_run(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
         if (!extract_forcing(forcing_object, model, forcing)) return nullptr;
         auto network = build_network(model);
         if (!network) return raise(network.error());
-        BasinRunResult result{model.time_step, {}, {}, {}};
+        BasinRunResult result{model.time_step, {}, {}, {}, {}};
         auto ran = run_unlocked(work_units(forcing.steps, model.elements.size() * 16), [&] {
             return run_elements(model, network.value(), forcing, {}, result.outflows,
-                                python_signals());
+                                python_signals(), &result.details);
         });
         if (!ran) return raise(ran.error());
         result.summaries = summarize(model, network.value(), forcing, result.outflows);

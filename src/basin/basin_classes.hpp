@@ -21,12 +21,14 @@ struct BasinRunResult {
     std::vector<std::string> names;
     std::vector<std::vector<double>> outflows;
     std::vector<ElementSummary> summaries;
+    std::vector<ElementDetails> details;
 };
 
 // `run[name]`: one element's share of a run.
 struct ElementRun {
     std::string name;
     ContinuousTimeSeries outflow;
+    ElementDetails details;
 };
 
 // Python entries defined beside the classes, registered by init_basin.

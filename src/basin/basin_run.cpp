@@ -82,12 +82,13 @@ namespace {
 Result<void> element_outflow(const BasinModel& model, const Network& network,
                             const BasinForcing& forcing, std::size_t i,
                             std::vector<std::vector<double>>& outflows,
-                            std::vector<double>& inflow, InterruptCheck interrupt) {
+                            std::vector<double>& inflow, InterruptCheck interrupt,
+                            ElementDetails* details) {
     const Element& element = model.elements[i];
     std::vector<double>& out = outflows[i];
     Result<void> done;
     if (const auto* subbasin = std::get_if<Subbasin>(&element.method)) {
-        done = subbasin_outflow(*subbasin, forcing.inputs[i], out, interrupt);
+        done = subbasin_outflow(*subbasin, forcing.inputs[i], out, interrupt, details);
     } else if (std::holds_alternative<Source>(element.method)) {
         out = forcing.inputs[i].data;
     } else if (std::holds_alternative<Junction>(element.method)) {
@@ -98,7 +99,7 @@ Result<void> element_outflow(const BasinModel& model, const Network& network,
             done = reach_outflow(*reach, model.time_step, inflow, out, interrupt);
         } else {
             done = reservoir_outflow(std::get<Reservoir>(element.method), model.time_step, inflow,
-                                     out, interrupt);
+                                     out, interrupt, details);
         }
     }
     return with_element(element, std::move(done));
@@ -116,14 +117,17 @@ Result<void> check_elements(const BasinModel& model) {
 
 Result<void> run_elements(const BasinModel& model, const Network& network,
                           const BasinForcing& forcing, const std::vector<bool>& needed,
-                          std::vector<std::vector<double>>& outflows, InterruptCheck interrupt) {
+                          std::vector<std::vector<double>>& outflows, InterruptCheck interrupt,
+                          std::vector<ElementDetails>* details) {
     auto checked = check_elements(model);
     if (!checked) return checked;
     outflows.resize(model.elements.size());
+    if (details != nullptr) details->resize(model.elements.size());
     std::vector<double> inflow;
     for (const std::size_t i : network.order) {
         if (!needed.empty() && !needed[i]) continue;
-        auto done = element_outflow(model, network, forcing, i, outflows, inflow, interrupt);
+        auto done = element_outflow(model, network, forcing, i, outflows, inflow, interrupt,
+                                    details != nullptr ? &(*details)[i] : nullptr);
         if (!done) return done;
     }
     return {};
@@ -157,7 +161,7 @@ Result<void> run_elements_group(std::span<const BasinModel* const> models, const
         }
         for (std::size_t g = 0; g < members; ++g) {
             auto done = element_outflow(*models[g], network, forcing, i, *outflows[g], inflow,
-                                        interrupt);
+                                        interrupt, nullptr);
             if (!done) return done;
         }
     }

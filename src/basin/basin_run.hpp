@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "basin/basin_model.hpp"
+#include "basin/element_flow.hpp"
 #include "basin/network.hpp"
 #include "basin/subbasin_group.hpp"
 #include "core/interrupt.hpp"
@@ -28,11 +29,13 @@ struct BasinForcing {
 Result<void> check_forcing(const BasinModel& model, const BasinForcing& forcing);
 
 // Outflows of the elements marked in `needed` (all when it is empty), each T values, into
-// `outflows` (one vector per element, reused from call to call). Every element's check
-// (check_element) is made first.
+// `outflows` (one vector per element, reused from call to call), and, when `details` is given,
+// every element's inner series (element_flow.hpp). Every element's check (check_element) is made
+// first.
 Result<void> run_elements(const BasinModel& model, const Network& network,
                           const BasinForcing& forcing, const std::vector<bool>& needed,
-                          std::vector<std::vector<double>>& outflows, InterruptCheck interrupt);
+                          std::vector<std::vector<double>>& outflows, InterruptCheck interrupt,
+                          std::vector<ElementDetails>* details = nullptr);
 
 // The same for a group of members of one model (alike but for their parameter values), each
 // with its own outflows: sub-basins advance the members together (basin/subbasin_group.hpp),

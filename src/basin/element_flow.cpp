@@ -15,7 +15,8 @@
 namespace vesparil {
 
 Result<void> subbasin_outflow(const Subbasin& subbasin, const IncrementalTimeSeries& rain,
-                              std::vector<double>& out, InterruptCheck interrupt) {
+                              std::vector<double>& out, InterruptCheck interrupt,
+                              ElementDetails* details) {
     const std::size_t steps = rain.data.size();
     std::optional<DeficitConstantResult> split;
     if (subbasin.loss) {
@@ -28,21 +29,29 @@ Result<void> subbasin_outflow(const Subbasin& subbasin, const IncrementalTimeSer
                               subbasin.transform.storage_seconds, interrupt);
     if (!direct) return std::move(direct).error();
     std::vector<double>& runoff = direct.value();
+    runoff.resize(steps);
 
-    out.resize(steps);
-    if (subbasin.baseflow.empty()) {
-        for (std::size_t i = 0; i < steps; ++i) out[i] = runoff[i] + 0.0;
-        return {};
-    }
     const std::vector<double> no_loss = split ? std::vector<double>{} : std::vector<double>(steps);
-    auto base = run_linear_reservoir(subbasin.area, split ? split->loss.data : no_loss,
-                                     rain.time_step, subbasin.baseflow, interrupt);
-    if (!base) return std::move(base).error();
-    const std::vector<double>& total = base->total.data;
-    double initial = 0.0;
-    for (const auto& [name, layer] : subbasin.baseflow) initial = initial + layer.initial_q;
-    if (steps > 0) out[0] = runoff[0] + initial;
-    for (std::size_t i = 1; i < steps; ++i) out[i] = runoff[i] + total[i - 1];
+    const std::vector<double>& infiltrated = split ? split->loss.data : no_loss;
+    // The baseflow on the axis: the layers' initial flows, then the core's values a step later.
+    std::vector<double> base(steps, 0.0);
+    if (!subbasin.baseflow.empty()) {
+        auto run = run_linear_reservoir(subbasin.area, infiltrated, rain.time_step,
+                                        subbasin.baseflow, interrupt);
+        if (!run) return std::move(run).error();
+        double initial = 0.0;
+        for (const auto& [name, layer] : subbasin.baseflow) initial = initial + layer.initial_q;
+        if (steps > 0) base[0] = initial;
+        for (std::size_t i = 1; i < steps; ++i) base[i] = run->total.data[i - 1];
+    }
+    out.resize(steps);
+    for (std::size_t i = 0; i < steps; ++i) out[i] = runoff[i] + base[i];
+    if (details != nullptr) {
+        *details = {{"excess", excess, true},
+                    {"loss", infiltrated, true},
+                    {"direct", std::move(runoff), false},
+                    {"baseflow", std::move(base), false}};
+    }
     return {};
 }
 
@@ -61,7 +70,7 @@ Result<void> reach_outflow(const Reach& reach, std::int32_t time_step,
 
 Result<void> reservoir_outflow(const Reservoir& reservoir, std::int32_t time_step,
                                std::span<const double> inflow, std::vector<double>& out,
-                               InterruptCheck interrupt) {
+                               InterruptCheck interrupt, ElementDetails* details) {
     const LevelPoolRouting& routing = reservoir.routing;
     ContinuousTimeSeries padded{{}, std::string(kKindDischarge), time_step};
     padded.data.reserve(inflow.size() + 1);
@@ -71,6 +80,13 @@ Result<void> reservoir_outflow(const Reservoir& reservoir, std::int32_t time_ste
                                        routing.elevation_storage, routing.outlets, interrupt);
     if (!pool) return std::move(pool).error();
     out = std::move(pool->reservoir_total_outflow.data);
+    if (details != nullptr) {
+        *details = {{"storage", std::move(pool->reservoir_storage.data), false},
+                    {"elevation", std::move(pool->reservoir_elevation.data), false}};
+        for (auto& [name, release] : pool->reservoir_individual_outflows) {
+            details->push_back({name, std::move(release.data), false});
+        }
+    }
     return {};
 }
 

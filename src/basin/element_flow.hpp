@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "basin/basin_model.hpp"
@@ -27,9 +28,20 @@
 
 namespace vesparil {
 
+// An element's inner series on the basin's axis, kept by a single run when asked: a sub-basin's
+// "excess" and "loss" (inches per step, incremental), "direct" and "baseflow" (cfs); a
+// reservoir's "storage" (ft3) and "elevation" (ft) and one release per outlet, named by it (cfs).
+struct NamedSeries {
+    std::string name;
+    std::vector<double> values;
+    bool incremental = false;
+};
+using ElementDetails = std::vector<NamedSeries>;
+
 // `rain` holds T values with the basin's time step; `out` receives T values.
 Result<void> subbasin_outflow(const Subbasin& subbasin, const IncrementalTimeSeries& rain,
-                              std::vector<double>& out, InterruptCheck interrupt);
+                              std::vector<double>& out, InterruptCheck interrupt,
+                              ElementDetails* details = nullptr);
 
 Result<void> reach_outflow(const Reach& reach, std::int32_t time_step,
                            std::span<const double> inflow, std::vector<double>& out,
@@ -37,7 +49,7 @@ Result<void> reach_outflow(const Reach& reach, std::int32_t time_step,
 
 Result<void> reservoir_outflow(const Reservoir& reservoir, std::int32_t time_step,
                                std::span<const double> inflow, std::vector<double>& out,
-                               InterruptCheck interrupt);
+                               InterruptCheck interrupt, ElementDetails* details = nullptr);
 
 // Checks that a run would otherwise meet only later, or never: a negative or NaN area, and a
 // Muskingum reach whose first outflows would go negative (2 k x above the step, per sub-reach).

@@ -25,8 +25,10 @@ PyObject* py_basin_run_result_subscript(PyObject* self, PyObject* key) {
                    for (std::size_t i = 0; i < run.names.size(); ++i) {
                        if (run.names[i] != name) continue;
                        return new_instance(ElementRun{
-                           name, ContinuousTimeSeries{run.outflows[i],
-                                                      std::string(kKindDischarge), run.time_step}});
+                           name,
+                           ContinuousTimeSeries{run.outflows[i], std::string(kKindDischarge),
+                                                run.time_step},
+                           run.details[i]});
                    }
                    PyErr_SetObject(PyExc_KeyError, key);
                    return {};
@@ -164,10 +166,46 @@ PyType_Slot basin_run_result_slots[] = {
 PyType_Spec basin_run_result_spec =
     make_spec<BasinRunResult>("BasinRun", basin_run_result_slots, kResultClassFlags);
 
+// {name: series} of the element's inner series, in their order: incremental ones (a sub-basin's
+// excess and loss) as IncrementalTimeSeries of kind "rainfall", the others as
+// ContinuousTimeSeries of the kind their name says.
+PyObject* py_element_run_get_series(PyObject* self, void*) {
+    return guarded([&]() -> PyObject* {
+        return with_shared<ElementRun>(self, [](const ElementRun& element) -> Ref {
+                   const std::int32_t step = element.outflow.time_step;
+                   Ref dict = Ref::steal(PyDict_New());
+                   if (!dict) return {};
+                   for (const NamedSeries& series : element.details) {
+                       Ref value;
+                       if (series.incremental) {
+                           value = new_instance(IncrementalTimeSeries{
+                               series.values, std::string(kKindRainfall), step});
+                       } else {
+                           const std::string_view kind = series.name == "storage"     ? kKindVolume
+                                                         : series.name == "elevation" ? kKindElevation
+                                                                                      : kKindDischarge;
+                           value = new_instance(
+                               ContinuousTimeSeries{series.values, std::string(kind), step});
+                       }
+                       Ref key = to_python(series.name);
+                       if (!value || !key || PyDict_SetItem(dict.get(), key.get(), value.get()) < 0) {
+                           return {};
+                       }
+                   }
+                   return dict;
+               })
+            .release();
+    });
+}
+
 PyGetSetDef element_run_getset[] = {
     {"name", get_field<ElementRun, &ElementRun::name>, nullptr, "The element's name.", nullptr},
     {"outflow", get_record_field<ElementRun, &ElementRun::outflow>, nullptr,
      "Outflow on the basin's time axis (cfs).", nullptr},
+    {"series", py_element_run_get_series, nullptr,
+     "The element's inner series on the basin's axis, by name: a sub-basin's excess, loss,\n"
+     "direct and baseflow; a reservoir's storage, elevation and each outlet's release.",
+     nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 

@@ -143,3 +143,7 @@ class ElementRun:
     def name(self) -> str: ...
     @property
     def outflow(self) -> ContinuousTimeSeries: ...
+    @property
+    def series(self) -> dict[str, ContinuousTimeSeries | IncrementalTimeSeries]:
+        """A sub-basin's excess, loss, direct and baseflow; a reservoir's storage, elevation and
+        each outlet's release; empty for the other elements."""
