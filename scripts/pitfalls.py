@@ -358,9 +358,37 @@ def errors():
     }
 
 
+def curve_number():
+    run = vesparil.rainfall_loss.run_curve_number
+    storm = IncrementalTimeSeries([0.5, 1.0, 0.5], HOUR, "rainfall")
+    customary = sum(run(storm, 70.0, 0.2).excess.data)
+    small = sum(run(storm, 70.0, 0.05).excess.data)
+    # Two 2-inch storms ten days apart in one series: the second starts from the first's
+    # cumulative rainfall, past the initial abstraction.
+    one = IncrementalTimeSeries([2.0], HOUR, "rainfall")
+    two = IncrementalTimeSeries([2.0] + [0.0] * 239 + [2.0], HOUR, "rainfall")
+    first = sum(run(one, 70.0).excess.data)
+    second = run(two, 70.0).excess.data[-1]
+    return {"cn.lambda020_in": customary, "cn.lambda005_in": small,
+            "cn.single_storm_in": first, "cn.second_storm_in": second}
+
+
+def scs_uh():
+    run = vesparil.rainfall_transform.run_scs_uh
+    unit = IncrementalTimeSeries([1.0], QUARTER_HOUR, "rainfall")
+    right = run(unit, 640.0, 72 * MINUTE).data  # lag = 0.6 tc, tc = 2 h
+    wrong = run(unit, 640.0, 2 * HOUR).data  # tc given as the lag
+    table = run(IncrementalTimeSeries([1.0], 12 * MINUTE, "rainfall"), 640.0, 54 * MINUTE).data
+    return {"scs.peak_lag_cfs": max(right), "scs.peak_tc_cfs": max(wrong),
+            "scs.peak_hours_lag": (right.index(max(right)) + 1) * 0.25,
+            "scs.peak_hours_tc": (wrong.index(max(wrong)) + 1) * 0.25,
+            "scs.table_peak_cfs": max(table)}
+
+
 def numbers():
     found = {}
-    for part in (clark, baseflow, level_pool, loss, muskingum, kge, errors):
+    for part in (clark, baseflow, level_pool, loss, muskingum, kge, errors, curve_number,
+                 scs_uh):
         found.update(part())
     return found
 

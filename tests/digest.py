@@ -50,6 +50,10 @@ def rows():
         ("run_muskingum_routing", routed.data),
         ("run_linear_reservoir total", total.data),
     ] + [(f"run_linear_reservoir {name}", s.data) for name, s in by_layer.items()]
+    cn = vesparil.rainfall_loss.run_curve_number(rain, 72.5, 0.05, 3)
+    rows += [("run_curve_number excess", cn.excess.data), ("run_curve_number loss", cn.loss.data)]
+    rows += [(f"run_scs_uh {prf}", vesparil.rainfall_transform.run_scs_uh(
+        cn.excess, 1234.5, timedelta(hours=3, minutes=10), prf).data) for prf in (484.0, 355.0)]
     rows.append(("IncrementalTimeSeries.disaggregate", rain.disaggregate(720).data))
 
     ru = vesparil.reservoir.reservoir_utils

@@ -27,8 +27,9 @@ SUBMODULE_ALL = {
         "SpecifiedDischargeInfo",
         "ConstantDischargeInfo",
     ],
-    "rainfall_transform": ["run_clark_uh"],
-    "rainfall_loss": ["DeficitConstantResult", "run_deficit_and_constant"],
+    "rainfall_transform": ["run_clark_uh", "run_scs_uh"],
+    "rainfall_loss": [
+        "DeficitConstantResult", "run_deficit_and_constant", "CurveNumberResult", "run_curve_number"],
     "baseflow": ["run_linear_reservoir", "LinearReservoir"],
     "metrics": ["calculate_kge"],
 }
@@ -42,6 +43,11 @@ FUNCTIONS = {
     "rainfall_loss.run_deficit_and_constant": (
         "(rainfall, initial_deficit, max_deficit, constant_loss_per_hr, time_to_dry)", "loss.md"),
     "baseflow.run_linear_reservoir": ("(basin_area, rainfall, reservoirs)", "baseflow.md"),
+    "rainfall_loss.run_curve_number": (
+        "(rainfall, curve_number, initial_abstraction_ratio=0.2, antecedent_moisture=2)",
+        "event_loss.md"),
+    "rainfall_transform.run_scs_uh": ("(rainfall, basin_area, lag, peak_rate_factor=484.0)",
+                                      "unit_hydrographs.md"),
     "metrics.calculate_kge": ("(sim, obs, use_log=False)", "kge.md"),
 }
 
@@ -86,6 +92,7 @@ CLASSES = {
     f"{RU}.UnControlledDischargeInfo": ("(elevation_discharge, elevation_offset=None)", True, {},
                                         ["elevation_discharge", "elevation_offset"], "level_pool.md"),
     "rainfall_loss.DeficitConstantResult": (None, True, {}, ["excess", "loss", "deficit"], "loss.md"),
+    "rainfall_loss.CurveNumberResult": (None, True, {}, ["excess", "loss"], "event_loss.md"),
     "baseflow.LinearReservoir": ("(k_duration, gw_fraction, initial_q, num_reservoir=1)", False, {},
                                  ["gw_fraction", "initial_q", "num_reservoir", "k_duration"],
                                  "baseflow.md"),

@@ -50,6 +50,7 @@ Uncontrolled = ru.UnControlledDischargeInfo
 LR = vesparil.baseflow.LinearReservoir
 LevelPoolResult = vesparil.reservoir.LevelPoolResult
 DeficitConstantResult = vesparil.rainfall_loss.DeficitConstantResult
+CurveNumberResult = vesparil.rainfall_loss.CurveNumberResult
 
 KINDS = ["discharge", "rainfall", "elevation", "volume"]
 PANIC = "PanicException"
@@ -347,6 +348,8 @@ def _made_once():
 
 INSTANCES = _made_once()
 POOL_RESULT, LOSS_RESULT = INSTANCES[-4:-2]
+CN_RESULT = vesparil.rainfall_loss.run_curve_number(I([0.5, 2.0], timedelta(hours=1), "rainfall"),
+                                                    75.0)
 
 
 # ---------------------------------------------------------------------------------------------
@@ -719,6 +722,15 @@ ENTRIES = [
          [p("rainfall", series(I)), p("initial_deficit", float_values),
           p("max_deficit", float_values), p("constant_loss_per_hr", float_values),
           p("time_to_dry", durations)], is_instance_of(DeficitConstantResult)),
+    Call("CurveNumberResult()", st.just(CurveNumberResult), [], constructs),
+    Call("run_curve_number", st.just(vesparil.rainfall_loss.run_curve_number),
+         [p("rainfall", series(I)), p("curve_number", st.floats(1.0, 100.0)),
+          p("initial_abstraction_ratio", st.floats(0.0, 0.3), False),
+          p("antecedent_moisture", st.integers(1, 3), False)], is_instance_of(CurveNumberResult)),
+    Call("run_scs_uh", st.just(vesparil.rainfall_transform.run_scs_uh),
+         [p("rainfall", series(I)), p("basin_area", float_values),
+          p("lag", bounded_tc, but=("timedeltas",)),
+          p("peak_rate_factor", st.floats(100.0, 700.0), False)], is_instance_of(C)),
     Call("run_linear_reservoir", st.just(vesparil.baseflow.run_linear_reservoir),
          [p("basin_area", float_values), p("rainfall", series(I)),
           p("reservoirs", layer_dicts)], lambda r, t: series_pair(r)),
@@ -752,6 +764,8 @@ ENTRIES = [
               "elevation_offset": optional_float}),
     *getters("DeficitConstantResult", st.just(LOSS_RESULT),
              {"excess": as_incremental, "loss": as_incremental, "deficit": as_incremental}),
+    *getters("CurveNumberResult", st.just(CN_RESULT),
+             {"excess": as_incremental, "loss": as_incremental}),
     *getters("LinearReservoir", layers,
              {"gw_fraction": is_float, "initial_q": is_float,
               "num_reservoir": lambda v: type(v) is int,

@@ -176,6 +176,12 @@ MODEL_ENTRIES = [
     ("calculate_kge", "metrics.calculate_kge",
      build_model(lambda: [DATA, [x * 1.1 + 0.2 for x in DATA], True])),
     ("run_level_pool_routing", "reservoir.run_level_pool_routing", build_model(_pool_args)),
+    ("run_curve_number", "rainfall_loss.run_curve_number",
+     build_model(lambda: [_rain(), 70.0, 0.05, 3])),
+    ("run_curve_number refused (ValueError)", "rainfall_loss.run_curve_number",
+     build_model(lambda: [_rain(), 0.0], fails_with=ValueError)),
+    ("run_scs_uh", "rainfall_transform.run_scs_uh",
+     build_model(lambda: [_rain(), 640.0, timedelta(hours=2), 300.0])),
     ("run_level_pool_routing bad outlet (TypeError)", "reservoir.run_level_pool_routing",
      build_model(lambda: _pool_args()[:3] + [{"x": 1.5}], fails_with=TypeError)),
 ]
@@ -226,7 +232,8 @@ def arguments():
         musk=v.reach.run_muskingum_routing, level_pool=v.reservoir.run_level_pool_routing,
         clark=v.rainfall_transform.run_clark_uh, deficit=v.rainfall_loss.run_deficit_and_constant,
         baseflow=v.baseflow.run_linear_reservoir, LR=v.baseflow.LinearReservoir,
-        kge=v.metrics.calculate_kge)
+        kge=v.metrics.calculate_kge, cn=v.rainfall_loss.run_curve_number,
+        scs=v.rainfall_transform.run_scs_uh)
     o.data = list(DATA)
     o.array = np.array(DATA) + 0.5  # owns its data, so it can be resized
     o.other_array = np.array(DATA) * 2.0 + 1.0
@@ -247,6 +254,7 @@ def arguments():
     o.layers = _layers()
     o.layer = o.layers["layer0"]
     o.loss = v.rainfall_loss.run_deficit_and_constant(o.rain, 0.2, 1.0, 0.1, o.hour)
+    o.cn_result = o.cn(o.rain, 80.0)
     return o
 
 
@@ -361,6 +369,15 @@ EVERY_ENTRY = [
     ("DeficitConstantResult.excess", lambda o: o.loss.excess, None),
     ("DeficitConstantResult.loss", lambda o: o.loss.loss, None),
     ("DeficitConstantResult.deficit", lambda o: o.loss.deficit, None),
+    ("run_curve_number", lambda o: o.cn(o.rain, 80.0, 0.2, 1), None),
+    ("run_curve_number bad condition", lambda o: o.cn(o.rain, 80.0, 0.2, 4), ValueError),
+    ("run_curve_number bad rainfall", lambda o: o.cn(o.flow, 80.0), TypeError),
+    ("CurveNumberResult()", lambda o: o.v.rainfall_loss.CurveNumberResult(), TypeError),
+    ("CurveNumberResult.excess", lambda o: o.cn_result.excess, None),
+    ("CurveNumberResult.loss", lambda o: o.cn_result.loss, None),
+    ("run_scs_uh", lambda o: o.scs(o.rain, 640.0, o.hour), None),
+    ("run_scs_uh bad area", lambda o: o.scs(o.rain, -1.0, o.hour), ValueError),
+    ("run_scs_uh bad lag", lambda o: o.scs(o.rain, 640.0, 5), TypeError),
     ("run_linear_reservoir", lambda o: o.baseflow(640.0, o.rain, o.layers), None),
     ("run_linear_reservoir unstable",
      lambda o: o.baseflow(640.0, o.rain, {"a": o.LR(o.hour, 0.5, 0.0, 9)}), ValueError),

@@ -1,10 +1,13 @@
-# vesparil.rainfall_loss: the deficit-and-constant loss model.
+# vesparil.rainfall_loss: the deficit-and-constant and SCS curve-number loss models.
 from datetime import timedelta
+from typing import SupportsIndex
 
 from vesparil._types import FloatLike
 from vesparil._utils import IncrementalTimeSeries
 
-__all__ = ["DeficitConstantResult", "run_deficit_and_constant"]
+__all__ = [
+    "DeficitConstantResult", "run_deficit_and_constant", "CurveNumberResult", "run_curve_number"
+]
 
 class DeficitConstantResult:
     """Excess, loss and end-of-step deficit, in inches per time step; not constructible."""
@@ -24,3 +27,19 @@ def run_deficit_and_constant(
     time_to_dry: timedelta,
 ) -> DeficitConstantResult:
     """Splits gross rainfall (in per step) into excess and loss; rates in in/h, depths in in."""
+
+class CurveNumberResult:
+    """Excess and loss, in inches per time step; not constructible."""
+
+    @property
+    def excess(self) -> IncrementalTimeSeries: ...
+    @property
+    def loss(self) -> IncrementalTimeSeries: ...
+
+def run_curve_number(
+    rainfall: IncrementalTimeSeries,
+    curve_number: FloatLike,
+    initial_abstraction_ratio: FloatLike = 0.2,
+    antecedent_moisture: SupportsIndex = 2,
+) -> CurveNumberResult:
+    """Splits one event's rainfall (in per step) by the SCS curve number (AMC II, run for 1-3)."""

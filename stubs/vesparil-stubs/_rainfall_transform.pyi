@@ -1,10 +1,10 @@
-# vesparil.rainfall_transform: the Clark unit hydrograph.
+# vesparil.rainfall_transform: the Clark and SCS unit hydrographs.
 from datetime import timedelta
 
 from vesparil._types import FloatLike
 from vesparil._utils import ContinuousTimeSeries, IncrementalTimeSeries
 
-__all__ = ["run_clark_uh"]
+__all__ = ["run_clark_uh", "run_scs_uh"]
 
 def run_clark_uh(
     rainfall: IncrementalTimeSeries,
@@ -16,4 +16,15 @@ def run_clark_uh(
 
     The unit hydrograph keeps ceil(tc / time_step) ordinates, so part of the volume is lost
     when `storage_r` is long compared with `tc`, and all of it when tc <= time_step.
+    """
+
+def run_scs_uh(
+    rainfall: IncrementalTimeSeries,
+    basin_area: FloatLike,
+    lag: timedelta,
+    peak_rate_factor: FloatLike = 484.0,
+) -> ContinuousTimeSeries:
+    """Direct runoff (cfs) from excess rainfall (in per step) over `basin_area` acres.
+
+    Tp = time_step / 2 + lag; the whole volume is kept (1 in of excess, 1 in of runoff).
     """
