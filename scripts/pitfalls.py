@@ -385,10 +385,44 @@ def scs_uh():
             "scs.table_peak_cfs": max(table)}
 
 
+def chow_pond():
+    """Chow, Maidment and Mays 1988, example 8.2.1: 1-acre vertical-walled pond, 5-ft pipe."""
+    levels = [0.5 * i for i in range(21)]
+    rating = [0, 3, 8, 17, 30, 43, 60, 78, 97, 117, 137, 156, 173, 190, 205, 218, 231, 242, 253,
+              264, 275]
+    return (outlets.ElevationStorage(levels, [43560.0 * h for h in levels]),
+            {"pipe": outlets.UnControlledDischargeInfo(outlets.ElevationDischarge(levels, rating))})
+
+
+def storage_indication():
+    curve, pipe = chow_pond()
+    hydrograph = [0, 60, 120, 180, 240, 300, 360, 320, 280, 240, 200, 160, 120, 80, 40, 0]
+    inflow = ContinuousTimeSeries([float(q) for q in hydrograph] + [0.0] * 60, 10 * MINUTE,
+                                  "discharge")
+    indicated = vesparil.reservoir.run_storage_indication_routing(inflow, 0.0, curve, pipe)
+    pooled = vesparil.reservoir.run_level_pool_routing(inflow, 0.0, curve, pipe)
+    si_out = indicated.reservoir_total_outflow.data
+    lp_out = pooled.reservoir_total_outflow.data
+    inflow_ft3 = trapezoid_volume(inflow.data, 600.0)
+    coarse = ContinuousTimeSeries([float(q) for q in hydrograph[::3]] + [0.0] * 20, 30 * MINUTE,
+                                  "discharge")
+    coarse_peak = max(vesparil.reservoir.run_storage_indication_routing(
+        coarse, 0.0, curve, pipe).reservoir_total_outflow.data)
+    return {"si.peak_cfs": max(si_out), "si.level_pool_peak_cfs": max(lp_out),
+            "si.peak_elevation_ft": max(indicated.reservoir_elevation.data),
+            "si.level_pool_peak_elevation_ft": max(pooled.reservoir_elevation.data),
+            "si.inflow_ft3": inflow_ft3,
+            "si.released_ft3": trapezoid_volume(si_out, 600.0)
+            + indicated.reservoir_storage.data[-1],
+            "si.level_pool_released_ft3": trapezoid_volume(lp_out, 600.0)
+            + pooled.reservoir_storage.data[-1],
+            "si.coarse_peak_cfs": coarse_peak}
+
+
 def numbers():
     found = {}
     for part in (clark, baseflow, level_pool, loss, muskingum, kge, errors, curve_number,
-                 scs_uh):
+                 scs_uh, storage_indication):
         found.update(part())
     return found
 

@@ -75,6 +75,13 @@ def rows():
         ("run_level_pool_routing outflow", pool.reservoir_total_outflow.data),
     ] + [(f"run_level_pool_routing {name}", s.data)
          for name, s in pool.reservoir_individual_outflows.items()]
+    indicated = vesparil.reservoir.run_storage_indication_routing(
+        inflow, 104.3, curve, outlets)
+    rows += [
+        ("run_storage_indication_routing storage", indicated.reservoir_storage.data),
+        ("run_storage_indication_routing elevation", indicated.reservoir_elevation.data),
+    ] + [(f"run_storage_indication_routing {name}", s.data)
+         for name, s in indicated.reservoir_individual_outflows.items()]
     levels = [100.0 + 0.37 * i for i in range(78)]
     rows.append(("ElevationStorage.get_storage", [curve.get_storage(h) for h in levels]))
     rows.append(("ElevationStorage.get_elevation",

@@ -18,7 +18,8 @@ TOP_ALL = ["utils", "reach", "reservoir", "rainfall_transform", "rainfall_loss",
 SUBMODULE_ALL = {
     "utils": ["ContinuousTimeSeries", "IncrementalTimeSeries"],
     "reach": ["run_muskingum_routing"],
-    "reservoir": ["reservoir_utils", "run_level_pool_routing", "LevelPoolResult"],
+    "reservoir": ["reservoir_utils", "run_level_pool_routing", "LevelPoolResult",
+                  "run_storage_indication_routing"],
     "reservoir.reservoir_utils": [
         "ElevationDischarge",
         "ElevationStorage",
@@ -39,6 +40,8 @@ FUNCTIONS = {
     "reach.run_muskingum_routing": ("(inflow, k, x, sub_reaches, initial_outflow)", "muskingum.md"),
     "reservoir.run_level_pool_routing": (
         "(inflow, initial_elevation, elevation_storage, discharge_info)", "level_pool.md"),
+    "reservoir.run_storage_indication_routing": (
+        "(inflow, initial_elevation, elevation_storage, discharge_info)", "event_routing.md"),
     "rainfall_transform.run_clark_uh": ("(rainfall, basin_area, tc, storage_r)", "clark.md"),
     "rainfall_loss.run_deficit_and_constant": (
         "(rainfall, initial_deficit, max_deficit, constant_loss_per_hr, time_to_dry)", "loss.md"),

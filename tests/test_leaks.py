@@ -176,6 +176,11 @@ MODEL_ENTRIES = [
     ("calculate_kge", "metrics.calculate_kge",
      build_model(lambda: [DATA, [x * 1.1 + 0.2 for x in DATA], True])),
     ("run_level_pool_routing", "reservoir.run_level_pool_routing", build_model(_pool_args)),
+    ("run_storage_indication_routing", "reservoir.run_storage_indication_routing",
+     build_model(lambda: _pool_args()[:3] + [{k: v for k, v in _pool_args()[3].items()
+                                              if k != "plan"}])),
+    ("run_storage_indication_routing specified outlet (ValueError)",
+     "reservoir.run_storage_indication_routing", build_model(_pool_args, fails_with=ValueError)),
     ("run_curve_number", "rainfall_loss.run_curve_number",
      build_model(lambda: [_rain(), 70.0, 0.05, 3])),
     ("run_curve_number refused (ValueError)", "rainfall_loss.run_curve_number",
@@ -233,7 +238,8 @@ def arguments():
         clark=v.rainfall_transform.run_clark_uh, deficit=v.rainfall_loss.run_deficit_and_constant,
         baseflow=v.baseflow.run_linear_reservoir, LR=v.baseflow.LinearReservoir,
         kge=v.metrics.calculate_kge, cn=v.rainfall_loss.run_curve_number,
-        scs=v.rainfall_transform.run_scs_uh)
+        scs=v.rainfall_transform.run_scs_uh,
+        indication=v.reservoir.run_storage_indication_routing)
     o.data = list(DATA)
     o.array = np.array(DATA) + 0.5  # owns its data, so it can be resized
     o.other_array = np.array(DATA) * 2.0 + 1.0
@@ -369,6 +375,12 @@ EVERY_ENTRY = [
     ("DeficitConstantResult.excess", lambda o: o.loss.excess, None),
     ("DeficitConstantResult.loss", lambda o: o.loss.loss, None),
     ("DeficitConstantResult.deficit", lambda o: o.loss.deficit, None),
+    ("run_storage_indication_routing",
+     lambda o: o.indication(o.pool[0], 102.0, o.curve, {"c": o.controlled, "k": o.constant}), None),
+    ("run_storage_indication_routing specified",
+     lambda o: o.indication(o.pool[0], 102.0, o.curve, {"s": o.specified}), ValueError),
+    ("run_storage_indication_routing bad curve",
+     lambda o: o.indication(o.pool[0], 102.0, o.rating, {}), TypeError),
     ("run_curve_number", lambda o: o.cn(o.rain, 80.0, 0.2, 1), None),
     ("run_curve_number bad condition", lambda o: o.cn(o.rain, 80.0, 0.2, 4), ValueError),
     ("run_curve_number bad rainfall", lambda o: o.cn(o.flow, 80.0), TypeError),
