@@ -419,10 +419,30 @@ def storage_indication():
             "si.coarse_peak_cfs": coarse_peak}
 
 
+def muskingum_cunge():
+    run = vesparil.reach.run_muskingum_cunge_routing
+    flows = [100.0] + [100.0 + 9000.0 * (t / 8) * math.exp(1 - t / 8) for t in range(1, 400)]
+    inflow = ContinuousTimeSeries(flows, HOUR, "discharge")
+    channel = dict(length=80000.0, slope=0.0005, manning_n=0.035, bottom_width=60.0,
+                   side_slope=2.0)
+    chosen = run(inflow, **channel).data
+    constant = run(inflow, **channel, reference_flow=9100.0).data
+    coarse = run(inflow, **channel, sub_reaches=1, sub_steps=1).data
+    stepped = run(inflow, **channel, sub_reaches=7, sub_steps=3).data
+
+    def excess_volume(q):
+        return math.fsum((a + b) / 2 for a, b in zip(q, q[1:])) - 100.0 * (len(q) - 1)
+
+    return {"mc.inflow_peak_cfs": max(flows), "mc.peak_cfs": max(chosen),
+            "mc.coarse_peak_cfs": max(coarse), "mc.min_cfs": min(chosen),
+            "mc.constant_min_cfs": min(constant), "mc.constant_peak_cfs": max(constant),
+            "mc.substep_volume_share": excess_volume(stepped) / excess_volume(flows) - 1.0}
+
+
 def numbers():
     found = {}
     for part in (clark, baseflow, level_pool, loss, muskingum, kge, errors, curve_number,
-                 scs_uh, storage_indication):
+                 scs_uh, storage_indication, muskingum_cunge):
         found.update(part())
     return found
 

@@ -37,6 +37,8 @@ def rows():
     runoff = vesparil.rainfall_transform.run_clark_uh(
         loss.excess, 1234.5, timedelta(hours=7, minutes=20), timedelta(hours=5))
     routed = vesparil.reach.run_muskingum_routing(runoff, timedelta(hours=4), 0.23, 4, 1.0)
+    cunge = [vesparil.reach.run_muskingum_cunge_routing(
+        runoff, 60000.0, 0.0007, 0.04, 35.0, 1.5, reference).data for reference in (None, 800.0)]
     layers = {
         "a": vesparil.baseflow.LinearReservoir(timedelta(hours=30), 0.3, 0.5, 3),
         "b": vesparil.baseflow.LinearReservoir(timedelta(hours=200), 0.45, 1.5, 2),
@@ -48,6 +50,8 @@ def rows():
         ("run_deficit_and_constant deficit", loss.deficit.data),
         ("run_clark_uh", runoff.data),
         ("run_muskingum_routing", routed.data),
+        ("run_muskingum_cunge_routing variable", cunge[0]),
+        ("run_muskingum_cunge_routing constant", cunge[1]),
         ("run_linear_reservoir total", total.data),
     ] + [(f"run_linear_reservoir {name}", s.data) for name, s in by_layer.items()]
     cn = vesparil.rainfall_loss.run_curve_number(rain, 72.5, 0.05, 3)

@@ -17,7 +17,7 @@ TOP_ALL = ["utils", "reach", "reservoir", "rainfall_transform", "rainfall_loss",
 # Registration order of every submodule, keyed by its path below the top module.
 SUBMODULE_ALL = {
     "utils": ["ContinuousTimeSeries", "IncrementalTimeSeries"],
-    "reach": ["run_muskingum_routing"],
+    "reach": ["run_muskingum_routing", "run_muskingum_cunge_routing"],
     "reservoir": ["reservoir_utils", "run_level_pool_routing", "LevelPoolResult",
                   "run_storage_indication_routing"],
     "reservoir.reservoir_utils": [
@@ -40,6 +40,9 @@ FUNCTIONS = {
     "reach.run_muskingum_routing": ("(inflow, k, x, sub_reaches, initial_outflow)", "muskingum.md"),
     "reservoir.run_level_pool_routing": (
         "(inflow, initial_elevation, elevation_storage, discharge_info)", "level_pool.md"),
+    "reach.run_muskingum_cunge_routing": (
+        "(inflow, length, slope, manning_n, bottom_width, side_slope=0.0, reference_flow=None, "
+        "sub_reaches=None, sub_steps=None)", "event_routing.md"),
     "reservoir.run_storage_indication_routing": (
         "(inflow, initial_elevation, elevation_storage, discharge_info)", "event_routing.md"),
     "rainfall_transform.run_clark_uh": ("(rainfall, basin_area, tc, storage_r)", "clark.md"),

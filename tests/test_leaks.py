@@ -181,6 +181,10 @@ MODEL_ENTRIES = [
                                               if k != "plan"}])),
     ("run_storage_indication_routing specified outlet (ValueError)",
      "reservoir.run_storage_indication_routing", build_model(_pool_args, fails_with=ValueError)),
+    ("run_muskingum_cunge_routing", "reach.run_muskingum_cunge_routing",
+     build_model(lambda: [_flow(), 20000.0, 0.001, 0.035, 40.0, 2.0, None, 3, None])),
+    ("run_muskingum_cunge_routing refused (ValueError)", "reach.run_muskingum_cunge_routing",
+     build_model(lambda: [_flow(), 0.0, 0.001, 0.035, 40.0], fails_with=ValueError)),
     ("run_curve_number", "rainfall_loss.run_curve_number",
      build_model(lambda: [_rain(), 70.0, 0.05, 3])),
     ("run_curve_number refused (ValueError)", "rainfall_loss.run_curve_number",
@@ -239,7 +243,8 @@ def arguments():
         baseflow=v.baseflow.run_linear_reservoir, LR=v.baseflow.LinearReservoir,
         kge=v.metrics.calculate_kge, cn=v.rainfall_loss.run_curve_number,
         scs=v.rainfall_transform.run_scs_uh,
-        indication=v.reservoir.run_storage_indication_routing)
+        indication=v.reservoir.run_storage_indication_routing,
+        cunge=v.reach.run_muskingum_cunge_routing)
     o.data = list(DATA)
     o.array = np.array(DATA) + 0.5  # owns its data, so it can be resized
     o.other_array = np.array(DATA) * 2.0 + 1.0
@@ -375,6 +380,12 @@ EVERY_ENTRY = [
     ("DeficitConstantResult.excess", lambda o: o.loss.excess, None),
     ("DeficitConstantResult.loss", lambda o: o.loss.loss, None),
     ("DeficitConstantResult.deficit", lambda o: o.loss.deficit, None),
+    ("run_muskingum_cunge_routing",
+     lambda o: o.cunge(o.flow, 20000.0, 0.001, 0.035, 40.0, reference_flow=50.0), None),
+    ("run_muskingum_cunge_routing bad slope",
+     lambda o: o.cunge(o.flow, 20000.0, 0.0, 0.035, 40.0), ValueError),
+    ("run_muskingum_cunge_routing bad grid",
+     lambda o: o.cunge(o.flow, 20000.0, 0.001, 0.035, 40.0, sub_steps=1.5), TypeError),
     ("run_storage_indication_routing",
      lambda o: o.indication(o.pool[0], 102.0, o.curve, {"c": o.controlled, "k": o.constant}), None),
     ("run_storage_indication_routing specified",
