@@ -56,6 +56,8 @@ def rows():
     ] + [(f"run_linear_reservoir {name}", s.data) for name, s in by_layer.items()]
     cn = vesparil.rainfall_loss.run_curve_number(rain, 72.5, 0.05, 3)
     rows += [("run_curve_number excess", cn.excess.data), ("run_curve_number loss", cn.loss.data)]
+    ga = vesparil.rainfall_loss.run_green_ampt(rain, 0.17, 6.6, 0.31, 0.05)
+    rows += [("run_green_ampt excess", ga.excess.data), ("run_green_ampt loss", ga.loss.data)]
     rows += [(f"run_scs_uh {prf}", vesparil.rainfall_transform.run_scs_uh(
         cn.excess, 1234.5, timedelta(hours=3, minutes=10), prf).data) for prf in (484.0, 355.0)]
     rows.append(("IncrementalTimeSeries.disaggregate", rain.disaggregate(720).data))

@@ -30,7 +30,8 @@ SUBMODULE_ALL = {
     ],
     "rainfall_transform": ["run_clark_uh", "run_scs_uh"],
     "rainfall_loss": [
-        "DeficitConstantResult", "run_deficit_and_constant", "CurveNumberResult", "run_curve_number"],
+        "DeficitConstantResult", "run_deficit_and_constant", "CurveNumberResult", "run_curve_number",
+        "GreenAmptResult", "run_green_ampt"],
     "baseflow": ["run_linear_reservoir", "LinearReservoir"],
     "metrics": ["calculate_kge"],
 }
@@ -52,6 +53,9 @@ FUNCTIONS = {
     "rainfall_loss.run_curve_number": (
         "(rainfall, curve_number, initial_abstraction_ratio=0.2, antecedent_moisture=2)",
         "event_loss.md"),
+    "rainfall_loss.run_green_ampt": (
+        "(rainfall, hydraulic_conductivity, suction_head, moisture_deficit, "
+        "initial_infiltration=0.0)", "event_loss.md"),
     "rainfall_transform.run_scs_uh": ("(rainfall, basin_area, lag, peak_rate_factor=484.0)",
                                       "unit_hydrographs.md"),
     "metrics.calculate_kge": ("(sim, obs, use_log=False)", "kge.md"),
@@ -99,6 +103,7 @@ CLASSES = {
                                         ["elevation_discharge", "elevation_offset"], "level_pool.md"),
     "rainfall_loss.DeficitConstantResult": (None, True, {}, ["excess", "loss", "deficit"], "loss.md"),
     "rainfall_loss.CurveNumberResult": (None, True, {}, ["excess", "loss"], "event_loss.md"),
+    "rainfall_loss.GreenAmptResult": (None, True, {}, ["excess", "loss"], "event_loss.md"),
     "baseflow.LinearReservoir": ("(k_duration, gw_fraction, initial_q, num_reservoir=1)", False, {},
                                  ["gw_fraction", "initial_q", "num_reservoir", "k_duration"],
                                  "baseflow.md"),

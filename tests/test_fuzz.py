@@ -51,6 +51,7 @@ LR = vesparil.baseflow.LinearReservoir
 LevelPoolResult = vesparil.reservoir.LevelPoolResult
 DeficitConstantResult = vesparil.rainfall_loss.DeficitConstantResult
 CurveNumberResult = vesparil.rainfall_loss.CurveNumberResult
+GreenAmptResult = vesparil.rainfall_loss.GreenAmptResult
 
 KINDS = ["discharge", "rainfall", "elevation", "volume"]
 PANIC = "PanicException"
@@ -350,6 +351,8 @@ INSTANCES = _made_once()
 POOL_RESULT, LOSS_RESULT = INSTANCES[-4:-2]
 CN_RESULT = vesparil.rainfall_loss.run_curve_number(I([0.5, 2.0], timedelta(hours=1), "rainfall"),
                                                     75.0)
+GA_RESULT = vesparil.rainfall_loss.run_green_ampt(I([0.5, 2.0], timedelta(hours=1), "rainfall"),
+                                                  0.3, 4.0, 0.3)
 
 
 # ---------------------------------------------------------------------------------------------
@@ -739,6 +742,12 @@ ENTRIES = [
          [p("rainfall", series(I)), p("curve_number", st.floats(1.0, 100.0)),
           p("initial_abstraction_ratio", st.floats(0.0, 0.3), False),
           p("antecedent_moisture", st.integers(1, 3), False)], is_instance_of(CurveNumberResult)),
+    Call("GreenAmptResult()", st.just(GreenAmptResult), [], constructs),
+    Call("run_green_ampt", st.just(vesparil.rainfall_loss.run_green_ampt),
+         [p("rainfall", series(I)), p("hydraulic_conductivity", st.floats(0.001, 10.0)),
+          p("suction_head", st.floats(0.0, 20.0)), p("moisture_deficit", st.floats(0.0, 1.0)),
+          p("initial_infiltration", st.floats(0.0, 5.0), False)],
+         is_instance_of(GreenAmptResult)),
     Call("run_scs_uh", st.just(vesparil.rainfall_transform.run_scs_uh),
          [p("rainfall", series(I)), p("basin_area", float_values),
           p("lag", bounded_tc, but=("timedeltas",)),
@@ -777,6 +786,8 @@ ENTRIES = [
     *getters("DeficitConstantResult", st.just(LOSS_RESULT),
              {"excess": as_incremental, "loss": as_incremental, "deficit": as_incremental}),
     *getters("CurveNumberResult", st.just(CN_RESULT),
+             {"excess": as_incremental, "loss": as_incremental}),
+    *getters("GreenAmptResult", st.just(GA_RESULT),
              {"excess": as_incremental, "loss": as_incremental}),
     *getters("LinearReservoir", layers,
              {"gw_fraction": is_float, "initial_q": is_float,

@@ -185,6 +185,10 @@ MODEL_ENTRIES = [
      build_model(lambda: [_flow(), 20000.0, 0.001, 0.035, 40.0, 2.0, None, 3, None])),
     ("run_muskingum_cunge_routing refused (ValueError)", "reach.run_muskingum_cunge_routing",
      build_model(lambda: [_flow(), 0.0, 0.001, 0.035, 40.0], fails_with=ValueError)),
+    ("run_green_ampt", "rainfall_loss.run_green_ampt",
+     build_model(lambda: [_rain(), 0.3, 4.3, 0.29, 0.1])),
+    ("run_green_ampt refused (ValueError)", "rainfall_loss.run_green_ampt",
+     build_model(lambda: [_rain(), 0.0, 4.3, 0.29], fails_with=ValueError)),
     ("run_curve_number", "rainfall_loss.run_curve_number",
      build_model(lambda: [_rain(), 70.0, 0.05, 3])),
     ("run_curve_number refused (ValueError)", "rainfall_loss.run_curve_number",
@@ -244,7 +248,7 @@ def arguments():
         kge=v.metrics.calculate_kge, cn=v.rainfall_loss.run_curve_number,
         scs=v.rainfall_transform.run_scs_uh,
         indication=v.reservoir.run_storage_indication_routing,
-        cunge=v.reach.run_muskingum_cunge_routing)
+        cunge=v.reach.run_muskingum_cunge_routing, ga=v.rainfall_loss.run_green_ampt)
     o.data = list(DATA)
     o.array = np.array(DATA) + 0.5  # owns its data, so it can be resized
     o.other_array = np.array(DATA) * 2.0 + 1.0
@@ -266,6 +270,7 @@ def arguments():
     o.layer = o.layers["layer0"]
     o.loss = v.rainfall_loss.run_deficit_and_constant(o.rain, 0.2, 1.0, 0.1, o.hour)
     o.cn_result = o.cn(o.rain, 80.0)
+    o.ga_result = o.ga(o.rain, 0.1, 4.0, 0.3)
     return o
 
 
@@ -398,6 +403,12 @@ EVERY_ENTRY = [
     ("CurveNumberResult()", lambda o: o.v.rainfall_loss.CurveNumberResult(), TypeError),
     ("CurveNumberResult.excess", lambda o: o.cn_result.excess, None),
     ("CurveNumberResult.loss", lambda o: o.cn_result.loss, None),
+    ("run_green_ampt", lambda o: o.ga(o.rain, 0.1, 4.0, 0.3, 0.2), None),
+    ("run_green_ampt bad deficit", lambda o: o.ga(o.rain, 0.1, 4.0, 2.0), ValueError),
+    ("run_green_ampt bad rainfall", lambda o: o.ga(o.flow, 0.1, 4.0, 0.3), TypeError),
+    ("GreenAmptResult()", lambda o: o.v.rainfall_loss.GreenAmptResult(), TypeError),
+    ("GreenAmptResult.excess", lambda o: o.ga_result.excess, None),
+    ("GreenAmptResult.loss", lambda o: o.ga_result.loss, None),
     ("run_scs_uh", lambda o: o.scs(o.rain, 640.0, o.hour), None),
     ("run_scs_uh bad area", lambda o: o.scs(o.rain, -1.0, o.hour), ValueError),
     ("run_scs_uh bad lag", lambda o: o.scs(o.rain, 640.0, 5), TypeError),

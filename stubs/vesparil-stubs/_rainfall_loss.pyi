@@ -1,4 +1,4 @@
-# vesparil.rainfall_loss: the deficit-and-constant and SCS curve-number loss models.
+# vesparil.rainfall_loss: the deficit-and-constant, SCS curve-number and Green-Ampt loss models.
 from datetime import timedelta
 from typing import SupportsIndex
 
@@ -6,7 +6,12 @@ from vesparil._types import FloatLike
 from vesparil._utils import IncrementalTimeSeries
 
 __all__ = [
-    "DeficitConstantResult", "run_deficit_and_constant", "CurveNumberResult", "run_curve_number"
+    "DeficitConstantResult",
+    "run_deficit_and_constant",
+    "CurveNumberResult",
+    "run_curve_number",
+    "GreenAmptResult",
+    "run_green_ampt",
 ]
 
 class DeficitConstantResult:
@@ -43,3 +48,20 @@ def run_curve_number(
     antecedent_moisture: SupportsIndex = 2,
 ) -> CurveNumberResult:
     """Splits one event's rainfall (in per step) by the SCS curve number (AMC II, run for 1-3)."""
+
+class GreenAmptResult:
+    """Excess and infiltration, in inches per time step; not constructible."""
+
+    @property
+    def excess(self) -> IncrementalTimeSeries: ...
+    @property
+    def loss(self) -> IncrementalTimeSeries: ...
+
+def run_green_ampt(
+    rainfall: IncrementalTimeSeries,
+    hydraulic_conductivity: FloatLike,
+    suction_head: FloatLike,
+    moisture_deficit: FloatLike,
+    initial_infiltration: FloatLike = 0.0,
+) -> GreenAmptResult:
+    """Splits rainfall (in per step) by Green-Ampt infiltration (K in/h, suction head in)."""
