@@ -388,7 +388,14 @@ def scs_uh():
     right = run(unit, 640.0, 72 * MINUTE).data  # lag = 0.6 tc, tc = 2 h
     wrong = run(unit, 640.0, 2 * HOUR).data  # tc given as the lag
     table = run(IncrementalTimeSeries([1.0], 12 * MINUTE, "rainfall"), 640.0, 54 * MINUTE).data
-    return {"scs.peak_lag_cfs": max(right), "scs.peak_tc_cfs": max(wrong),
+    # Snyder on 10 square miles, Ct 1.8, Cp 0.6, L 12 mi, Lc 5 mi, 6-minute steps: the peak
+    # against the sketch's qpR A / 640.
+    snyder = vesparil.rainfall_transform.run_snyder_uh(
+        IncrementalTimeSeries([1.0], 6 * MINUTE, "rainfall"), 6400.0, 1.8, 0.6, 12.0, 5.0).data
+    tp = 1.8 * 60 ** 0.3
+    sketch_peak = 640 * 0.6 / (tp - (tp / 5.5 - 0.1) / 4) * 10.0
+    return {"snyder.sketch_peak_cfs": sketch_peak, "snyder.peak_cfs": max(snyder),
+            "scs.peak_lag_cfs": max(right), "scs.peak_tc_cfs": max(wrong),
             "scs.peak_hours_lag": (right.index(max(right)) + 1) * 0.25,
             "scs.peak_hours_tc": (wrong.index(max(wrong)) + 1) * 0.25,
             "scs.table_peak_cfs": max(table)}

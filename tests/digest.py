@@ -60,6 +60,8 @@ def rows():
     rows += [("run_green_ampt excess", ga.excess.data), ("run_green_ampt loss", ga.loss.data)]
     rows += [(f"run_scs_uh {prf}", vesparil.rainfall_transform.run_scs_uh(
         cn.excess, 1234.5, timedelta(hours=3, minutes=10), prf).data) for prf in (484.0, 355.0)]
+    rows.append(("run_snyder_uh", vesparil.rainfall_transform.run_snyder_uh(
+        cn.excess, 1234.5, 1.7, 0.62, 4.3, 2.1).data))
     rows.append(("IncrementalTimeSeries.disaggregate", rain.disaggregate(720).data))
 
     ru = vesparil.reservoir.reservoir_utils

@@ -28,7 +28,7 @@ SUBMODULE_ALL = {
         "SpecifiedDischargeInfo",
         "ConstantDischargeInfo",
     ],
-    "rainfall_transform": ["run_clark_uh", "run_scs_uh"],
+    "rainfall_transform": ["run_clark_uh", "run_scs_uh", "run_snyder_uh"],
     "rainfall_loss": [
         "DeficitConstantResult", "run_deficit_and_constant", "CurveNumberResult", "run_curve_number",
         "GreenAmptResult", "run_green_ampt"],
@@ -58,6 +58,8 @@ FUNCTIONS = {
         "initial_infiltration=0.0)", "event_loss.md"),
     "rainfall_transform.run_scs_uh": ("(rainfall, basin_area, lag, peak_rate_factor=484.0)",
                                       "unit_hydrographs.md"),
+    "rainfall_transform.run_snyder_uh": (
+        "(rainfall, basin_area, ct, cp, stream_length, centroid_length)", "unit_hydrographs.md"),
     "metrics.calculate_kge": ("(sim, obs, use_log=False)", "kge.md"),
 }
 

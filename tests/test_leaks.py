@@ -193,6 +193,8 @@ MODEL_ENTRIES = [
      build_model(lambda: [_rain(), 70.0, 0.05, 3])),
     ("run_curve_number refused (ValueError)", "rainfall_loss.run_curve_number",
      build_model(lambda: [_rain(), 0.0], fails_with=ValueError)),
+    ("run_snyder_uh", "rainfall_transform.run_snyder_uh",
+     build_model(lambda: [_rain(), 640.0, 1.8, 0.6, 3.0, 1.2])),
     ("run_scs_uh", "rainfall_transform.run_scs_uh",
      build_model(lambda: [_rain(), 640.0, timedelta(hours=2), 300.0])),
     ("run_level_pool_routing bad outlet (TypeError)", "reservoir.run_level_pool_routing",
@@ -248,7 +250,8 @@ def arguments():
         kge=v.metrics.calculate_kge, cn=v.rainfall_loss.run_curve_number,
         scs=v.rainfall_transform.run_scs_uh,
         indication=v.reservoir.run_storage_indication_routing,
-        cunge=v.reach.run_muskingum_cunge_routing, ga=v.rainfall_loss.run_green_ampt)
+        cunge=v.reach.run_muskingum_cunge_routing, ga=v.rainfall_loss.run_green_ampt,
+        snyder=v.rainfall_transform.run_snyder_uh)
     o.data = list(DATA)
     o.array = np.array(DATA) + 0.5  # owns its data, so it can be resized
     o.other_array = np.array(DATA) * 2.0 + 1.0
@@ -409,6 +412,10 @@ EVERY_ENTRY = [
     ("GreenAmptResult()", lambda o: o.v.rainfall_loss.GreenAmptResult(), TypeError),
     ("GreenAmptResult.excess", lambda o: o.ga_result.excess, None),
     ("GreenAmptResult.loss", lambda o: o.ga_result.loss, None),
+    ("run_snyder_uh", lambda o: o.snyder(o.rain, 640.0, 1.8, 0.6, 3.0, 1.2), None),
+    ("run_snyder_uh bad cp", lambda o: o.snyder(o.rain, 640.0, 1.8, 0.0, 3.0, 1.2), ValueError),
+    ("run_snyder_uh bad length", lambda o: o.snyder(o.rain, 640.0, 1.8, 0.6, "x", 1.2),
+     TypeError),
     ("run_scs_uh", lambda o: o.scs(o.rain, 640.0, o.hour), None),
     ("run_scs_uh bad area", lambda o: o.scs(o.rain, -1.0, o.hour), ValueError),
     ("run_scs_uh bad lag", lambda o: o.scs(o.rain, 640.0, 5), TypeError),

@@ -154,6 +154,8 @@ QUOTES = [
     ("mc.substep_volume_share", lambda v: f"{-v * 100:.3f} % short", ["event_routing.md"]),
     ("ga.fine_in", "gives {:.2f} in of excess at 5-minute steps", ["event_loss.md"]),
     ("ga.hourly_in", "and {:.2f} in as one hourly step", ["event_loss.md"]),
+    ("snyder.sketch_peak_cfs", "the equations give {:.1f} cfs", ["unit_hydrographs.md"]),
+    ("snyder.peak_cfs", "peaks at {:.1f} cfs", ["unit_hydrographs.md"]),
     ("kge.nan", "is {}", ["kge.md"]),
     ("kge.constant_obs", "{:.2f}", ["kge.md", "index.md"]),
     ("kge.log_of_zero", "ln(1e-6) = {:.4f}", ["kge.md"]),

@@ -45,10 +45,12 @@ double advance_curve_number(const CurveNumberRetention& retention, CurveNumberSt
     double cumulative = 0.0;
     if (above > 0.0) cumulative = (above * above) / (above + retention.maximum_retention);
     double excess = cumulative - state.excess;
-    // The runoff equation's slope never exceeds 1; rounding alone could lift one step's
-    // excess a few units in the last place above its rain.
+    // The runoff equation's slope lies between 0 and 1; rounding alone could put one step's
+    // excess a few units in the last place above its rain or below zero. What is held back
+    // comes out in a later step, since the state counts the excess given so far.
     if (excess > rain) excess = rain;
-    state.excess = cumulative;
+    if (excess < 0.0) excess = 0.0;
+    state.excess = state.excess + excess;
     return excess;
 }
 

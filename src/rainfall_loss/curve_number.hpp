@@ -12,7 +12,7 @@
 //   Ia  = lambda S                               lambda = 0.2 by custom (eq. 10-10)
 //   per step, P the cumulative rainfall at its end:
 //   Pe  = (P - Ia)^2 / ((P - Ia) + S)  when P > Ia, else 0      (eq. 10-9)
-//   excess = Pe - Pe_previous, at most the step's rain;  loss = rain - excess
+//   excess = Pe - (excess so far), kept within [0, the step's rain];  loss = rain - excess
 #pragma once
 
 #include <cstdint>
@@ -35,7 +35,7 @@ struct CurveNumberRetention {
     double initial_abstraction = 0.0;
 };
 
-// Carried from step to step: cumulative rainfall and cumulative excess, inches.
+// Carried from step to step: cumulative rainfall and the excess given so far, inches.
 struct CurveNumberState {
     double rainfall = 0.0;
     double excess = 0.0;

@@ -1,4 +1,4 @@
-// Python entries of the rainfall_transform submodule: run_clark_uh, run_scs_uh.
+// Python entries of the rainfall_transform submodule: run_clark_uh, run_scs_uh, run_snyder_uh.
 #include <array>
 
 #include "binding/entry.hpp"
@@ -10,6 +10,7 @@
 #include "init.hpp"
 #include "rainfall_transform/clark_uh.hpp"
 #include "rainfall_transform/scs_uh.hpp"
+#include "rainfall_transform/snyder_uh.hpp"
 #include "utils/utils_classes.hpp"
 
 namespace vesparil {
@@ -109,11 +110,55 @@ PyMethodDef run_scs_uh_definition = {
     "A `ContinuousTimeSeries` (kind=discharge, cfs) at the same time step as `rainfall`;\n"
     "value k is the flow at the end of step k."};
 
+constexpr Parameters<6> kRunSnyderUhParameters{
+    "run_snyder_uh()",
+    {"rainfall", "basin_area", "ct", "cp", "stream_length", "centroid_length"},
+    6};
+
+PyObject* py_run_snyder_uh(PyObject*, PyObject* const* args, Py_ssize_t nargs,
+                           PyObject* kwnames) {
+    return guarded([&]() -> PyObject* {
+        IncrementalTimeSeries rainfall;
+        SnyderParameters parameters;
+        if (!parse_call(kRunSnyderUhParameters, args, nargs, kwnames, rainfall,
+                        parameters.basin_area, parameters.ct, parameters.cp,
+                        parameters.stream_length, parameters.centroid_length)) {
+            return nullptr;
+        }
+        auto runoff = run_unlocked(work_units(rainfall.data.size(), 64), [&] {
+            return run_snyder_uh(rainfall.data, rainfall.time_step, parameters, python_signals());
+        });
+        if (!runoff) return raise(runoff.error());
+        return new_instance(ContinuousTimeSeries{std::move(runoff).value(),
+                                                 std::string(kKindDischarge), rainfall.time_step})
+            .release();
+    });
+}
+
+PyMethodDef run_snyder_uh_definition = {
+    "run_snyder_uh", as_method(py_run_snyder_uh), kFastcallFlags,
+    "run_snyder_uh(rainfall, basin_area, ct, cp, stream_length, centroid_length)\n--\n\n"
+    "Transforms excess rainfall into a runoff hydrograph with Snyder's synthetic unit\n"
+    "hydrograph for the series' time step; one inch of excess gives exactly one inch\n"
+    "of runoff.\n\n"
+    "# Arguments\n"
+    "* `rainfall` - Excess rainfall series (inches per time step).\n"
+    "* `basin_area` - Drainage area in acres.\n"
+    "* `ct` - Lag coefficient (tp = Ct (L Lc)^0.3 hours).\n"
+    "* `cp` - Peaking coefficient.\n"
+    "* `stream_length` - Main stream length L to the divide (miles).\n"
+    "* `centroid_length` - Length Lc along the stream to the point nearest the basin\n"
+    "  centroid (miles).\n\n"
+    "# Returns\n"
+    "A `ContinuousTimeSeries` (kind=discharge, cfs) at the same time step as `rainfall`;\n"
+    "value k is the flow at the end of step k."};
+
 }  // namespace
 
 bool init_transform(PyObject* module) {
     return binding::add_function(module, &run_clark_uh_definition) &&
-           binding::add_function(module, &run_scs_uh_definition);
+           binding::add_function(module, &run_scs_uh_definition) &&
+           binding::add_function(module, &run_snyder_uh_definition);
 }
 
 }  // namespace vesparil
