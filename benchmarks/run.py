@@ -21,7 +21,8 @@ Rows:
   muskingum, clark, baseflow, kge 1e7 (arrays): the rows already at the C loop
   kge 10   calculate_kge on 10 values, per call, from two arrays and from two lists
   threads  two threads each routing the month through the level pool, 2 cores, against one
-  events   curve number, SCS unit hydrograph, storage indication (benchmarks/bench_events.py)
+  events   curve number, SCS unit hydrograph, storage indication (benchmarks/bench_events.py);
+           Green-Ampt, Snyder, Muskingum-Cunge (benchmarks/bench_event_cores.py)
 """
 
 import argparse
@@ -622,9 +623,11 @@ def main():
         bench_clark(lib, options.quick)
         bench_baseflow(lib, options.quick)
         bench_kge(lib, options.quick)
-    import bench_events  # noqa: PLC0415 - it imports this module's helpers in turn
+    import bench_event_cores  # noqa: PLC0415 - they import this module's helpers in turn
+    import bench_events  # noqa: PLC0415
 
     bench_events.main(options.quick)
+    bench_event_cores.main(options.quick)
 
 
 if __name__ == "__main__":
