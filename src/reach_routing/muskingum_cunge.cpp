@@ -119,8 +119,9 @@ Result<std::vector<double>> route_muskingum_cunge(const std::vector<double>& inf
     std::size_t m = division((at_peak.celerity * dt) / ch.length);
     if (parameters.sub_steps) m = static_cast<std::size_t>(*parameters.sub_steps);
     const double step = dt / static_cast<double>(m);
-    std::size_t cells = static_cast<std::size_t>(
-        std::clamp(std::floor(ch.length / (at_peak.celerity * step)), 1.0, kMaxDivisions));
+    // A flow beyond the arithmetic's range leaves a NaN celerity: one cell then.
+    const double fit = std::floor(ch.length / (at_peak.celerity * step));
+    std::size_t cells = fit >= 1.0 ? static_cast<std::size_t>(std::min(fit, kMaxDivisions)) : 1;
     if (parameters.sub_reaches) cells = static_cast<std::size_t>(*parameters.sub_reaches);
     const double dx = ch.length / static_cast<double>(cells);
     const double half = step / 2.0;
