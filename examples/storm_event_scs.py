@@ -13,6 +13,7 @@ last line reads 0.999997 rather than 1 because the module's 1.00833 cfs per acre
 import os
 import sys
 from datetime import timedelta
+from typing import Any
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from storm_event import (  # noqa: E402  (the storm, the basin and the reservoir of that example)
@@ -30,7 +31,7 @@ CURVE_NUMBER = 75.0  # AMC II, open land on soil group C
 LAG = 0.6 * TC  # SCS lag from the time of concentration (NEH 630 ch. 15)
 
 
-def pond():
+def pond() -> tuple[Any, dict[str, Any]]:
     heads = [2.0 * i for i in range(16)]
     curve = outlets.ElevationStorage(
         [900.0 + h for h in heads], [(20.0 * h + 2.0 * h * h) * FT3_PER_ACRE_FT for h in heads])
@@ -47,7 +48,8 @@ def pond():
     return curve, releases
 
 
-def basin(gross, steps, manuals):
+def basin(gross: IncrementalTimeSeries, steps: int,
+          manuals: bool) -> tuple[list[float], ...]:
     """Excess, direct runoff, reservoir inflow and the pool's outflow and elevation."""
     if manuals:
         excess = rainfall_loss.run_curve_number(gross, CURVE_NUMBER).excess
@@ -70,7 +72,7 @@ def basin(gross, steps, manuals):
             pool.reservoir_elevation.data)
 
 
-def main():
+def main() -> None:
     steps = round(RUN_HOURS / STEP_H)
     storm = design_storm(STORM_DEPTH_IN, STORM_HOURS, STEP_H)
     gross = IncrementalTimeSeries(storm + [0.0] * (steps - len(storm)), STEP, "rainfall")
