@@ -62,7 +62,7 @@ SectionHydraulics section_hydraulics(const ChannelSection& channel, double flow)
 
 // Checks the parameters (ValueError messages), then routes; the outflow has the inflow's length
 // and starts at its first value (a steady reach). `interrupt` is asked every kInterruptInterval
-// cell updates.
+// / 64 cell updates.
 Result<std::vector<double>> route_muskingum_cunge(const std::vector<double>& inflow, double dt,
                                                   const MuskingumCungeParameters& parameters,
                                                   InterruptCheck interrupt = {});
