@@ -40,9 +40,10 @@ def triangle(peak=1110.0, base=60.0):
 
 
 def test_published_constant_parameter_example():
-    # Ponce 1989, Engineering Hydrology, chapter 9 (Muskingum-Cunge with routing parameters at
-    # the peak): triangular inflow 60 -> 1110 m3/s at 7 h -> 60 at 21 h, S0 = 0.001, A = 440 m2,
-    # T = 115 m, beta = 1.58, dx = 14 km, dt = 1 h: peak outflow 1,093.39 m3/s at 8 h.
+    # Ponce's chapter 9 problem for Engineering Hydrology (1989), Muskingum-Cunge with routing
+    # parameters at the peak, and its published solution: triangular inflow 60 -> 1110 m3/s at
+    # 7 h -> 60 at 21 h, S0 = 0.001, A = 440 m2, T = 115 m, beta = 1.58, dx = 14 km, dt = 1 h:
+    # peak outflow 1,093.39 m3/s at 8 h. Routed here in cfs and feet, and converted back.
     inflow = C([q * CFS for q in triangle()], HOUR, "discharge")
     out = [q / CFS for q in run(inflow, **ponce_channel(), reference_flow=1110.0 * CFS,
                                 sub_reaches=1, sub_steps=1).data]

@@ -21,8 +21,9 @@ def linear_reservoir(k_hours, top=5000.0):
 
 
 def test_published_linear_reservoir_example():
-    # Ponce 1989, Engineering Hydrology, storage-indication routing of a linear reservoir
-    # S = K O with K = 2 h, dt = 1 h, O(0) = 100 cfs; the outflow column as printed.
+    # Ponce's storage-indication example of a linear reservoir S = K O (the worked sample of
+    # the online calculators that accompany Engineering Hydrology, 1989): K = 2 h, dt = 1 h,
+    # O(0) = 100; the outflow column as printed there.
     inflow = [100, 150, 250, 400, 800, 1000, 900, 700, 550, 400, 300, 250, 200, 150, 120, 100,
               100, 100]
     printed = [100, 110, 146, 217.6, 370.56, 582.336, 729.402, 757.641, 704.585, 612.751, 507.65,
