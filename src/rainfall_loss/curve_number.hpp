@@ -1,4 +1,4 @@
-// SCS curve-number rainfall loss (NRCS National Engineering Handbook part 630, chapter 10;
+// SCS curve-number rainfall loss (NRCS National Engineering Handbook 630 (NEH 630), chapter 10;
 // Chow, Maidment and Mays 1988, Applied Hydrology, section 5.5).
 //
 // Rainfall, excess and loss in inches per time step; cumulative depths, the potential maximum

@@ -1,4 +1,4 @@
-// SCS dimensionless unit hydrograph (NRCS National Engineering Handbook part 630, chapter 16).
+// SCS dimensionless unit hydrograph (NRCS National Engineering Handbook 630 (NEH 630), chapter 16).
 //
 // Basin area in acres, lag and time step in seconds (hours in the equations), excess rainfall
 // in inches per step, ordinates and discharge in cfs. In the order the code computes them:
