@@ -80,7 +80,9 @@ Result<std::vector<double>> route_muskingum_cunge(const std::vector<double>& inf
                                                   const MuskingumCungeParameters& parameters,
                                                   InterruptCheck interrupt) {
     const ChannelSection& ch = parameters.channel;
-    if (!(ch.length > 0.0 && std::isfinite(ch.length))) return refused("length must be > 0", ch.length);
+    if (!(ch.length > 0.0 && std::isfinite(ch.length))) {
+        return refused("length must be > 0", ch.length);
+    }
     if (!(ch.slope > 0.0 && std::isfinite(ch.slope))) return refused("slope must be > 0", ch.slope);
     if (!(ch.manning_n > 0.0 && std::isfinite(ch.manning_n))) {
         return refused("manning_n must be > 0", ch.manning_n);

@@ -5,8 +5,9 @@
 // customary 1.49, side slope z horizontal to 1 vertical, times in seconds. In the order the code
 // computes them, for a trapezoidal section (z = 0: rectangular) at a discharge Q:
 //
-//   normal depth y:  Q = (1.49 / n) A R^(2/3) S0^(1/2),  A = (b + z y) y,  P = b + 2 y (1 + z^2)^(1/2),
-//                    R = A / P, solved by Newton's method kept inside a bracket
+//   normal depth y:  Q = (1.49 / n) A R^(2/3) S0^(1/2),  A = (b + z y) y,
+//                    P = b + 2 y (1 + z^2)^(1/2),  R = A / P, solved by Newton's method kept
+//                    inside a bracket
 //   T = b + 2 z y;  dQ/dy = Q (5/3 T / A - 2/3 (2 (1 + z^2)^(1/2)) / P)
 //   c = (dQ/dy) / T  (kinematic wave celerity);  q = Q / T  (discharge per unit width)
 //   per sub-reach dx and sub-step dt:  K = dx / c,  X = (1 - q / (S0 c dx)) / 2

@@ -41,8 +41,8 @@ ContinuousTimeSeries record(std::string_view kind, std::int32_t step, std::size_
 }  // namespace
 
 Result<StorageIndicationTable> storage_indication_table(
-    const ElevationStorage& curve, const std::vector<std::pair<std::string, DischargeInfo>>& outlets,
-    double dt) {
+    const ElevationStorage& curve,
+    const std::vector<std::pair<std::string, DischargeInfo>>& outlets, double dt) {
     for (const auto& [name, outlet] : outlets) {
         if (std::holds_alternative<SpecifiedDischargeInfo>(outlet)) {
             return Error::value("storage-indication routing needs outlets that depend on the "

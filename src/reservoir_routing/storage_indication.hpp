@@ -49,8 +49,8 @@ struct StorageIndicationTable {
 // Fails (ValueError) for a time-series outlet, for an initial elevation or curve lookup that
 // fails as in level pool routing, and when N does not increase with elevation.
 Result<StorageIndicationTable> storage_indication_table(
-    const ElevationStorage& curve, const std::vector<std::pair<std::string, DischargeInfo>>& outlets,
-    double dt);
+    const ElevationStorage& curve,
+    const std::vector<std::pair<std::string, DischargeInfo>>& outlets, double dt);
 
 // Routes `inflow` (n >= 1 values) from `initial_elevation`; every record has n values, the first
 // being the initial state. Records are laid out as level pool routing's.
