@@ -23,6 +23,8 @@ Rows:
   threads  two threads each routing the month through the level pool, 2 cores, against one
   basin    run_batch of a Fulda-like chain against its C loop, the per-call loop and two threads;
            run against the hand-wired chain (benchmarks/bench_basin.py)
+  events   curve number, SCS unit hydrograph, storage indication (benchmarks/bench_events.py);
+           Green-Ampt, Snyder, Muskingum-Cunge (benchmarks/bench_event_cores.py)
 """
 
 import argparse
@@ -625,6 +627,11 @@ def main():
         bench_baseflow(lib, options.quick)
         bench_kge(lib, options.quick)
     bench_basin.bench(options.quick)
+    import bench_event_cores  # noqa: PLC0415 - they import this module's helpers in turn
+    import bench_events  # noqa: PLC0415
+
+    bench_events.main(options.quick)
+    bench_event_cores.main(options.quick)
 
 
 if __name__ == "__main__":

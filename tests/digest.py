@@ -37,6 +37,8 @@ def rows():
     runoff = vesparil.rainfall_transform.run_clark_uh(
         loss.excess, 1234.5, timedelta(hours=7, minutes=20), timedelta(hours=5))
     routed = vesparil.reach.run_muskingum_routing(runoff, timedelta(hours=4), 0.23, 4, 1.0)
+    cunge = [vesparil.reach.run_muskingum_cunge_routing(
+        runoff, 60000.0, 0.0007, 0.04, 35.0, 1.5, reference).data for reference in (None, 800.0)]
     layers = {
         "a": vesparil.baseflow.LinearReservoir(timedelta(hours=30), 0.3, 0.5, 3),
         "b": vesparil.baseflow.LinearReservoir(timedelta(hours=200), 0.45, 1.5, 2),
@@ -48,8 +50,18 @@ def rows():
         ("run_deficit_and_constant deficit", loss.deficit.data),
         ("run_clark_uh", runoff.data),
         ("run_muskingum_routing", routed.data),
+        ("run_muskingum_cunge_routing variable", cunge[0]),
+        ("run_muskingum_cunge_routing constant", cunge[1]),
         ("run_linear_reservoir total", total.data),
     ] + [(f"run_linear_reservoir {name}", s.data) for name, s in by_layer.items()]
+    cn = vesparil.rainfall_loss.run_curve_number(rain, 72.5, 0.05, 3)
+    rows += [("run_curve_number excess", cn.excess.data), ("run_curve_number loss", cn.loss.data)]
+    ga = vesparil.rainfall_loss.run_green_ampt(rain, 0.17, 6.6, 0.31, 0.05)
+    rows += [("run_green_ampt excess", ga.excess.data), ("run_green_ampt loss", ga.loss.data)]
+    rows += [(f"run_scs_uh {prf}", vesparil.rainfall_transform.run_scs_uh(
+        cn.excess, 1234.5, timedelta(hours=3, minutes=10), prf).data) for prf in (484.0, 355.0)]
+    rows.append(("run_snyder_uh", vesparil.rainfall_transform.run_snyder_uh(
+        cn.excess, 1234.5, 1.7, 0.62, 4.3, 2.1).data))
     rows.append(("IncrementalTimeSeries.disaggregate", rain.disaggregate(720).data))
 
     ru = vesparil.reservoir.reservoir_utils
@@ -71,6 +83,13 @@ def rows():
         ("run_level_pool_routing outflow", pool.reservoir_total_outflow.data),
     ] + [(f"run_level_pool_routing {name}", s.data)
          for name, s in pool.reservoir_individual_outflows.items()]
+    indicated = vesparil.reservoir.run_storage_indication_routing(
+        inflow, 104.3, curve, outlets)
+    rows += [
+        ("run_storage_indication_routing storage", indicated.reservoir_storage.data),
+        ("run_storage_indication_routing elevation", indicated.reservoir_elevation.data),
+    ] + [(f"run_storage_indication_routing {name}", s.data)
+         for name, s in indicated.reservoir_individual_outflows.items()]
     levels = [100.0 + 0.37 * i for i in range(78)]
     rows.append(("ElevationStorage.get_storage", [curve.get_storage(h) for h in levels]))
     rows.append(("ElevationStorage.get_elevation",

@@ -19,8 +19,9 @@ TOP_ALL = [
 # Registration order of every submodule, keyed by its path below the top module.
 SUBMODULE_ALL = {
     "utils": ["ContinuousTimeSeries", "IncrementalTimeSeries"],
-    "reach": ["run_muskingum_routing"],
-    "reservoir": ["reservoir_utils", "run_level_pool_routing", "LevelPoolResult"],
+    "reach": ["run_muskingum_routing", "run_muskingum_cunge_routing"],
+    "reservoir": ["reservoir_utils", "run_level_pool_routing", "LevelPoolResult",
+                  "run_storage_indication_routing"],
     "reservoir.reservoir_utils": [
         "ElevationDischarge",
         "ElevationStorage",
@@ -29,8 +30,10 @@ SUBMODULE_ALL = {
         "SpecifiedDischargeInfo",
         "ConstantDischargeInfo",
     ],
-    "rainfall_transform": ["run_clark_uh"],
-    "rainfall_loss": ["DeficitConstantResult", "run_deficit_and_constant"],
+    "rainfall_transform": ["run_clark_uh", "run_scs_uh", "run_snyder_uh"],
+    "rainfall_loss": [
+        "DeficitConstantResult", "run_deficit_and_constant", "CurveNumberResult", "run_curve_number",
+        "GreenAmptResult", "run_green_ampt"],
     "baseflow": ["run_linear_reservoir", "LinearReservoir"],
     "metrics": ["calculate_kge"],
     "basin": [
@@ -43,10 +46,25 @@ FUNCTIONS = {
     "reach.run_muskingum_routing": ("(inflow, k, x, sub_reaches, initial_outflow)", "muskingum.md"),
     "reservoir.run_level_pool_routing": (
         "(inflow, initial_elevation, elevation_storage, discharge_info)", "level_pool.md"),
+    "reach.run_muskingum_cunge_routing": (
+        "(inflow, length, slope, manning_n, bottom_width, side_slope=0.0, reference_flow=None, "
+        "sub_reaches=None, sub_steps=None)", "event_routing.md"),
+    "reservoir.run_storage_indication_routing": (
+        "(inflow, initial_elevation, elevation_storage, discharge_info)", "event_routing.md"),
     "rainfall_transform.run_clark_uh": ("(rainfall, basin_area, tc, storage_r)", "clark.md"),
     "rainfall_loss.run_deficit_and_constant": (
         "(rainfall, initial_deficit, max_deficit, constant_loss_per_hr, time_to_dry)", "loss.md"),
     "baseflow.run_linear_reservoir": ("(basin_area, rainfall, reservoirs)", "baseflow.md"),
+    "rainfall_loss.run_curve_number": (
+        "(rainfall, curve_number, initial_abstraction_ratio=0.2, antecedent_moisture=2)",
+        "event_loss.md"),
+    "rainfall_loss.run_green_ampt": (
+        "(rainfall, hydraulic_conductivity, suction_head, moisture_deficit, "
+        "initial_infiltration=0.0)", "event_loss.md"),
+    "rainfall_transform.run_scs_uh": ("(rainfall, basin_area, lag, peak_rate_factor=484.0)",
+                                      "unit_hydrographs.md"),
+    "rainfall_transform.run_snyder_uh": (
+        "(rainfall, basin_area, ct, cp, stream_length, centroid_length)", "unit_hydrographs.md"),
     "metrics.calculate_kge": ("(sim, obs, use_log=False)", "kge.md"),
 }
 
@@ -91,6 +109,8 @@ CLASSES = {
     f"{RU}.UnControlledDischargeInfo": ("(elevation_discharge, elevation_offset=None)", True, {},
                                         ["elevation_discharge", "elevation_offset"], "level_pool.md"),
     "rainfall_loss.DeficitConstantResult": (None, True, {}, ["excess", "loss", "deficit"], "loss.md"),
+    "rainfall_loss.CurveNumberResult": (None, True, {}, ["excess", "loss"], "event_loss.md"),
+    "rainfall_loss.GreenAmptResult": (None, True, {}, ["excess", "loss"], "event_loss.md"),
     "baseflow.LinearReservoir": ("(k_duration, gw_fraction, initial_q, num_reservoir=1)", False, {},
                                  ["gw_fraction", "initial_q", "num_reservoir", "k_duration"],
                                  "baseflow.md"),

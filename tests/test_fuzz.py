@@ -50,6 +50,8 @@ Uncontrolled = ru.UnControlledDischargeInfo
 LR = vesparil.baseflow.LinearReservoir
 LevelPoolResult = vesparil.reservoir.LevelPoolResult
 DeficitConstantResult = vesparil.rainfall_loss.DeficitConstantResult
+CurveNumberResult = vesparil.rainfall_loss.CurveNumberResult
+GreenAmptResult = vesparil.rainfall_loss.GreenAmptResult
 
 KINDS = ["discharge", "rainfall", "elevation", "volume"]
 PANIC = "PanicException"
@@ -347,6 +349,10 @@ def _made_once():
 
 INSTANCES = _made_once()
 POOL_RESULT, LOSS_RESULT = INSTANCES[-4:-2]
+CN_RESULT = vesparil.rainfall_loss.run_curve_number(I([0.5, 2.0], timedelta(hours=1), "rainfall"),
+                                                    75.0)
+GA_RESULT = vesparil.rainfall_loss.run_green_ampt(I([0.5, 2.0], timedelta(hours=1), "rainfall"),
+                                                  0.3, 4.0, 0.3)
 
 
 # ---------------------------------------------------------------------------------------------
@@ -680,11 +686,23 @@ ENTRIES = [
          [p("inflow", series(C)), p("k", durations), p("x", float_values),
           p("sub_reaches", sub_reaches, but=("huge ints",)), p("initial_outflow", float_values)],
          is_instance_of(C), panics=True),
+    Call("run_muskingum_cunge_routing", st.just(vesparil.reach.run_muskingum_cunge_routing),
+         [p("inflow", series(C)), p("length", st.floats(1.0, 1e6)),
+          p("slope", st.floats(1e-5, 0.1)), p("manning_n", st.floats(0.01, 0.2)),
+          p("bottom_width", st.floats(0.0, 500.0)), p("side_slope", st.floats(0.0, 5.0), False),
+          p("reference_flow", optional_floats, False),
+          p("sub_reaches", st.one_of(st.none(), st.integers(1, 20)), False),
+          p("sub_steps", st.one_of(st.none(), st.integers(1, 20)), False)], is_instance_of(C)),
     Call("run_level_pool_routing", st.just(vesparil.reservoir.run_level_pool_routing),
          [p("inflow", series(C)), p("initial_elevation", float_values),
           p("elevation_storage", storage_curves()), p("discharge_info", outlet_dicts)],
          is_instance_of(LevelPoolResult), panics=True, joint=pool_runs()),
     Call("LevelPoolResult()", st.just(LevelPoolResult), [], constructs),
+    Call("run_storage_indication_routing",
+         st.just(vesparil.reservoir.run_storage_indication_routing),
+         [p("inflow", series(C)), p("initial_elevation", float_values),
+          p("elevation_storage", storage_curves()), p("discharge_info", outlet_dicts)],
+         is_instance_of(LevelPoolResult), panics=True, joint=pool_runs()),
     Call("ElevationStorage()", either_class(ES),
          [p("elevation", vectors), p("storage", vectors)], constructs,
          joint=curve_tables(strict=True)),
@@ -719,6 +737,26 @@ ENTRIES = [
          [p("rainfall", series(I)), p("initial_deficit", float_values),
           p("max_deficit", float_values), p("constant_loss_per_hr", float_values),
           p("time_to_dry", durations)], is_instance_of(DeficitConstantResult)),
+    Call("CurveNumberResult()", st.just(CurveNumberResult), [], constructs),
+    Call("run_curve_number", st.just(vesparil.rainfall_loss.run_curve_number),
+         [p("rainfall", series(I)), p("curve_number", st.floats(1.0, 100.0)),
+          p("initial_abstraction_ratio", st.floats(0.0, 0.3), False),
+          p("antecedent_moisture", st.integers(1, 3), False)], is_instance_of(CurveNumberResult)),
+    Call("GreenAmptResult()", st.just(GreenAmptResult), [], constructs),
+    Call("run_green_ampt", st.just(vesparil.rainfall_loss.run_green_ampt),
+         [p("rainfall", series(I)), p("hydraulic_conductivity", st.floats(0.001, 10.0)),
+          p("suction_head", st.floats(0.0, 20.0)), p("moisture_deficit", st.floats(0.0, 1.0)),
+          p("initial_infiltration", st.floats(0.0, 5.0), False)],
+         is_instance_of(GreenAmptResult)),
+    Call("run_scs_uh", st.just(vesparil.rainfall_transform.run_scs_uh),
+         [p("rainfall", series(I)), p("basin_area", float_values),
+          p("lag", bounded_tc, but=("timedeltas",)),
+          p("peak_rate_factor", st.floats(100.0, 700.0), False)], is_instance_of(C)),
+    Call("run_snyder_uh", st.just(vesparil.rainfall_transform.run_snyder_uh),
+         [p("rainfall", series(I)), p("basin_area", float_values),
+          p("ct", st.floats(0.1, 8.0)), p("cp", st.floats(0.1, 1.0)),
+          p("stream_length", st.floats(0.1, 100.0)), p("centroid_length", st.floats(0.1, 50.0))],
+         is_instance_of(C)),
     Call("run_linear_reservoir", st.just(vesparil.baseflow.run_linear_reservoir),
          [p("basin_area", float_values), p("rainfall", series(I)),
           p("reservoirs", layer_dicts)], lambda r, t: series_pair(r)),
@@ -752,6 +790,10 @@ ENTRIES = [
               "elevation_offset": optional_float}),
     *getters("DeficitConstantResult", st.just(LOSS_RESULT),
              {"excess": as_incremental, "loss": as_incremental, "deficit": as_incremental}),
+    *getters("CurveNumberResult", st.just(CN_RESULT),
+             {"excess": as_incremental, "loss": as_incremental}),
+    *getters("GreenAmptResult", st.just(GA_RESULT),
+             {"excess": as_incremental, "loss": as_incremental}),
     *getters("LinearReservoir", layers,
              {"gw_fraction": is_float, "initial_q": is_float,
               "num_reservoir": lambda v: type(v) is int,

@@ -333,6 +333,10 @@ LONG_CALLS = {
     "muskingum": """lambda: vesparil.reach.run_muskingum_routing(
         C([1.0] * 10_000, timedelta(hours=1), "discharge"), timedelta(hours=1), 0.2, 10**12,
         1.0)""",
+    # 10^4 values through 10^5 sub-reaches and 1000 sub-steps: 10^12 cell updates.
+    "muskingum-cunge": """lambda: vesparil.reach.run_muskingum_cunge_routing(
+        C([1.0, 100.0] * 5_000, timedelta(hours=1), "discharge"), 1.0e5, 0.001, 0.035, 20.0,
+        sub_reaches=100_000, sub_steps=1000)""",
     # 2^31 one-second sub-steps.
     "level pool": """lambda: vesparil.reservoir.run_level_pool_routing(
         C([0.0, 0.0, 0.0], timedelta(seconds=2**31 - 1), "discharge"), 0.0,

@@ -189,6 +189,27 @@ MODEL_ENTRIES = [
     ("calculate_kge", "metrics.calculate_kge",
      build_model(lambda: [DATA, [x * 1.1 + 0.2 for x in DATA], True])),
     ("run_level_pool_routing", "reservoir.run_level_pool_routing", build_model(_pool_args)),
+    ("run_storage_indication_routing", "reservoir.run_storage_indication_routing",
+     build_model(lambda: _pool_args()[:3] + [{k: v for k, v in _pool_args()[3].items()
+                                              if k != "plan"}])),
+    ("run_storage_indication_routing specified outlet (ValueError)",
+     "reservoir.run_storage_indication_routing", build_model(_pool_args, fails_with=ValueError)),
+    ("run_muskingum_cunge_routing", "reach.run_muskingum_cunge_routing",
+     build_model(lambda: [_flow(), 20000.0, 0.001, 0.035, 40.0, 2.0, None, 3, None])),
+    ("run_muskingum_cunge_routing refused (ValueError)", "reach.run_muskingum_cunge_routing",
+     build_model(lambda: [_flow(), 0.0, 0.001, 0.035, 40.0], fails_with=ValueError)),
+    ("run_green_ampt", "rainfall_loss.run_green_ampt",
+     build_model(lambda: [_rain(), 0.3, 4.3, 0.29, 0.1])),
+    ("run_green_ampt refused (ValueError)", "rainfall_loss.run_green_ampt",
+     build_model(lambda: [_rain(), 0.0, 4.3, 0.29], fails_with=ValueError)),
+    ("run_curve_number", "rainfall_loss.run_curve_number",
+     build_model(lambda: [_rain(), 70.0, 0.05, 3])),
+    ("run_curve_number refused (ValueError)", "rainfall_loss.run_curve_number",
+     build_model(lambda: [_rain(), 0.0], fails_with=ValueError)),
+    ("run_snyder_uh", "rainfall_transform.run_snyder_uh",
+     build_model(lambda: [_rain(), 640.0, 1.8, 0.6, 3.0, 1.2])),
+    ("run_scs_uh", "rainfall_transform.run_scs_uh",
+     build_model(lambda: [_rain(), 640.0, timedelta(hours=2), 300.0])),
     ("run_level_pool_routing bad outlet (TypeError)", "reservoir.run_level_pool_routing",
      build_model(lambda: _pool_args()[:3] + [{"x": 1.5}], fails_with=TypeError)),
     ("Basin.run", "basin.Basin", lambda cls: (
@@ -243,7 +264,11 @@ def arguments():
         musk=v.reach.run_muskingum_routing, level_pool=v.reservoir.run_level_pool_routing,
         clark=v.rainfall_transform.run_clark_uh, deficit=v.rainfall_loss.run_deficit_and_constant,
         baseflow=v.baseflow.run_linear_reservoir, LR=v.baseflow.LinearReservoir,
-        kge=v.metrics.calculate_kge)
+        kge=v.metrics.calculate_kge, cn=v.rainfall_loss.run_curve_number,
+        scs=v.rainfall_transform.run_scs_uh,
+        indication=v.reservoir.run_storage_indication_routing,
+        cunge=v.reach.run_muskingum_cunge_routing, ga=v.rainfall_loss.run_green_ampt,
+        snyder=v.rainfall_transform.run_snyder_uh)
     o.data = list(DATA)
     o.array = np.array(DATA) + 0.5  # owns its data, so it can be resized
     o.other_array = np.array(DATA) * 2.0 + 1.0
@@ -272,6 +297,8 @@ def arguments():
     o.columns = ["north.loss.initial_deficit", "north.transform.tc"]
     o.observed = np.array(o.basin_run["pool"].outflow.data) + 1.0
     o.plain = o.basin.to_dict()
+    o.cn_result = o.cn(o.rain, 80.0)
+    o.ga_result = o.ga(o.rain, 0.1, 4.0, 0.3)
     return o
 
 
@@ -386,6 +413,37 @@ EVERY_ENTRY = [
     ("DeficitConstantResult.excess", lambda o: o.loss.excess, None),
     ("DeficitConstantResult.loss", lambda o: o.loss.loss, None),
     ("DeficitConstantResult.deficit", lambda o: o.loss.deficit, None),
+    ("run_muskingum_cunge_routing",
+     lambda o: o.cunge(o.flow, 20000.0, 0.001, 0.035, 40.0, reference_flow=50.0), None),
+    ("run_muskingum_cunge_routing bad slope",
+     lambda o: o.cunge(o.flow, 20000.0, 0.0, 0.035, 40.0), ValueError),
+    ("run_muskingum_cunge_routing bad grid",
+     lambda o: o.cunge(o.flow, 20000.0, 0.001, 0.035, 40.0, sub_steps=1.5), TypeError),
+    ("run_storage_indication_routing",
+     lambda o: o.indication(o.pool[0], 102.0, o.curve, {"c": o.controlled, "k": o.constant}), None),
+    ("run_storage_indication_routing specified",
+     lambda o: o.indication(o.pool[0], 102.0, o.curve, {"s": o.specified}), ValueError),
+    ("run_storage_indication_routing bad curve",
+     lambda o: o.indication(o.pool[0], 102.0, o.rating, {}), TypeError),
+    ("run_curve_number", lambda o: o.cn(o.rain, 80.0, 0.2, 1), None),
+    ("run_curve_number bad condition", lambda o: o.cn(o.rain, 80.0, 0.2, 4), ValueError),
+    ("run_curve_number bad rainfall", lambda o: o.cn(o.flow, 80.0), TypeError),
+    ("CurveNumberResult()", lambda o: o.v.rainfall_loss.CurveNumberResult(), TypeError),
+    ("CurveNumberResult.excess", lambda o: o.cn_result.excess, None),
+    ("CurveNumberResult.loss", lambda o: o.cn_result.loss, None),
+    ("run_green_ampt", lambda o: o.ga(o.rain, 0.1, 4.0, 0.3, 0.2), None),
+    ("run_green_ampt bad deficit", lambda o: o.ga(o.rain, 0.1, 4.0, 2.0), ValueError),
+    ("run_green_ampt bad rainfall", lambda o: o.ga(o.flow, 0.1, 4.0, 0.3), TypeError),
+    ("GreenAmptResult()", lambda o: o.v.rainfall_loss.GreenAmptResult(), TypeError),
+    ("GreenAmptResult.excess", lambda o: o.ga_result.excess, None),
+    ("GreenAmptResult.loss", lambda o: o.ga_result.loss, None),
+    ("run_snyder_uh", lambda o: o.snyder(o.rain, 640.0, 1.8, 0.6, 3.0, 1.2), None),
+    ("run_snyder_uh bad cp", lambda o: o.snyder(o.rain, 640.0, 1.8, 0.0, 3.0, 1.2), ValueError),
+    ("run_snyder_uh bad length", lambda o: o.snyder(o.rain, 640.0, 1.8, 0.6, "x", 1.2),
+     TypeError),
+    ("run_scs_uh", lambda o: o.scs(o.rain, 640.0, o.hour), None),
+    ("run_scs_uh bad area", lambda o: o.scs(o.rain, -1.0, o.hour), ValueError),
+    ("run_scs_uh bad lag", lambda o: o.scs(o.rain, 640.0, 5), TypeError),
     ("run_linear_reservoir", lambda o: o.baseflow(640.0, o.rain, o.layers), None),
     ("run_linear_reservoir unstable",
      lambda o: o.baseflow(640.0, o.rain, {"a": o.LR(o.hour, 0.5, 0.0, 9)}), ValueError),

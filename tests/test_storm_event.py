@@ -23,3 +23,13 @@ def test_storm_event_balances_and_writes_the_figure(tmp_path):
     residuals = [float(r) for r in re.findall(r"= ([+-]\d+\.\d+)$", run.stdout, re.MULTILINE)]
     assert len(residuals) == 4, run.stdout
     assert all(abs(r) < 0.1 for r in residuals), run.stdout
+
+
+def test_storm_event_with_the_manuals_methods_keeps_the_excess():
+    # examples/storm_event_scs.py: curve number + SCS unit hydrograph beside the Clark basin; the
+    # SCS direct runoff carries the whole excess (to the module's 1.00833 conversion).
+    script = EXAMPLE.with_name("storm_event_scs.py")
+    run = subprocess.run([sys.executable, str(script)], capture_output=True, text=True,
+                         check=True)
+    share = float(re.search(r"excess = (\d\.\d+)", run.stdout).group(1))
+    assert abs(share - 1.00833 / (43560 / 12 / 3600)) < 1e-6, run.stdout

@@ -1,4 +1,4 @@
-// Python entries of the rainfall_transform submodule: run_clark_uh.
+// Python entries of the rainfall_transform submodule: run_clark_uh, run_scs_uh, run_snyder_uh.
 #include <array>
 
 #include "binding/entry.hpp"
@@ -9,6 +9,8 @@
 #include "binding/unlocked.hpp"
 #include "init.hpp"
 #include "rainfall_transform/clark_uh.hpp"
+#include "rainfall_transform/scs_uh.hpp"
+#include "rainfall_transform/snyder_uh.hpp"
 #include "utils/utils_classes.hpp"
 
 namespace vesparil {
@@ -63,10 +65,100 @@ PyMethodDef run_clark_uh_definition = {
     "# Returns\n"
     "A `ContinuousTimeSeries` (kind=discharge, cfs) at the same time step as `rainfall`."};
 
+constexpr Parameters<4> kRunScsUhParameters{
+    "run_scs_uh()", {"rainfall", "basin_area", "lag", "peak_rate_factor"}, 3};
+
+PyObject* py_run_scs_uh(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return guarded([&]() -> PyObject* {
+        IncrementalTimeSeries rainfall;
+        ScsUnitHydrographParameters parameters;
+        Timedelta lag;
+        if (!parse_call(kRunScsUhParameters, args, nargs, kwnames, rainfall,
+                        parameters.basin_area, lag, parameters.peak_rate_factor)) {
+            return nullptr;
+        }
+        Duration lag_time;
+        if (!to_duration(lag, lag_time)) return nullptr;
+        parameters.lag_seconds = lag_time.as_seconds();
+        // About 5 Tp / time step ordinates per wet step, eight multiply-adds a unit of work.
+        const double ordinates = 5.0 * (0.5 + parameters.lag_seconds / rainfall.time_step);
+        const std::uint64_t per_step = ordinates < 1e9 ? static_cast<std::uint64_t>(ordinates) + 1
+                                                       : std::uint64_t{1000000000};
+        auto runoff = run_unlocked(work_units(rainfall.data.size(), per_step) / 8, [&] {
+            return run_scs_uh(rainfall.data, rainfall.time_step, parameters, python_signals());
+        });
+        if (!runoff) return raise(runoff.error());
+        return new_instance(ContinuousTimeSeries{std::move(runoff).value(),
+                                                 std::string(kKindDischarge), rainfall.time_step})
+            .release();
+    });
+}
+
+PyMethodDef run_scs_uh_definition = {
+    "run_scs_uh", as_method(py_run_scs_uh), kFastcallFlags,
+    "run_scs_uh(rainfall, basin_area, lag, peak_rate_factor=484.0)\n--\n\n"
+    "Transforms excess rainfall into a runoff hydrograph with the SCS dimensionless\n"
+    "unit hydrograph; one inch of excess gives exactly one inch of runoff.\n\n"
+    "# Arguments\n"
+    "* `rainfall` - Excess rainfall series (inches per time step).\n"
+    "* `basin_area` - Drainage area in acres.\n"
+    "* `lag` - Basin lag L (about 0.6 times the time of concentration); the time to\n"
+    "  peak is Tp = time_step / 2 + L.\n"
+    "* `peak_rate_factor` - 484 uses the tabulated curve; other values a gamma-shaped\n"
+    "  curve of that peak rate factor (300 flat, 600 steep).\n\n"
+    "# Returns\n"
+    "A `ContinuousTimeSeries` (kind=discharge, cfs) at the same time step as `rainfall`;\n"
+    "value k is the flow at the end of step k."};
+
+constexpr Parameters<6> kRunSnyderUhParameters{
+    "run_snyder_uh()",
+    {"rainfall", "basin_area", "ct", "cp", "stream_length", "centroid_length"},
+    6};
+
+PyObject* py_run_snyder_uh(PyObject*, PyObject* const* args, Py_ssize_t nargs,
+                           PyObject* kwnames) {
+    return guarded([&]() -> PyObject* {
+        IncrementalTimeSeries rainfall;
+        SnyderParameters parameters;
+        if (!parse_call(kRunSnyderUhParameters, args, nargs, kwnames, rainfall,
+                        parameters.basin_area, parameters.ct, parameters.cp,
+                        parameters.stream_length, parameters.centroid_length)) {
+            return nullptr;
+        }
+        auto runoff = run_unlocked(work_units(rainfall.data.size(), 64), [&] {
+            return run_snyder_uh(rainfall.data, rainfall.time_step, parameters, python_signals());
+        });
+        if (!runoff) return raise(runoff.error());
+        return new_instance(ContinuousTimeSeries{std::move(runoff).value(),
+                                                 std::string(kKindDischarge), rainfall.time_step})
+            .release();
+    });
+}
+
+PyMethodDef run_snyder_uh_definition = {
+    "run_snyder_uh", as_method(py_run_snyder_uh), kFastcallFlags,
+    "run_snyder_uh(rainfall, basin_area, ct, cp, stream_length, centroid_length)\n--\n\n"
+    "Transforms excess rainfall into a runoff hydrograph with Snyder's synthetic unit\n"
+    "hydrograph for the series' time step; one inch of excess gives exactly one inch\n"
+    "of runoff.\n\n"
+    "# Arguments\n"
+    "* `rainfall` - Excess rainfall series (inches per time step).\n"
+    "* `basin_area` - Drainage area in acres.\n"
+    "* `ct` - Lag coefficient (tp = Ct (L Lc)^0.3 hours).\n"
+    "* `cp` - Peaking coefficient.\n"
+    "* `stream_length` - Main stream length L to the divide (miles).\n"
+    "* `centroid_length` - Length Lc along the stream to the point nearest the basin\n"
+    "  centroid (miles).\n\n"
+    "# Returns\n"
+    "A `ContinuousTimeSeries` (kind=discharge, cfs) at the same time step as `rainfall`;\n"
+    "value k is the flow at the end of step k."};
+
 }  // namespace
 
 bool init_transform(PyObject* module) {
-    return binding::add_function(module, &run_clark_uh_definition);
+    return binding::add_function(module, &run_clark_uh_definition) &&
+           binding::add_function(module, &run_scs_uh_definition) &&
+           binding::add_function(module, &run_snyder_uh_definition);
 }
 
 }  // namespace vesparil

@@ -1,5 +1,5 @@
 // Python entries of the reservoir submodule: the reservoir_utils submodule (rating curves and
-// outlets), run_level_pool_routing and LevelPoolResult.
+// outlets), run_level_pool_routing, LevelPoolResult and run_storage_indication_routing.
 #include <array>
 
 #include "binding/attributes.hpp"
@@ -12,6 +12,7 @@
 #include "binding/unlocked.hpp"
 #include "init.hpp"
 #include "reservoir_routing/reservoir_classes.hpp"
+#include "reservoir_routing/storage_indication.hpp"
 #include "reservoir_routing/reservoir_utils/reservoir_utils_classes.hpp"
 #include "utils/utils_classes.hpp"
 
@@ -96,6 +97,47 @@ PyMethodDef run_level_pool_routing_definition = {
 PyType_Spec level_pool_result_spec =
     make_spec<LevelPoolResult>("LevelPoolResult", level_pool_result_slots, kResultClassFlags);
 
+constexpr Parameters<4> kRunStorageIndicationRoutingParameters{
+    "run_storage_indication_routing()",
+    {"inflow", "initial_elevation", "elevation_storage", "discharge_info"},
+    4};
+
+PyObject* py_run_storage_indication_routing(PyObject*, PyObject* const* args, Py_ssize_t nargs,
+                                            PyObject* kwnames) {
+    return guarded([&]() -> PyObject* {
+        ContinuousTimeSeries inflow;
+        double initial_elevation = 0.0;
+        ElevationStorage curve;
+        NamedComponents<DischargeInfo> outlets;
+        if (!parse_call(kRunStorageIndicationRoutingParameters, args, nargs, kwnames, inflow,
+                        initial_elevation, curve, outlets)) {
+            return nullptr;
+        }
+        // One interpolation per step and outlet.
+        auto routed = run_unlocked(work_units(inflow.data.size(), outlets.size() + 1), [&] {
+            return run_storage_indication_routing(inflow, initial_elevation, curve, outlets,
+                                                  python_signals());
+        });
+        if (!routed) return raise(routed.error());
+        return new_instance(std::move(routed).value()).release();
+    });
+}
+
+PyMethodDef run_storage_indication_routing_definition = {
+    "run_storage_indication_routing", as_method(py_run_storage_indication_routing),
+    kFastcallFlags,
+    "run_storage_indication_routing(inflow, initial_elevation, elevation_storage, "
+    "discharge_info)\n--\n\n"
+    "Routes an inflow hydrograph through a reservoir by the storage-indication\n"
+    "(modified Puls) method at the inflow's own time step.\n\n"
+    "2S/dt + O is tabulated once on the elevations of the storage curve and of the\n"
+    "outlets' ratings and gates; each step solves the trapezoidal continuity equation\n"
+    "through it. Every record has as many values as `inflow`, the first being the\n"
+    "initial state. Outlets must depend on the elevation alone (no\n"
+    "`SpecifiedDischargeInfo`).\n\n"
+    "# Returns\n"
+    "A `LevelPoolResult`."};
+
 }  // namespace
 
 }  // namespace vesparil
@@ -112,7 +154,8 @@ bool init_reservoir(PyObject* module) {
     if (!utils || !init_reservoir_utils(utils.get())) return false;
     return binding::attach_submodule(module, std::move(utils)) &&
            binding::add_function(module, &run_level_pool_routing_definition) &&
-           binding::add_class<LevelPoolResult>(module);
+           binding::add_class<LevelPoolResult>(module) &&
+           binding::add_function(module, &run_storage_indication_routing_definition);
 }
 
 }  // namespace vesparil
