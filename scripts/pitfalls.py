@@ -362,6 +362,12 @@ def numbers():
     found = {}
     for part in (clark, baseflow, level_pool, loss, muskingum, kge, errors):
         found.update(part())
+    # The continuous-simulation models' numbers live beside this file.
+    lumped = importlib.util.spec_from_file_location(
+        "pitfalls_lumped", Path(__file__).resolve().parent / "pitfalls_lumped.py")
+    module = importlib.util.module_from_spec(lumped)
+    lumped.loader.exec_module(module)
+    found.update(module.numbers())
     return found
 
 

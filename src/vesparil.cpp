@@ -9,6 +9,7 @@
 //   rainfall_loss       DeficitConstantResult, run_deficit_and_constant
 //   baseflow            run_linear_reservoir, LinearReservoir
 //   metrics             calculate_kge
+//   lumped              run_gr4j, GR4JResult
 //
 // The six init_* entries build one submodule's contents as a stand-alone module.
 #include <Python.h>
@@ -57,7 +58,8 @@ int exec_vesparil(PyObject* module) {
                            build_submodule(module, "rainfall_transform", init_transform) &&
                            build_submodule(module, "rainfall_loss", init_loss) &&
                            build_submodule(module, "baseflow", init_baseflow) &&
-                           build_submodule(module, "metrics", init_metrics);
+                           build_submodule(module, "metrics", init_metrics) &&
+                           build_submodule(module, "lumped", init_lumped);
         return built ? 0 : -1;
     });
 }

@@ -80,6 +80,13 @@ def rows():
     kge = [vesparil.metrics.calculate_kge(routed.data, observed),
            vesparil.metrics.calculate_kge(routed.data, observed, use_log=True)]
     rows.append(("calculate_kge", kge))
+
+    rain_mm = [x * 25.4 for x in series(1500, 3, 1.2, dry_every=2)]
+    pet_mm = series(1500, 5, 4.0)
+    gr4j = vesparil.lumped.run_gr4j(rain_mm, pet_mm, 320.0, -1.2, 75.0, 2.3, warmup=100)
+    rows += [(f"run_gr4j {name}", getattr(gr4j, name)) for name in
+             ["flow", "production_store", "routing_store", "unit_hydrograph_store",
+              "actual_evapotranspiration", "exchange"]]
     return rows
 
 

@@ -12,7 +12,8 @@ Row names in the cross-cutting tables follow one convention: a function by its n
 words after a space (`calculate_kge arrays`).
 """
 
-TOP_ALL = ["utils", "reach", "reservoir", "rainfall_transform", "rainfall_loss", "baseflow", "metrics"]
+TOP_ALL = ["utils", "reach", "reservoir", "rainfall_transform", "rainfall_loss", "baseflow", "metrics",
+           "lumped"]
 
 # Registration order of every submodule, keyed by its path below the top module.
 SUBMODULE_ALL = {
@@ -31,6 +32,7 @@ SUBMODULE_ALL = {
     "rainfall_loss": ["DeficitConstantResult", "run_deficit_and_constant"],
     "baseflow": ["run_linear_reservoir", "LinearReservoir"],
     "metrics": ["calculate_kge"],
+    "lumped": ["run_gr4j", "GR4JResult"],
 }
 
 # path -> (text signature, the guide page that documents it)
@@ -43,6 +45,8 @@ FUNCTIONS = {
         "(rainfall, initial_deficit, max_deficit, constant_loss_per_hr, time_to_dry)", "loss.md"),
     "baseflow.run_linear_reservoir": ("(basin_area, rainfall, reservoirs)", "baseflow.md"),
     "metrics.calculate_kge": ("(sim, obs, use_log=False)", "kge.md"),
+    "lumped.run_gr4j": ("(precipitation, evapotranspiration, x1, x2, x3, x4, "
+                        "initial_production=0.3, initial_routing=0.5, warmup=0)", "gr4j.md"),
 }
 
 RU = "reservoir.reservoir_utils"
@@ -89,6 +93,9 @@ CLASSES = {
     "baseflow.LinearReservoir": ("(k_duration, gw_fraction, initial_q, num_reservoir=1)", False, {},
                                  ["gw_fraction", "initial_q", "num_reservoir", "k_duration"],
                                  "baseflow.md"),
+    "lumped.GR4JResult": (None, True, {}, [
+        "flow", "production_store", "routing_store", "unit_hydrograph_store",
+        "actual_evapotranspiration", "exchange"], "gr4j.md"),
 }
 
 # Entries whose results the digests compare across builds: every function that computes, and

@@ -347,6 +347,7 @@ def _made_once():
 
 INSTANCES = _made_once()
 POOL_RESULT, LOSS_RESULT = INSTANCES[-4:-2]
+GR4J_RESULT = vesparil.lumped.run_gr4j([5.0, 0.0], [1.0, 2.0], 300.0, 0.5, 80.0, 1.5)
 
 
 # ---------------------------------------------------------------------------------------------
@@ -462,6 +463,15 @@ def paired_series(draw):
     n = draw(st.integers(1, 12))
     sim, obs = (draw(st.lists(floats, min_size=n, max_size=n)) for _ in range(2))
     return [draw(as_vector(sim)), draw(as_vector(obs)), draw(bools)]
+
+
+@st.composite
+def daily_runs(draw, ranges):
+    """Equal-length P and E (mm/day) and parameters drawn from `ranges`, as positional values."""
+    n = draw(st.integers(0, 40))
+    p, e = (draw(st.lists(st.floats(0.0, 200.0), min_size=n, max_size=n)) for _ in range(2))
+    return [draw(as_vector(p)), draw(as_vector(e))] + [draw(st.floats(lo, hi))
+                                                       for lo, hi in ranges]
 
 
 @st.composite
@@ -728,6 +738,17 @@ ENTRIES = [
     Call("calculate_kge", st.just(vesparil.metrics.calculate_kge),
          [p("sim", vectors), p("obs", vectors), p("use_log", bools, False)],
          lambda r, t: type(r) is float, joint=paired_series()),
+    Call("run_gr4j", st.just(vesparil.lumped.run_gr4j),
+         [p("precipitation", vectors), p("evapotranspiration", vectors), p("x1", float_values),
+          p("x2", float_values), p("x3", float_values), p("x4", float_values),
+          p("initial_production", float_values, False), p("initial_routing", float_values, False),
+          p("warmup", counts, False)], is_instance_of(vesparil.lumped.GR4JResult),
+         joint=daily_runs([(1.0, 2000.0), (-20.0, 20.0), (1.0, 1000.0), (0.5, 30.0)])),
+    Call("GR4JResult()", st.just(vesparil.lumped.GR4JResult), [], constructs),
+    *getters("GR4JResult", st.just(GR4J_RESULT),
+             {name: floats_list for name in ["flow", "production_store", "routing_store",
+                                             "unit_hydrograph_store", "actual_evapotranspiration",
+                                             "exchange"]}),
     *getters("ContinuousTimeSeries", series(C), SERIES_GETTERS),
     *getters("IncrementalTimeSeries", series(I), SERIES_GETTERS),
     *getters("LevelPoolResult", st.just(POOL_RESULT),

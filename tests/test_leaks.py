@@ -180,6 +180,13 @@ MODEL_ENTRIES = [
      build_model(lambda: _pool_args()[:3] + [{"x": 1.5}], fails_with=TypeError)),
 ]
 
+MODEL_ENTRIES += [
+    ("run_gr4j", "lumped.run_gr4j",
+     build_model(lambda: [DATA, [1.0] * len(DATA), 300.0, -0.5, 80.0, 1.7, 0.4, 0.6, 2])),
+    ("run_gr4j bad x4 (ValueError)", "lumped.run_gr4j",
+     build_model(lambda: [DATA, DATA, 300.0, -0.5, 80.0, 0.0], fails_with=ValueError)),
+]
+
 ENTRIES += MODEL_ENTRIES
 
 
@@ -247,6 +254,8 @@ def arguments():
     o.layers = _layers()
     o.layer = o.layers["layer0"]
     o.loss = v.rainfall_loss.run_deficit_and_constant(o.rain, 0.2, 1.0, 0.1, o.hour)
+    o.gr4j = v.lumped.run_gr4j
+    o.gr4j_result = o.gr4j(o.array, o.other_array, 300.0, 0.5, 80.0, 1.7)
     return o
 
 
@@ -386,6 +395,14 @@ EVERY_ENTRY = [
     ("calculate_kge array lengths differ", lambda o: o.kge(o.array, o.short_array), ValueError),
     ("calculate_kge array then text", lambda o: o.kge(o.array, "x"), TypeError),
     ("calculate_kge arrays then bad flag", lambda o: o.kge(o.array, o.other_array, 1), TypeError),
+    ("run_gr4j", lambda o: o.gr4j(o.array, o.other_array, 300.0, 0.5, 80.0, 1.7, warmup=1), None),
+    ("run_gr4j lengths differ", lambda o: o.gr4j(o.array, o.short_array, 300.0, 0.5, 80.0, 1.7),
+     ValueError),
+    ("run_gr4j bad x1", lambda o: o.gr4j(o.data, o.data, "x", 0.5, 80.0, 1.7), TypeError),
+    ("GR4JResult()", lambda o: o.v.lumped.GR4JResult(), TypeError),
+    *[(f"GR4JResult.{name}", lambda o, name=name: getattr(o.gr4j_result, name), None)
+      for name in ["flow", "production_store", "routing_store", "unit_hydrograph_store",
+                   "actual_evapotranspiration", "exchange"]],
 ]
 
 

@@ -141,6 +141,13 @@ QUOTES = [
     ("errors.panic_stderr_first_line_starts", "{} thread <thread id> at", ["errors.md"]),
     ("errors.panic_stderr_second_line", "<column>: {}", ["errors.md"]),
     ("errors.panic_message", '"{}"', ["errors.md"]),
+    ("gr4j.rain_mm", lambda v: f"({commas(v)} mm of rain)", ["gr4j.md"]),
+    ("gr4j.first_year_empty_mm", "{:.1f} mm of flow from empty stores", ["gr4j.md"]),
+    ("gr4j.first_year_full_mm", "{:.1f} mm from full ones", ["gr4j.md"]),
+    ("gr4j.second_year_ratio", "a ratio of {:.4f}", ["gr4j.md"]),
+    ("gr4j.lossy_exchange_mm", "exports {:.1f} mm", ["gr4j.md"]),
+    ("gr4j.lossy_flow_mm", "the flow is {:.1f} mm", ["gr4j.md"]),
+    ("gr4j.x4_below_half_same", "(identical: {})", ["gr4j.md"]),
 ]
 
 

@@ -1,0 +1,35 @@
+# vesparil.lumped: daily lumped rainfall-runoff models, in mm/day.
+from typing import SupportsIndex
+
+from vesparil._types import FloatLike, FloatVector
+
+__all__ = ["run_gr4j", "GR4JResult"]
+
+class GR4JResult:
+    """One value per day after the warm-up; flows in mm/day, stores in mm; not constructible."""
+
+    @property
+    def flow(self) -> list[float]: ...
+    @property
+    def production_store(self) -> list[float]: ...
+    @property
+    def routing_store(self) -> list[float]: ...
+    @property
+    def unit_hydrograph_store(self) -> list[float]: ...
+    @property
+    def actual_evapotranspiration(self) -> list[float]: ...
+    @property
+    def exchange(self) -> list[float]: ...
+
+def run_gr4j(
+    precipitation: FloatVector,
+    evapotranspiration: FloatVector,
+    x1: FloatLike,
+    x2: FloatLike,
+    x3: FloatLike,
+    x4: FloatLike,
+    initial_production: FloatLike = 0.3,
+    initial_routing: FloatLike = 0.5,
+    warmup: SupportsIndex = 0,
+) -> GR4JResult:
+    """GR4J (Perrin et al. 2003) over daily P and E in mm/day."""
