@@ -39,8 +39,35 @@ def gr4j():
     }
 
 
+HBV = dict(tt=0.0, cfmax=3.0, sfcf=1.3, cfr=0.05, cwh=0.1, fc=250.0, lp=0.7, beta=2.0,
+           perc=1.5, uzl=20.0, k0=0.2, k1=0.1, k2=0.02, maxbas=2.5)
+
+
+def cold(days):
+    p, e = weather(days)
+    t = [4.0 + 12.0 * math.sin(2.0 * math.pi * (i - 110) / 365.0) for i in range(days)]
+    return p, t, e
+
+
+def hbv():
+    run = vesparil.lumped.run_hbv
+    p, t, e = cold(2 * 365)
+    base = run(p, t, e, **HBV)
+    snow_p = sum(pi for pi, ti in zip(p, t) if ti < HBV["tt"])
+    dry = run(p, t, e, **HBV, initial_soil_moisture=0.0)
+    wet = run(p, t, e, **HBV, initial_soil_moisture=1.0, initial_lower_zone=100.0)
+    return {
+        "hbv.rain_mm": sum(p),
+        "hbv.snow_days_p_mm": snow_p,
+        "hbv.snowfall_mm": sum(base.snowfall),
+        "hbv.first_year_dry_mm": sum(dry.flow[:365]),
+        "hbv.first_year_wet_mm": sum(wet.flow[:365]),
+        "hbv.second_year_ratio": sum(wet.flow[365:]) / sum(dry.flow[365:]),
+    }
+
+
 def numbers():
     found = {}
-    for part in (gr4j,):
+    for part in (gr4j, hbv):
         found.update(part())
     return found

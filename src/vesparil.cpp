@@ -9,7 +9,7 @@
 //   rainfall_loss       DeficitConstantResult, run_deficit_and_constant
 //   baseflow            run_linear_reservoir, LinearReservoir
 //   metrics             calculate_kge
-//   lumped              run_gr4j, GR4JResult
+//   lumped              run_gr4j, GR4JResult, run_hbv, HBVResult
 //
 // The six init_* entries build one submodule's contents as a stand-alone module.
 #include <Python.h>

@@ -87,6 +87,12 @@ def rows():
     rows += [(f"run_gr4j {name}", getattr(gr4j, name)) for name in
              ["flow", "production_store", "routing_store", "unit_hydrograph_store",
               "actual_evapotranspiration", "exchange"]]
+    temperature = [t * 30.0 - 12.0 for t in series(1500, 9, 1.0)]
+    hbv = vesparil.lumped.run_hbv(rain_mm, temperature, pet_mm, 0.5, 3.2, 1.15, 0.05, 0.1, 180.0,
+                                  0.75, 2.2, 1.4, 18.0, 0.25, 0.09, 0.04, 3.4, warmup=100)
+    rows += [(f"run_hbv {name}", getattr(hbv, name)) for name in
+             ["flow", "snowpack", "snow_water", "soil_moisture", "upper_zone", "lower_zone",
+              "routing_store", "actual_evapotranspiration", "recharge", "snowfall"]]
     return rows
 
 

@@ -32,7 +32,7 @@ SUBMODULE_ALL = {
     "rainfall_loss": ["DeficitConstantResult", "run_deficit_and_constant"],
     "baseflow": ["run_linear_reservoir", "LinearReservoir"],
     "metrics": ["calculate_kge"],
-    "lumped": ["run_gr4j", "GR4JResult"],
+    "lumped": ["run_gr4j", "GR4JResult", "run_hbv", "HBVResult"],
 }
 
 # path -> (text signature, the guide page that documents it)
@@ -47,6 +47,9 @@ FUNCTIONS = {
     "metrics.calculate_kge": ("(sim, obs, use_log=False)", "kge.md"),
     "lumped.run_gr4j": ("(precipitation, evapotranspiration, x1, x2, x3, x4, "
                         "initial_production=0.3, initial_routing=0.5, warmup=0)", "gr4j.md"),
+    "lumped.run_hbv": ("(precipitation, temperature, evapotranspiration, tt, cfmax, sfcf, cfr, cwh, "
+                       "fc, lp, beta, perc, uzl, k0, k1, k2, maxbas, initial_soil_moisture=0.5, "
+                       "initial_upper_zone=0.0, initial_lower_zone=0.0, warmup=0)", "hbv.md"),
 }
 
 RU = "reservoir.reservoir_utils"
@@ -96,6 +99,9 @@ CLASSES = {
     "lumped.GR4JResult": (None, True, {}, [
         "flow", "production_store", "routing_store", "unit_hydrograph_store",
         "actual_evapotranspiration", "exchange"], "gr4j.md"),
+    "lumped.HBVResult": (None, True, {}, [
+        "flow", "snowpack", "snow_water", "soil_moisture", "upper_zone", "lower_zone",
+        "routing_store", "actual_evapotranspiration", "recharge", "snowfall"], "hbv.md"),
 }
 
 # Entries whose results the digests compare across builds: every function that computes, and

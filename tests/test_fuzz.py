@@ -348,6 +348,13 @@ def _made_once():
 INSTANCES = _made_once()
 POOL_RESULT, LOSS_RESULT = INSTANCES[-4:-2]
 GR4J_RESULT = vesparil.lumped.run_gr4j([5.0, 0.0], [1.0, 2.0], 300.0, 0.5, 80.0, 1.5)
+HBV_RANGES = [(-3.0, 3.0), (0.0, 10.0), (0.0, 1.5), (0.0, 0.2), (0.0, 0.3), (1.0, 800.0),
+              (0.1, 1.0), (0.1, 6.0), (0.0, 6.0), (0.0, 100.0), (0.0, 0.5), (0.0, 0.5),
+              (0.0, 1.0), (1.0, 12.0)]
+HBV_NAMES = ["tt", "cfmax", "sfcf", "cfr", "cwh", "fc", "lp", "beta", "perc", "uzl", "k0", "k1",
+             "k2", "maxbas"]
+HBV_RESULT = vesparil.lumped.run_hbv([5.0, 0.0], [-1.0, 4.0], [1.0, 2.0],
+                                     *[lo for lo, _ in HBV_RANGES])
 
 
 # ---------------------------------------------------------------------------------------------
@@ -466,12 +473,14 @@ def paired_series(draw):
 
 
 @st.composite
-def daily_runs(draw, ranges):
-    """Equal-length P and E (mm/day) and parameters drawn from `ranges`, as positional values."""
+def daily_runs(draw, ranges, series_count=2):
+    """Equal-length daily series (the first and last from [0, 200] mm/day, a middle one from the
+    first range) and the remaining parameters drawn from `ranges`, as positional values."""
     n = draw(st.integers(0, 40))
-    p, e = (draw(st.lists(st.floats(0.0, 200.0), min_size=n, max_size=n)) for _ in range(2))
-    return [draw(as_vector(p)), draw(as_vector(e))] + [draw(st.floats(lo, hi))
-                                                       for lo, hi in ranges]
+    bounds = [(0.0, 200.0)] + ranges[:series_count - 2] + [(0.0, 200.0)]
+    values = [draw(as_vector(draw(st.lists(st.floats(lo, hi), min_size=n, max_size=n))))
+              for lo, hi in bounds]
+    return values + [draw(st.floats(lo, hi)) for lo, hi in ranges[series_count - 2:]]
 
 
 @st.composite
@@ -745,6 +754,18 @@ ENTRIES = [
           p("warmup", counts, False)], is_instance_of(vesparil.lumped.GR4JResult),
          joint=daily_runs([(1.0, 2000.0), (-20.0, 20.0), (1.0, 1000.0), (0.5, 30.0)])),
     Call("GR4JResult()", st.just(vesparil.lumped.GR4JResult), [], constructs),
+    Call("run_hbv", st.just(vesparil.lumped.run_hbv),
+         [p("precipitation", vectors), p("temperature", vectors), p("evapotranspiration", vectors),
+          *[p(name, float_values) for name in HBV_NAMES],
+          p("initial_soil_moisture", float_values, False),
+          p("initial_upper_zone", float_values, False),
+          p("initial_lower_zone", float_values, False), p("warmup", counts, False)],
+         is_instance_of(vesparil.lumped.HBVResult),
+         joint=daily_runs([(-20.0, 20.0)] + HBV_RANGES, series_count=3)),
+    Call("HBVResult()", st.just(vesparil.lumped.HBVResult), [], constructs),
+    *getters("HBVResult", st.just(HBV_RESULT),
+             {name: floats_list for name in vesparil.lumped.HBVResult.__dict__
+              if not name.startswith("_")}),
     *getters("GR4JResult", st.just(GR4J_RESULT),
              {name: floats_list for name in ["flow", "production_store", "routing_store",
                                              "unit_hydrograph_store", "actual_evapotranspiration",

@@ -180,11 +180,16 @@ MODEL_ENTRIES = [
      build_model(lambda: _pool_args()[:3] + [{"x": 1.5}], fails_with=TypeError)),
 ]
 
+HBV_PARAMETERS = [0.0, 3.0, 1.1, 0.05, 0.1, 200.0, 0.7, 2.0, 1.5, 20.0, 0.2, 0.1, 0.05, 2.5]
 MODEL_ENTRIES += [
     ("run_gr4j", "lumped.run_gr4j",
      build_model(lambda: [DATA, [1.0] * len(DATA), 300.0, -0.5, 80.0, 1.7, 0.4, 0.6, 2])),
     ("run_gr4j bad x4 (ValueError)", "lumped.run_gr4j",
      build_model(lambda: [DATA, DATA, 300.0, -0.5, 80.0, 0.0], fails_with=ValueError)),
+    ("run_hbv", "lumped.run_hbv", build_model(lambda: [DATA, [x - 3.0 for x in DATA], DATA,
+                                                       *HBV_PARAMETERS, 0.4, 5.0, 9.0, 3])),
+    ("run_hbv bad maxbas (ValueError)", "lumped.run_hbv",
+     build_model(lambda: [DATA, DATA, DATA, *HBV_PARAMETERS[:-1], 0.0], fails_with=ValueError)),
 ]
 
 ENTRIES += MODEL_ENTRIES
@@ -256,6 +261,8 @@ def arguments():
     o.loss = v.rainfall_loss.run_deficit_and_constant(o.rain, 0.2, 1.0, 0.1, o.hour)
     o.gr4j = v.lumped.run_gr4j
     o.gr4j_result = o.gr4j(o.array, o.other_array, 300.0, 0.5, 80.0, 1.7)
+    o.hbv = v.lumped.run_hbv
+    o.hbv_result = o.hbv(o.array, o.other_array - 5.0, o.array, *HBV_PARAMETERS)
     return o
 
 
@@ -403,6 +410,15 @@ EVERY_ENTRY = [
     *[(f"GR4JResult.{name}", lambda o, name=name: getattr(o.gr4j_result, name), None)
       for name in ["flow", "production_store", "routing_store", "unit_hydrograph_store",
                    "actual_evapotranspiration", "exchange"]],
+    ("run_hbv", lambda o: o.hbv(o.array, o.other_array, o.array, *HBV_PARAMETERS, warmup=2), None),
+    ("run_hbv lengths differ", lambda o: o.hbv(o.array, o.short_array, o.array, *HBV_PARAMETERS),
+     ValueError),
+    ("run_hbv bad fc", lambda o: o.hbv(o.data, o.data, o.data, *HBV_PARAMETERS[:5], "x",
+                                       *HBV_PARAMETERS[6:]), TypeError),
+    ("HBVResult()", lambda o: o.v.lumped.HBVResult(), TypeError),
+    *[(f"HBVResult.{name}", lambda o, name=name: getattr(o.hbv_result, name), None)
+      for name in ["flow", "snowpack", "snow_water", "soil_moisture", "upper_zone", "lower_zone",
+                   "routing_store", "actual_evapotranspiration", "recharge", "snowfall"]],
 ]
 
 

@@ -148,6 +148,14 @@ QUOTES = [
     ("gr4j.lossy_exchange_mm", "exports {:.1f} mm", ["gr4j.md"]),
     ("gr4j.lossy_flow_mm", "the flow is {:.1f} mm", ["gr4j.md"]),
     ("gr4j.x4_below_half_same", "(identical: {})", ["gr4j.md"]),
+    ("hbv.rain_mm", lambda v: f"({commas(v)} mm of precipitation", ["hbv.md"]),
+    ("hbv.snow_days_p_mm", "the {:.1f} mm that fell", ["hbv.md"]),
+    ("hbv.snow_days_p_mm", "({:.1f} mm of snow-day", ["index.md"]),
+    ("hbv.snowfall_mm", "becomes {:.1f} mm)", ["index.md"]),
+    ("hbv.snowfall_mm", "enter as {:.1f} mm of snowfall", ["hbv.md"]),
+    ("hbv.first_year_dry_mm", "first year gives {:.1f} mm", ["hbv.md"]),
+    ("hbv.first_year_wet_mm", "lower zone {:.1f} mm", ["hbv.md"]),
+    ("hbv.second_year_ratio", "a ratio of {:.4f}", ["hbv.md"]),
 ]
 
 

@@ -1,4 +1,4 @@
-// Python entries of the lumped submodule: run_gr4j, GR4JResult.
+// Python entries of the lumped submodule: run_gr4j, GR4JResult, run_hbv, HBVResult.
 #include <array>
 #include <utility>
 
@@ -102,6 +102,94 @@ PyType_Slot gr4j_result_slots[] = {
 PyType_Spec gr4j_result_spec =
     make_spec<Gr4jSeries>("GR4JResult", gr4j_result_slots, kResultClassFlags);
 
+constexpr Parameters<21> kRunHbvParameters{
+    "run_hbv()",
+    {"precipitation", "temperature", "evapotranspiration", "tt", "cfmax", "sfcf", "cfr", "cwh",
+     "fc", "lp", "beta", "perc", "uzl", "k0", "k1", "k2", "maxbas", "initial_soil_moisture",
+     "initial_upper_zone", "initial_lower_zone", "warmup"},
+    17};
+
+PyObject* py_run_hbv(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return guarded([&]() -> PyObject* {
+        FloatSpan precipitation;
+        FloatSpan temperature;
+        FloatSpan evapotranspiration;
+        HbvParameters given{};
+        double initial_soil_moisture = 0.5;
+        double initial_upper_zone = 0.0;
+        double initial_lower_zone = 0.0;
+        std::size_t warmup = 0;
+        if (!parse_call(kRunHbvParameters, args, nargs, kwnames, precipitation, temperature,
+                        evapotranspiration, given.tt, given.cfmax, given.sfcf, given.cfr,
+                        given.cwh, given.fc, given.lp, given.beta, given.perc, given.uzl,
+                        given.k0, given.k1, given.k2, given.maxbas, initial_soil_moisture,
+                        initial_upper_zone, initial_lower_zone, warmup)) {
+            return nullptr;
+        }
+        auto parameters = make_hbv_parameters(given);
+        if (!parameters) return raise(parameters.error());
+        auto run = run_unlocked(work_units(precipitation.values().size(), kDayWork), [&] {
+            return run_hbv(precipitation.values(), temperature.values(),
+                           evapotranspiration.values(), *parameters, initial_soil_moisture,
+                           initial_upper_zone, initial_lower_zone, warmup, python_signals());
+        });
+        if (!run) return raise(run.error());
+        return new_instance(std::move(run).value()).release();
+    });
+}
+
+PyMethodDef run_hbv_definition = {
+    "run_hbv", as_method(py_run_hbv), kFastcallFlags,
+    "run_hbv(precipitation, temperature, evapotranspiration, tt, cfmax, sfcf, cfr, cwh, fc, lp, "
+    "beta, perc, uzl, k0, k1, k2, maxbas, initial_soil_moisture=0.5, initial_upper_zone=0.0, "
+    "initial_lower_zone=0.0, warmup=0)\n--\n\n"
+    "Runs the HBV model in its light form (Seibert and Vis 2012), daily.\n\n"
+    "# Arguments\n"
+    "* `precipitation`, `evapotranspiration` - Daily series (mm/day); `temperature` (deg C).\n"
+    "* `tt`, `cfmax`, `sfcf`, `cfr`, `cwh` - Snow: threshold (deg C), degree-day factor\n"
+    "  (mm/deg C/day), snowfall correction, refreezing coefficient, water holding capacity.\n"
+    "* `fc`, `lp`, `beta` - Soil: field capacity (mm), evaporation limit (fraction of fc),\n"
+    "  shape of the recharge.\n"
+    "* `perc`, `uzl`, `k0`, `k1`, `k2`, `maxbas` - Response: percolation (mm/day), upper\n"
+    "  zone threshold (mm), recession coefficients (1/day), routing base (days).\n"
+    "* `initial_soil_moisture` - Starting soil moisture as a fraction of fc.\n"
+    "* `initial_upper_zone`, `initial_lower_zone` - Starting zones (mm).\n"
+    "* `warmup` - Days run first whose outputs are dropped.\n\n"
+    "# Returns\n"
+    "An `HBVResult` with one value per day after the warm-up.\n\n"
+    "# Errors\n"
+    "Returns a `ValueError` for a parameter out of range, series of different lengths or\n"
+    "a warm-up longer than the series."};
+
+#define HBV_FIELD(name, doc) \
+    {#name, get_field<HbvSeries, &HbvSeries::name>, nullptr, doc, nullptr}
+
+PyGetSetDef hbv_result_getset[] = {
+    HBV_FIELD(flow, "Streamflow after the MAXBAS routing (mm/day)."),
+    HBV_FIELD(snowpack, "Frozen water in the snowpack at the end of each day (mm)."),
+    HBV_FIELD(snow_water, "Liquid water held in the snowpack (mm)."),
+    HBV_FIELD(soil_moisture, "Soil moisture SM (mm)."),
+    HBV_FIELD(upper_zone, "Upper groundwater zone SUZ (mm)."),
+    HBV_FIELD(lower_zone, "Lower groundwater zone SLZ (mm)."),
+    HBV_FIELD(routing_store, "Water still in the MAXBAS routing (mm)."),
+    HBV_FIELD(actual_evapotranspiration, "Actual evapotranspiration from the soil (mm/day)."),
+    HBV_FIELD(recharge, "Recharge from the soil to the upper zone (mm/day)."),
+    HBV_FIELD(snowfall, "Snowfall after the SFCF correction (mm/day)."),
+    {nullptr, nullptr, nullptr, nullptr, nullptr},
+};
+
+#undef HBV_FIELD
+
+PyType_Slot hbv_result_slots[] = {
+    {Py_tp_doc, const_cast<char*>("Daily outputs of an HBV run.")},
+    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_instance<HbvSeries>)},
+    {Py_tp_getset, hbv_result_getset},
+    {0, nullptr},
+};
+
+PyType_Spec hbv_result_spec =
+    make_spec<HbvSeries>("HBVResult", hbv_result_slots, kResultClassFlags);
+
 }  // namespace
 
 }  // namespace vesparil
@@ -111,11 +199,18 @@ PyType_Spec& vesparil::binding::class_spec<vesparil::Gr4jSeries>() {
     return gr4j_result_spec;
 }
 
+template <>
+PyType_Spec& vesparil::binding::class_spec<vesparil::HbvSeries>() {
+    return hbv_result_spec;
+}
+
 namespace vesparil {
 
 bool init_lumped(PyObject* module) {
     return binding::add_function(module, &run_gr4j_definition) &&
-           binding::add_class<Gr4jSeries>(module);
+           binding::add_class<Gr4jSeries>(module) &&
+           binding::add_function(module, &run_hbv_definition) &&
+           binding::add_class<HbvSeries>(module);
 }
 
 }  // namespace vesparil
