@@ -21,6 +21,7 @@ Rows:
   muskingum, clark, baseflow, kge 1e7 (arrays): the rows already at the C loop
   kge 10   calculate_kge on 10 values, per call, from two arrays and from two lists
   threads  two threads each routing the month through the level pool, 2 cores, against one
+  run_gr4j, run_hbv  2e6 days, per day (benchmarks/bench_lumped.py)
 """
 
 import argparse
@@ -621,6 +622,9 @@ def main():
         bench_clark(lib, options.quick)
         bench_baseflow(lib, options.quick)
         bench_kge(lib, options.quick)
+        import bench_lumped  # the continuous models' rows, with their own C loops
+
+        bench_lumped.bench(bench_lumped.compile_loops(directory), options.quick)
 
 
 if __name__ == "__main__":
