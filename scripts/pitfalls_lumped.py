@@ -66,8 +66,22 @@ def hbv():
     }
 
 
+def evapotranspiration():
+    et = vesparil.evapotranspiration
+    days = list(range(1, 366))
+    mean = [9.0 + 10.0 * math.sin(2.0 * math.pi * (j - 110) / 365.0) for j in days]
+    low, high = [t - 5.0 for t in mean], [t + 5.0 for t in mean]
+    polar = et.calculate_pet_oudin([2.0] * 365, 75.0, days)
+    return {
+        "pet.oudin_year_mm": sum(et.calculate_pet_oudin(mean, 48.0, days)),
+        "pet.hargreaves_year_mm": sum(et.calculate_pet_hargreaves(low, high, 48.0, days)),
+        "pet.hamon_year_mm": sum(et.calculate_pet_hamon(mean, 48.0, days)),
+        "pet.polar_zero_days": sum(1 for v in polar if v == 0.0),
+    }
+
+
 def numbers():
     found = {}
-    for part in (gr4j, hbv):
+    for part in (gr4j, hbv, evapotranspiration):
         found.update(part())
     return found

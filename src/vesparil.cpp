@@ -10,6 +10,8 @@
 //   baseflow            run_linear_reservoir, LinearReservoir
 //   metrics             calculate_kge
 //   lumped              run_gr4j, GR4JResult, run_hbv, HBVResult
+//   evapotranspiration  calculate_extraterrestrial_radiation, calculate_pet_oudin,
+//                       calculate_pet_hargreaves, calculate_pet_hamon
 //
 // The six init_* entries build one submodule's contents as a stand-alone module.
 #include <Python.h>
@@ -59,7 +61,9 @@ int exec_vesparil(PyObject* module) {
                            build_submodule(module, "rainfall_loss", init_loss) &&
                            build_submodule(module, "baseflow", init_baseflow) &&
                            build_submodule(module, "metrics", init_metrics) &&
-                           build_submodule(module, "lumped", init_lumped);
+                           build_submodule(module, "lumped", init_lumped) &&
+                           build_submodule(module, "evapotranspiration",
+                                           init_evapotranspiration);
         return built ? 0 : -1;
     });
 }

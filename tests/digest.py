@@ -93,6 +93,19 @@ def rows():
     rows += [(f"run_hbv {name}", getattr(hbv, name)) for name in
              ["flow", "snowpack", "snow_water", "soil_moisture", "upper_zone", "lower_zone",
               "routing_store", "actual_evapotranspiration", "recharge", "snowfall"]]
+    et = vesparil.evapotranspiration
+    days = [float(d % 366 + 1) for d in range(731)]
+    warm = [t * 40.0 - 15.0 for t in series(731, 13, 1.0)]
+    spread = [t * 15.0 for t in series(731, 17, 1.0)]
+    for latitude in (-41.3, 0.0, 52.5, 78.2):
+        rows += [
+            (f"calculate_extraterrestrial_radiation {latitude}",
+             et.calculate_extraterrestrial_radiation(latitude, days)),
+            (f"calculate_pet_oudin {latitude}", et.calculate_pet_oudin(warm, latitude, days)),
+            (f"calculate_pet_hamon {latitude}", et.calculate_pet_hamon(warm, latitude, days)),
+            (f"calculate_pet_hargreaves {latitude}", et.calculate_pet_hargreaves(
+                warm, [t + s for t, s in zip(warm, spread)], latitude, days)),
+        ]
     return rows
 
 

@@ -13,7 +13,7 @@ words after a space (`calculate_kge arrays`).
 """
 
 TOP_ALL = ["utils", "reach", "reservoir", "rainfall_transform", "rainfall_loss", "baseflow", "metrics",
-           "lumped"]
+           "lumped", "evapotranspiration"]
 
 # Registration order of every submodule, keyed by its path below the top module.
 SUBMODULE_ALL = {
@@ -33,6 +33,8 @@ SUBMODULE_ALL = {
     "baseflow": ["run_linear_reservoir", "LinearReservoir"],
     "metrics": ["calculate_kge"],
     "lumped": ["run_gr4j", "GR4JResult", "run_hbv", "HBVResult"],
+    "evapotranspiration": ["calculate_extraterrestrial_radiation", "calculate_pet_oudin",
+                           "calculate_pet_hargreaves", "calculate_pet_hamon"],
 }
 
 # path -> (text signature, the guide page that documents it)
@@ -50,6 +52,14 @@ FUNCTIONS = {
     "lumped.run_hbv": ("(precipitation, temperature, evapotranspiration, tt, cfmax, sfcf, cfr, cwh, "
                        "fc, lp, beta, perc, uzl, k0, k1, k2, maxbas, initial_soil_moisture=0.5, "
                        "initial_upper_zone=0.0, initial_lower_zone=0.0, warmup=0)", "hbv.md"),
+    "evapotranspiration.calculate_extraterrestrial_radiation": ("(latitude, day_of_year)",
+                                                                "evapotranspiration.md"),
+    "evapotranspiration.calculate_pet_oudin": ("(temperature, latitude, day_of_year)",
+                                               "evapotranspiration.md"),
+    "evapotranspiration.calculate_pet_hargreaves": (
+        "(temperature_min, temperature_max, latitude, day_of_year)", "evapotranspiration.md"),
+    "evapotranspiration.calculate_pet_hamon": ("(temperature, latitude, day_of_year)",
+                                               "evapotranspiration.md"),
 }
 
 RU = "reservoir.reservoir_utils"

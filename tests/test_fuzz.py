@@ -484,6 +484,20 @@ def daily_runs(draw, ranges, series_count=2):
 
 
 @st.composite
+def solar_days(draw, temperatures):
+    """`temperatures` series of deg C (ordered, for a minimum and a maximum), a latitude and
+    days of year, as positional values."""
+    n = draw(st.integers(0, 30))
+    series = [draw(st.lists(st.floats(-60.0, 60.0), min_size=n, max_size=n))
+              for _ in range(temperatures)]
+    if temperatures == 2:
+        series = [[min(a, b) for a, b in zip(*series)], [max(a, b) for a, b in zip(*series)]]
+    days = draw(st.lists(st.integers(1, 366), min_size=n, max_size=n))
+    return ([draw(as_vector(s)) for s in series] + [draw(st.floats(-90.0, 90.0))]
+            + [draw(as_vector([float(d) for d in days]))])
+
+
+@st.composite
 def pool_runs(draw):
     x = draw(increasing(min_size=2))
     # Storage from 0, so that an emptied reservoir stays on the curve.
@@ -763,6 +777,21 @@ ENTRIES = [
          is_instance_of(vesparil.lumped.HBVResult),
          joint=daily_runs([(-20.0, 20.0)] + HBV_RANGES, series_count=3)),
     Call("HBVResult()", st.just(vesparil.lumped.HBVResult), [], constructs),
+    Call("calculate_extraterrestrial_radiation",
+         st.just(vesparil.evapotranspiration.calculate_extraterrestrial_radiation),
+         [p("latitude", float_values), p("day_of_year", vectors)], lambda r, t: floats_list(r),
+         joint=solar_days(0)),
+    Call("calculate_pet_oudin", st.just(vesparil.evapotranspiration.calculate_pet_oudin),
+         [p("temperature", vectors), p("latitude", float_values), p("day_of_year", vectors)],
+         lambda r, t: floats_list(r), joint=solar_days(1)),
+    Call("calculate_pet_hamon", st.just(vesparil.evapotranspiration.calculate_pet_hamon),
+         [p("temperature", vectors), p("latitude", float_values), p("day_of_year", vectors)],
+         lambda r, t: floats_list(r), joint=solar_days(1)),
+    Call("calculate_pet_hargreaves",
+         st.just(vesparil.evapotranspiration.calculate_pet_hargreaves),
+         [p("temperature_min", vectors), p("temperature_max", vectors),
+          p("latitude", float_values), p("day_of_year", vectors)],
+         lambda r, t: floats_list(r), joint=solar_days(2)),
     *getters("HBVResult", st.just(HBV_RESULT),
              {name: floats_list for name in vesparil.lumped.HBVResult.__dict__
               if not name.startswith("_")}),

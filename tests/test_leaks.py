@@ -192,6 +192,17 @@ MODEL_ENTRIES += [
      build_model(lambda: [DATA, DATA, DATA, *HBV_PARAMETERS[:-1], 0.0], fails_with=ValueError)),
 ]
 
+DAYS = [float(d) for d in range(100, 100 + len(DATA))]
+MODEL_ENTRIES += [
+    (name, f"evapotranspiration.{name}", build_model(make)) for name, make in [
+        ("calculate_extraterrestrial_radiation", lambda: [45.0, DAYS]),
+        ("calculate_pet_oudin", lambda: [DATA, 45.0, DAYS]),
+        ("calculate_pet_hargreaves", lambda: [DATA, [x + 5.0 for x in DATA], -33.0, DAYS]),
+        ("calculate_pet_hamon", lambda: [DATA, 60.0, DAYS]),
+    ]
+] + [("calculate_pet_oudin bad day (ValueError)", "evapotranspiration.calculate_pet_oudin",
+      build_model(lambda: [DATA, 45.0, [0.0] * len(DATA)], fails_with=ValueError))]
+
 ENTRIES += MODEL_ENTRIES
 
 
@@ -262,6 +273,8 @@ def arguments():
     o.gr4j = v.lumped.run_gr4j
     o.gr4j_result = o.gr4j(o.array, o.other_array, 300.0, 0.5, 80.0, 1.7)
     o.hbv = v.lumped.run_hbv
+    o.et = v.evapotranspiration
+    o.days = o.array + 99.5
     o.hbv_result = o.hbv(o.array, o.other_array - 5.0, o.array, *HBV_PARAMETERS)
     return o
 
@@ -416,6 +429,22 @@ EVERY_ENTRY = [
     ("run_hbv bad fc", lambda o: o.hbv(o.data, o.data, o.data, *HBV_PARAMETERS[:5], "x",
                                        *HBV_PARAMETERS[6:]), TypeError),
     ("HBVResult()", lambda o: o.v.lumped.HBVResult(), TypeError),
+    ("calculate_extraterrestrial_radiation",
+     lambda o: o.et.calculate_extraterrestrial_radiation(45.0, o.days), None),
+    ("calculate_extraterrestrial_radiation bad latitude",
+     lambda o: o.et.calculate_extraterrestrial_radiation(95.0, o.days), ValueError),
+    ("calculate_pet_oudin", lambda o: o.et.calculate_pet_oudin(o.array, 45.0, o.days), None),
+    ("calculate_pet_oudin lengths differ",
+     lambda o: o.et.calculate_pet_oudin(o.short_array, 45.0, o.days), ValueError),
+    ("calculate_pet_hamon", lambda o: o.et.calculate_pet_hamon(o.array, 45.0, o.days), None),
+    ("calculate_pet_hamon bad day", lambda o: o.et.calculate_pet_hamon(o.data, 45.0, o.data),
+     ValueError),
+    ("calculate_pet_hargreaves",
+     lambda o: o.et.calculate_pet_hargreaves(o.array, o.other_array, 45.0, o.days), None),
+    ("calculate_pet_hargreaves max below min",
+     lambda o: o.et.calculate_pet_hargreaves(o.other_array, o.array, 45.0, o.days), ValueError),
+    ("calculate_pet_hargreaves bad latitude",
+     lambda o: o.et.calculate_pet_hargreaves(o.array, o.other_array, "x", o.days), TypeError),
     *[(f"HBVResult.{name}", lambda o, name=name: getattr(o.hbv_result, name), None)
       for name in ["flow", "snowpack", "snow_water", "soil_moisture", "upper_zone", "lower_zone",
                    "routing_store", "actual_evapotranspiration", "recharge", "snowfall"]],

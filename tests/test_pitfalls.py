@@ -156,6 +156,11 @@ QUOTES = [
     ("hbv.first_year_dry_mm", "first year gives {:.1f} mm", ["hbv.md"]),
     ("hbv.first_year_wet_mm", "lower zone {:.1f} mm", ["hbv.md"]),
     ("hbv.second_year_ratio", "a ratio of {:.4f}", ["hbv.md"]),
+    ("pet.oudin_year_mm", "Oudin gives {:.1f} mm", ["evapotranspiration.md"]),
+    ("pet.hargreaves_year_mm", "Hargreaves {:.1f} mm", ["evapotranspiration.md", "index.md"]),
+    ("pet.hamon_year_mm", "Hamon {:.1f} mm", ["evapotranspiration.md", "index.md"]),
+    ("pet.oudin_year_mm", "(Oudin {:.1f} mm", ["index.md"]),
+    ("pet.polar_zero_days", "{} days of the year at 75° N", ["evapotranspiration.md"]),
 ]
 
 

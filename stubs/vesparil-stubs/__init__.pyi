@@ -6,6 +6,7 @@
 # stub module and are re-exported here under the public name, so a type checker accepts the two
 # working forms and, like the interpreter, rejects the dotted import.
 from vesparil import _baseflow as baseflow
+from vesparil import _evapotranspiration as evapotranspiration
 from vesparil import _lumped as lumped
 from vesparil import _metrics as metrics
 from vesparil import _rainfall_loss as rainfall_loss
@@ -23,4 +24,5 @@ __all__ = [
     "baseflow",
     "metrics",
     "lumped",
+    "evapotranspiration",
 ]
