@@ -80,8 +80,22 @@ def evapotranspiration():
     }
 
 
+def snow():
+    p, t, _ = cold(2 * 365)
+    one = vesparil.snow.run_cemaneige(p, t, 3.5, 0.25, 300.0, [500.0], 500.0)
+    five = vesparil.snow.run_cemaneige(p, t, 3.5, 0.25, 300.0,
+                                       [100.0, 300.0, 500.0, 700.0, 900.0], 500.0)
+    frozen_below_zero = vesparil.snow.run_cemaneige(p, [-0.5] * len(p), 3.5, 0.25, 300.0,
+                                                    [500.0], 500.0)
+    return {
+        "snow.one_band_peak_mm": max(one.snowpack),
+        "snow.five_band_peak_mm": max(five.snowpack),
+        "snow.minus_half_snowfall_share": sum(frozen_below_zero.snowfall) / sum(p),
+    }
+
+
 def numbers():
     found = {}
-    for part in (gr4j, hbv, evapotranspiration):
+    for part in (gr4j, hbv, evapotranspiration, snow):
         found.update(part())
     return found

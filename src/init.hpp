@@ -17,5 +17,6 @@ bool init_transform(PyObject* module);  // rainfall_transform/init_transform.cpp
 bool init_lumped(PyObject* module);     // lumped/init_lumped.cpp
 bool init_evapotranspiration(
     PyObject* module);  // evapotranspiration/init_evapotranspiration.cpp
+bool init_snow(PyObject* module);  // snow/init_snow.cpp
 
 }  // namespace vesparil

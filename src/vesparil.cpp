@@ -12,6 +12,8 @@
 //   lumped              run_gr4j, GR4JResult, run_hbv, HBVResult
 //   evapotranspiration  calculate_extraterrestrial_radiation, calculate_pet_oudin,
 //                       calculate_pet_hargreaves, calculate_pet_hamon
+//   snow                run_degree_day_snow, DegreeDaySnowResult, run_cemaneige,
+//                       CemaNeigeResult
 //
 // The six init_* entries build one submodule's contents as a stand-alone module.
 #include <Python.h>
@@ -63,7 +65,8 @@ int exec_vesparil(PyObject* module) {
                            build_submodule(module, "metrics", init_metrics) &&
                            build_submodule(module, "lumped", init_lumped) &&
                            build_submodule(module, "evapotranspiration",
-                                           init_evapotranspiration);
+                                           init_evapotranspiration) &&
+                           build_submodule(module, "snow", init_snow);
         return built ? 0 : -1;
     });
 }

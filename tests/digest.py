@@ -93,6 +93,14 @@ def rows():
     rows += [(f"run_hbv {name}", getattr(hbv, name)) for name in
              ["flow", "snowpack", "snow_water", "soil_moisture", "upper_zone", "lower_zone",
               "routing_store", "actual_evapotranspiration", "recharge", "snowfall"]]
+    degree_day = vesparil.snow.run_degree_day_snow(rain_mm, temperature, 0.3, 3.1, 0.05, 0.12,
+                                                   warmup=50)
+    rows += [(f"run_degree_day_snow {name}", getattr(degree_day, name)) for name in
+             ["outflow", "snowpack", "snow_water", "snowfall", "melt"]]
+    cemaneige = vesparil.snow.run_cemaneige(rain_mm, temperature, 3.7, 0.35, 180.0,
+                                            [420.0, 610.0, 880.0, 1320.0, 2050.0], 880.0)
+    rows += [(f"run_cemaneige {name}", getattr(cemaneige, name)) for name in
+             ["liquid_water", "snowpack", "melt", "snowfall", "thermal_state"]]
     et = vesparil.evapotranspiration
     days = [float(d % 366 + 1) for d in range(731)]
     warm = [t * 40.0 - 15.0 for t in series(731, 13, 1.0)]

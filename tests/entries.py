@@ -13,7 +13,7 @@ words after a space (`calculate_kge arrays`).
 """
 
 TOP_ALL = ["utils", "reach", "reservoir", "rainfall_transform", "rainfall_loss", "baseflow", "metrics",
-           "lumped", "evapotranspiration"]
+           "lumped", "evapotranspiration", "snow"]
 
 # Registration order of every submodule, keyed by its path below the top module.
 SUBMODULE_ALL = {
@@ -35,6 +35,7 @@ SUBMODULE_ALL = {
     "lumped": ["run_gr4j", "GR4JResult", "run_hbv", "HBVResult"],
     "evapotranspiration": ["calculate_extraterrestrial_radiation", "calculate_pet_oudin",
                            "calculate_pet_hargreaves", "calculate_pet_hamon"],
+    "snow": ["run_degree_day_snow", "DegreeDaySnowResult", "run_cemaneige", "CemaNeigeResult"],
 }
 
 # path -> (text signature, the guide page that documents it)
@@ -60,6 +61,12 @@ FUNCTIONS = {
         "(temperature_min, temperature_max, latitude, day_of_year)", "evapotranspiration.md"),
     "evapotranspiration.calculate_pet_hamon": ("(temperature, latitude, day_of_year)",
                                                "evapotranspiration.md"),
+    "snow.run_degree_day_snow": (
+        "(precipitation, temperature, threshold_temperature, melt_factor, refreezing_coefficient, "
+        "water_holding, initial_snowpack=0.0, warmup=0)", "snow.md"),
+    "snow.run_cemaneige": (
+        "(precipitation, temperature, kf, ctg, mean_annual_snowfall, elevations, median_elevation, "
+        "temperature_gradient=-0.65, precipitation_gradient=0.0004, warmup=0)", "snow.md"),
 }
 
 RU = "reservoir.reservoir_utils"
@@ -112,6 +119,8 @@ CLASSES = {
     "lumped.HBVResult": (None, True, {}, [
         "flow", "snowpack", "snow_water", "soil_moisture", "upper_zone", "lower_zone",
         "routing_store", "actual_evapotranspiration", "recharge", "snowfall"], "hbv.md"),
+    "snow.DegreeDaySnowResult": (None, True, {}, ["outflow", "snowpack", "snow_water", "snowfall", "melt"], "snow.md"),
+    "snow.CemaNeigeResult": (None, True, {}, ["liquid_water", "snowpack", "melt", "snowfall", "thermal_state"], "snow.md"),
 }
 
 # Entries whose results the digests compare across builds: every function that computes, and

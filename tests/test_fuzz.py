@@ -353,6 +353,9 @@ HBV_RANGES = [(-3.0, 3.0), (0.0, 10.0), (0.0, 1.5), (0.0, 0.2), (0.0, 0.3), (1.0
               (0.0, 1.0), (1.0, 12.0)]
 HBV_NAMES = ["tt", "cfmax", "sfcf", "cfr", "cwh", "fc", "lp", "beta", "perc", "uzl", "k0", "k1",
              "k2", "maxbas"]
+SNOW_RESULTS = [vesparil.snow.run_degree_day_snow([5.0, 1.0], [-1.0, 4.0], 0.0, 3.0, 0.05, 0.1),
+                vesparil.snow.run_cemaneige([5.0, 1.0], [-1.0, 4.0], 3.0, 0.5, 100.0,
+                                            [400.0, 900.0], 650.0)]
 HBV_RESULT = vesparil.lumped.run_hbv([5.0, 0.0], [-1.0, 4.0], [1.0, 2.0],
                                      *[lo for lo, _ in HBV_RANGES])
 
@@ -473,14 +476,25 @@ def paired_series(draw):
 
 
 @st.composite
-def daily_runs(draw, ranges, series_count=2):
-    """Equal-length daily series (the first and last from [0, 200] mm/day, a middle one from the
-    first range) and the remaining parameters drawn from `ranges`, as positional values."""
+def daily_runs(draw, ranges, series=((0.0, 200.0), (0.0, 200.0))):
+    """Equal-length daily series drawn from the `series` bounds (mm/day, deg C), then parameters
+    drawn from `ranges`, as positional values."""
     n = draw(st.integers(0, 40))
-    bounds = [(0.0, 200.0)] + ranges[:series_count - 2] + [(0.0, 200.0)]
     values = [draw(as_vector(draw(st.lists(st.floats(lo, hi), min_size=n, max_size=n))))
-              for lo, hi in bounds]
-    return values + [draw(st.floats(lo, hi)) for lo, hi in ranges[series_count - 2:]]
+              for lo, hi in series]
+    return values + [draw(st.floats(lo, hi)) for lo, hi in ranges]
+
+
+MM, CELSIUS = (0.0, 200.0), (-20.0, 20.0)
+
+
+@st.composite
+def cemaneige_runs(draw):
+    """P, T, kf, ctg, the mean annual snowfall, band elevations and the median elevation."""
+    p, t = draw(daily_runs([], series=(MM, CELSIUS)))
+    bands = draw(st.lists(st.floats(0.0, 4000.0), min_size=1, max_size=6))
+    return [p, t, draw(st.floats(0.0, 10.0)), draw(st.floats(0.0, 1.0)),
+            draw(st.floats(1.0, 2000.0)), draw(as_vector(bands)), draw(st.floats(0.0, 4000.0))]
 
 
 @st.composite
@@ -775,8 +789,27 @@ ENTRIES = [
           p("initial_upper_zone", float_values, False),
           p("initial_lower_zone", float_values, False), p("warmup", counts, False)],
          is_instance_of(vesparil.lumped.HBVResult),
-         joint=daily_runs([(-20.0, 20.0)] + HBV_RANGES, series_count=3)),
+         joint=daily_runs(HBV_RANGES, series=(MM, CELSIUS, MM))),
     Call("HBVResult()", st.just(vesparil.lumped.HBVResult), [], constructs),
+    Call("run_degree_day_snow", st.just(vesparil.snow.run_degree_day_snow),
+         [p("precipitation", vectors), p("temperature", vectors),
+          p("threshold_temperature", float_values), p("melt_factor", float_values),
+          p("refreezing_coefficient", float_values), p("water_holding", float_values),
+          p("initial_snowpack", float_values, False), p("warmup", counts, False)],
+         is_instance_of(vesparil.snow.DegreeDaySnowResult),
+         joint=daily_runs([(-3.0, 3.0), (0.0, 10.0), (0.0, 0.2), (0.0, 0.3), (0.0, 500.0)],
+                          series=(MM, CELSIUS))),
+    Call("DegreeDaySnowResult()", st.just(vesparil.snow.DegreeDaySnowResult), [], constructs),
+    Call("run_cemaneige", st.just(vesparil.snow.run_cemaneige),
+         [p("precipitation", vectors), p("temperature", vectors), p("kf", float_values),
+          p("ctg", float_values), p("mean_annual_snowfall", float_values),
+          p("elevations", vectors), p("median_elevation", float_values),
+          p("temperature_gradient", float_values, False),
+          p("precipitation_gradient", float_values, False), p("warmup", counts, False)],
+         is_instance_of(vesparil.snow.CemaNeigeResult), joint=cemaneige_runs()),
+    Call("CemaNeigeResult()", st.just(vesparil.snow.CemaNeigeResult), [], constructs),
+    *[Get(f"{type(result).__name__}.{name}", st.just(result), name, floats_list)
+      for result in SNOW_RESULTS for name in type(result).__dict__ if not name.startswith("_")],
     Call("calculate_extraterrestrial_radiation",
          st.just(vesparil.evapotranspiration.calculate_extraterrestrial_radiation),
          [p("latitude", float_values), p("day_of_year", vectors)], lambda r, t: floats_list(r),

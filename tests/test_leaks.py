@@ -192,6 +192,14 @@ MODEL_ENTRIES += [
      build_model(lambda: [DATA, DATA, DATA, *HBV_PARAMETERS[:-1], 0.0], fails_with=ValueError)),
 ]
 
+MODEL_ENTRIES += [
+    ("run_degree_day_snow", "snow.run_degree_day_snow",
+     build_model(lambda: [DATA, [x - 4.0 for x in DATA], 0.0, 3.0, 0.05, 0.1, 5.0, 2])),
+    ("run_cemaneige", "snow.run_cemaneige",
+     build_model(lambda: [DATA, [x - 4.0 for x in DATA], 3.0, 0.4, 150.0, [300.0, 900.0], 600.0])),
+    ("run_cemaneige no band (ValueError)", "snow.run_cemaneige",
+     build_model(lambda: [DATA, DATA, 3.0, 0.4, 150.0, [], 600.0], fails_with=ValueError)),
+]
 DAYS = [float(d) for d in range(100, 100 + len(DATA))]
 MODEL_ENTRIES += [
     (name, f"evapotranspiration.{name}", build_model(make)) for name, make in [
@@ -274,6 +282,10 @@ def arguments():
     o.gr4j_result = o.gr4j(o.array, o.other_array, 300.0, 0.5, 80.0, 1.7)
     o.hbv = v.lumped.run_hbv
     o.et = v.evapotranspiration
+    o.snow = v.snow
+    o.degree_day = o.snow.run_degree_day_snow(o.array, o.other_array - 8.0, 0.0, 3.0, 0.05, 0.1)
+    o.cemaneige = o.snow.run_cemaneige(o.array, o.other_array - 8.0, 3.0, 0.4, 150.0,
+                                       o.other_array * 100.0, 500.0)
     o.days = o.array + 99.5
     o.hbv_result = o.hbv(o.array, o.other_array - 5.0, o.array, *HBV_PARAMETERS)
     return o
@@ -429,6 +441,29 @@ EVERY_ENTRY = [
     ("run_hbv bad fc", lambda o: o.hbv(o.data, o.data, o.data, *HBV_PARAMETERS[:5], "x",
                                        *HBV_PARAMETERS[6:]), TypeError),
     ("HBVResult()", lambda o: o.v.lumped.HBVResult(), TypeError),
+    ("run_degree_day_snow",
+     lambda o: o.snow.run_degree_day_snow(o.array, o.other_array, 0.5, 3.0, 0.05, 0.1, 4.0, 1),
+     None),
+    ("run_degree_day_snow lengths differ",
+     lambda o: o.snow.run_degree_day_snow(o.array, o.short_array, 0.5, 3.0, 0.05, 0.1),
+     ValueError),
+    ("run_degree_day_snow bad melt factor",
+     lambda o: o.snow.run_degree_day_snow(o.array, o.array, 0.5, None, 0.05, 0.1), TypeError),
+    ("DegreeDaySnowResult()", lambda o: o.snow.DegreeDaySnowResult(), TypeError),
+    *[(f"DegreeDaySnowResult.{name}", lambda o, name=name: getattr(o.degree_day, name), None)
+      for name in ["outflow", "snowpack", "snow_water", "snowfall", "melt"]],
+    ("run_cemaneige",
+     lambda o: o.snow.run_cemaneige(o.array, o.other_array, 3.0, 0.4, 150.0, o.array * 100.0,
+                                    400.0, -0.5, 0.0003, 2), None),
+    ("run_cemaneige bad ctg",
+     lambda o: o.snow.run_cemaneige(o.array, o.other_array, 3.0, 1.4, 150.0, o.array, 400.0),
+     ValueError),
+    ("run_cemaneige bad elevations",
+     lambda o: o.snow.run_cemaneige(o.array, o.other_array, 3.0, 0.4, 150.0, "x", 400.0),
+     TypeError),
+    ("CemaNeigeResult()", lambda o: o.snow.CemaNeigeResult(), TypeError),
+    *[(f"CemaNeigeResult.{name}", lambda o, name=name: getattr(o.cemaneige, name), None)
+      for name in ["liquid_water", "snowpack", "melt", "snowfall", "thermal_state"]],
     ("calculate_extraterrestrial_radiation",
      lambda o: o.et.calculate_extraterrestrial_radiation(45.0, o.days), None),
     ("calculate_extraterrestrial_radiation bad latitude",

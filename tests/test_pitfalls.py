@@ -160,6 +160,9 @@ QUOTES = [
     ("pet.hargreaves_year_mm", "Hargreaves {:.1f} mm", ["evapotranspiration.md", "index.md"]),
     ("pet.hamon_year_mm", "Hamon {:.1f} mm", ["evapotranspiration.md", "index.md"]),
     ("pet.oudin_year_mm", "(Oudin {:.1f} mm", ["index.md"]),
+    ("snow.one_band_peak_mm", "of {:.1f} mm, five bands", ["snow.md"]),
+    ("snow.five_band_peak_mm", "same median {:.1f} mm", ["snow.md"]),
+    ("snow.minus_half_snowfall_share", "a share of {:.3f} falls as snow", ["snow.md"]),
     ("pet.polar_zero_days", "{} days of the year at 75° N", ["evapotranspiration.md"]),
 ]
 

@@ -8,6 +8,7 @@
 
 #include "core/format.hpp"
 #include "core/large_vector.hpp"
+#include "snow/degree_day.hpp"
 
 namespace vesparil {
 
@@ -70,8 +71,8 @@ bool hbv_advance(const HbvParameters& k, const std::vector<double>& weights, Hbv
                  std::span<const double> precipitation, std::span<const double> temperature,
                  std::span<const double> evaporation, std::size_t first_kept, HbvSeries& out,
                  InterruptCounter& counter) {
-    double sp = state.snowpack;
-    double wc = state.snow_water;
+    const DegreeDayParameters snow_k{k.tt, k.cfmax, k.cfr, k.cwh};
+    SnowStore snow{state.snowpack, state.snow_water};
     double sm = state.soil_moisture;
     double suz = state.upper_zone;
     double slz = state.lower_zone;
@@ -87,19 +88,7 @@ bool hbv_advance(const HbvParameters& k, const std::vector<double>& weights, Hbv
             snowfall = k.sfcf * p;
             rain = 0.0;
         }
-        sp = sp + snowfall;
-        if (t > k.tt) {
-            const double melt = std::min(k.cfmax * (t - k.tt), sp);
-            sp = sp - melt;
-            wc = wc + melt;
-        } else if (t < k.tt) {
-            const double refreeze = std::min(k.cfr * k.cfmax * (k.tt - t), wc);
-            sp = sp + refreeze;
-            wc = wc - refreeze;
-        }
-        wc = wc + rain;
-        const double release = std::max(wc - k.cwh * sp, 0.0);
-        wc = wc - release;
+        const double release = degree_day_step(snow_k, snow, snowfall, rain, t).outflow;
 
         double recharge = release * std::pow(sm / k.fc, k.beta);
         sm = sm + (release - recharge);
@@ -131,8 +120,8 @@ bool hbv_advance(const HbvParameters& k, const std::vector<double>& weights, Hbv
 
         if (i >= first_kept) {
             out.flow.push_back(q);
-            out.snowpack.push_back(sp);
-            out.snow_water.push_back(wc);
+            out.snowpack.push_back(snow.snowpack);
+            out.snow_water.push_back(snow.water);
             out.soil_moisture.push_back(sm);
             out.upper_zone.push_back(suz);
             out.lower_zone.push_back(slz);
@@ -146,8 +135,8 @@ bool hbv_advance(const HbvParameters& k, const std::vector<double>& weights, Hbv
             break;
         }
     }
-    state.snowpack = sp;
-    state.snow_water = wc;
+    state.snowpack = snow.snowpack;
+    state.snow_water = snow.water;
     state.soil_moisture = sm;
     state.upper_zone = suz;
     state.lower_zone = slz;

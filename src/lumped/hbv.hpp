@@ -7,7 +7,8 @@
 //
 // One day, in the order the code computes it:
 //
-//   snow routine (SP snowpack, WC liquid water in it)
+//   snow routine (SP snowpack, WC liquid water in it): the degree-day store of
+//   snow/degree_day.hpp, fed with the corrected snowfall
 //     T < TT: snowfall = SFCF P, rain = 0;   otherwise rain = P
 //     SP = SP + snowfall
 //     T > TT: melt = min(CFMAX (T - TT), SP), SP = SP - melt, WC = WC + melt

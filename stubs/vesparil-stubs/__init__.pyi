@@ -13,6 +13,7 @@ from vesparil import _rainfall_loss as rainfall_loss
 from vesparil import _rainfall_transform as rainfall_transform
 from vesparil import _reach as reach
 from vesparil import _reservoir as reservoir
+from vesparil import _snow as snow
 from vesparil import _utils as utils
 
 __all__ = [
@@ -25,4 +26,5 @@ __all__ = [
     "metrics",
     "lumped",
     "evapotranspiration",
+    "snow",
 ]
