@@ -2,6 +2,7 @@
 bit, the water balance closed every day, the warm-up, and the argument checks."""
 
 import math
+import time
 
 import pytest
 
@@ -302,3 +303,34 @@ def test_hbv_refuses(change, message):
     with pytest.raises(ValueError) as error:
         run_hbv(**arguments)
     assert str(error.value) == message
+
+
+# ---------------------------------------------------------------------------------------------
+# Long runs of the daily models let go of the lock and answer Ctrl-C well before they end.
+
+def test_long_daily_runs_can_be_interrupted(interrupted_after):
+    import numpy as np
+
+    from vesparil import evapotranspiration, snow
+
+    days = 3_000_000
+    p = np.tile([8.0, 0.0, 0.0], days // 3)
+    t = np.tile([-4.0, 1.0, 6.0], days // 3)
+    e = np.full(days, 2.0)
+    runs = [
+        lambda: run_gr4j(p, e, 350.0, 0.0, 90.0, 1.7),
+        lambda: run_hbv(p, t, e, **HAND),
+        lambda: snow.run_cemaneige(p, t, 3.0, 0.3, 200.0, list(np.linspace(200, 2200, 40)), 1200.0),
+        lambda: evapotranspiration.calculate_pet_hamon(t, 45.0, np.tile([1.0, 180.0, 365.0],
+                                                                        days // 3)),
+    ]
+    for run in runs:
+        start = time.perf_counter()
+        run()
+        whole = time.perf_counter() - start
+        start = time.perf_counter()
+        with interrupted_after(0.01):
+            run()
+        # The handler would also run once a finished call hands back the lock: only the time
+        # shows that the core itself asked.
+        assert time.perf_counter() - start < whole / 2

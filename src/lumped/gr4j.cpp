@@ -2,6 +2,7 @@
 #include "lumped/gr4j.hpp"
 
 #include <cmath>
+#include <cstdint>
 
 #include "core/format.hpp"
 #include "core/large_vector.hpp"
@@ -9,6 +10,10 @@
 namespace vesparil {
 
 namespace {
+
+// A day's work in the interrupt counter's units: some 150 ns, the cost of a few dozen of the
+// simple steps the counter was sized for, so Ctrl-C is answered within some 40 ms.
+constexpr std::uint64_t kDayWork = 16;
 
 double s_curve1(double t, double x4) {
     if (t <= 0.0) return 0.0;
@@ -138,7 +143,7 @@ bool gr4j_advance(const Gr4jParameters& parameters, const Gr4jOrdinates& ordinat
             out.actual_evapotranspiration.push_back(es + met);
             out.exchange.push_back(gained + exchanged);
         }
-        if (counter.stop_requested_after(1)) [[unlikely]] {
+        if (counter.stop_requested_after(kDayWork)) [[unlikely]] {
             state.production = s;
             state.routing = r;
             return false;

@@ -14,6 +14,9 @@ namespace vesparil {
 
 namespace {
 
+// A day's work in the interrupt counter's units (some 50 ns a day).
+constexpr std::uint64_t kDayWork = 8;
+
 // Share of the triangular weighting function of base `m` lying before x.
 double triangle_share(double x, double m) {
     if (x <= 0.0) return 0.0;
@@ -130,7 +133,7 @@ bool hbv_advance(const HbvParameters& k, const std::vector<double>& weights, Hbv
             out.recharge.push_back(recharge);
             out.snowfall.push_back(snowfall);
         }
-        if (counter.stop_requested_after(1)) [[unlikely]] {
+        if (counter.stop_requested_after(kDayWork)) [[unlikely]] {
             stopped = true;
             break;
         }

@@ -105,7 +105,7 @@ bool cemaneige_advance(const CemaNeigeParameters& p, std::vector<CemaNeigeBand>&
             out.snowfall.push_back(fallen / count);
             out.thermal_state.push_back(state / count);
         }
-        if (counter.stop_requested_after(bands.size())) [[unlikely]]
+        if (counter.stop_requested_after(4 * bands.size())) [[unlikely]]
             return false;
     }
     return true;
