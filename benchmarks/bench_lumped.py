@@ -43,8 +43,14 @@ void gr4j(const double* p, const double* e, long n, double x1, double x2, double
         double pn = 0.0, en = 0.0, met;
         if (p[i] >= e[i]) { pn = p[i] - e[i]; met = e[i]; } else { en = e[i] - p[i]; met = p[i]; }
         double ps = 0.0, es = 0.0;
-        if (pn > 0.0) { double t = tanh(pn / x1); ps = (x1 * (1.0 - (s / x1) * (s / x1)) * t) / (1.0 + (s / x1) * t); }
-        if (en > 0.0) { double t = tanh(en / x1); es = (s * (2.0 - s / x1) * t) / (1.0 + (1.0 - s / x1) * t); }
+        if (pn > 0.0) {
+            double t = tanh(pn / x1);
+            ps = (x1 * (1.0 - (s / x1) * (s / x1)) * t) / (1.0 + (s / x1) * t);
+        }
+        if (en > 0.0) {
+            double t = tanh(en / x1);
+            es = (s * (2.0 - s / x1) * t) / (1.0 + (1.0 - s / x1) * t);
+        }
         s = s - es + ps;
         double perc = s * (1.0 - pow(1.0 + pow((4.0 / 9.0) * (s / x1), 4.0), -0.25));
         s = s - perc;
@@ -79,8 +85,13 @@ void hbv(const double* p, const double* t, const double* e, long n, const double
         double snowfall = 0.0, rain = p[i];
         if (t[i] < k[0]) { snowfall = k[2] * p[i]; rain = 0.0; }
         sp = sp + snowfall;
-        if (t[i] > k[0]) { double melt = dmin(k[1] * (t[i] - k[0]), sp); sp = sp - melt; wc = wc + melt; }
-        else if (t[i] < k[0]) { double re = dmin(k[3] * k[1] * (k[0] - t[i]), wc); sp = sp + re; wc = wc - re; }
+        if (t[i] > k[0]) {
+            double melt = dmin(k[1] * (t[i] - k[0]), sp);
+            sp = sp - melt; wc = wc + melt;
+        } else if (t[i] < k[0]) {
+            double re = dmin(k[3] * k[1] * (k[0] - t[i]), wc);
+            sp = sp + re; wc = wc - re;
+        }
         wc = wc + rain;
         double release = dmax(wc - k[4] * sp, 0.0);
         wc = wc - release;
@@ -97,7 +108,10 @@ void hbv(const double* p, const double* t, const double* e, long n, const double
         double q2 = k[12] * slz;
         slz = slz - q2;
         double qgw = (q2 + q1) + q0, q = pending[0] + c[0] * qgw, held = 0.0;
-        for (long j = 0; j < m - 1; ++j) { pending[j] = pending[j + 1] + c[j + 1] * qgw; held += pending[j]; }
+        for (long j = 0; j < m - 1; ++j) {
+            pending[j] = pending[j + 1] + c[j + 1] * qgw;
+            held += pending[j];
+        }
         pending[m - 1] = 0.0;
         double* o = out + 10 * i;
         o[0] = q; o[1] = sp; o[2] = wc; o[3] = sm; o[4] = suz; o[5] = slz; o[6] = held;

@@ -12,8 +12,8 @@ Row names in the cross-cutting tables follow one convention: a function by its n
 words after a space (`calculate_kge arrays`).
 """
 
-TOP_ALL = ["utils", "reach", "reservoir", "rainfall_transform", "rainfall_loss", "baseflow", "metrics",
-           "lumped", "evapotranspiration", "snow"]
+TOP_ALL = ["utils", "reach", "reservoir", "rainfall_transform", "rainfall_loss", "baseflow",
+           "metrics", "lumped", "evapotranspiration", "snow"]
 
 # Registration order of every submodule, keyed by its path below the top module.
 SUBMODULE_ALL = {
@@ -50,9 +50,10 @@ FUNCTIONS = {
     "metrics.calculate_kge": ("(sim, obs, use_log=False)", "kge.md"),
     "lumped.run_gr4j": ("(precipitation, evapotranspiration, x1, x2, x3, x4, "
                         "initial_production=0.3, initial_routing=0.5, warmup=0)", "gr4j.md"),
-    "lumped.run_hbv": ("(precipitation, temperature, evapotranspiration, tt, cfmax, sfcf, cfr, cwh, "
-                       "fc, lp, beta, perc, uzl, k0, k1, k2, maxbas, initial_soil_moisture=0.5, "
-                       "initial_upper_zone=0.0, initial_lower_zone=0.0, warmup=0)", "hbv.md"),
+    "lumped.run_hbv": ("(precipitation, temperature, evapotranspiration, tt, cfmax, sfcf, cfr, "
+                       "cwh, fc, lp, beta, perc, uzl, k0, k1, k2, maxbas, "
+                       "initial_soil_moisture=0.5, initial_upper_zone=0.0, "
+                       "initial_lower_zone=0.0, warmup=0)", "hbv.md"),
     "evapotranspiration.calculate_extraterrestrial_radiation": ("(latitude, day_of_year)",
                                                                 "evapotranspiration.md"),
     "evapotranspiration.calculate_pet_oudin": ("(temperature, latitude, day_of_year)",
@@ -119,8 +120,11 @@ CLASSES = {
     "lumped.HBVResult": (None, True, {}, [
         "flow", "snowpack", "snow_water", "soil_moisture", "upper_zone", "lower_zone",
         "routing_store", "actual_evapotranspiration", "recharge", "snowfall"], "hbv.md"),
-    "snow.DegreeDaySnowResult": (None, True, {}, ["outflow", "snowpack", "snow_water", "snowfall", "melt"], "snow.md"),
-    "snow.CemaNeigeResult": (None, True, {}, ["liquid_water", "snowpack", "melt", "snowfall", "thermal_state"], "snow.md"),
+    "snow.DegreeDaySnowResult": (
+        None, True, {}, ["outflow", "snowpack", "snow_water", "snowfall", "melt"], "snow.md"),
+    "snow.CemaNeigeResult": (
+        None, True, {}, ["liquid_water", "snowpack", "melt", "snowfall", "thermal_state"],
+        "snow.md"),
 }
 
 # Entries whose results the digests compare across builds: every function that computes, and

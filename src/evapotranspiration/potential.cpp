@@ -100,7 +100,8 @@ Result<std::vector<double>> hargreaves_evapotranspiration(std::span<const double
         const double tmax = temperature_max[i];
         const double tmin = temperature_min[i];
         const double tmean = (tmax + tmin) / 2.0;
-        const double et0 = 0.0023 * (tmean + 17.8) * std::sqrt(tmax - tmin) * (0.408 * sun.radiation);
+        const double et0 =
+            0.0023 * (tmean + 17.8) * std::sqrt(tmax - tmin) * (0.408 * sun.radiation);
         return et0 < 0.0 ? 0.0 : et0;
     });
 }

@@ -108,7 +108,8 @@ bool gr4j_advance(const Gr4jParameters& parameters, const Gr4jOrdinates& ordinat
             es = (s * (2.0 - s / x1) * t) / (1.0 + (1.0 - s / x1) * t);
         }
         s = s - es + ps;
-        const double perc = s * (1.0 - std::pow(1.0 + std::pow((4.0 / 9.0) * (s / x1), 4.0), -0.25));
+        const double perc =
+            s * (1.0 - std::pow(1.0 + std::pow((4.0 / 9.0) * (s / x1), 4.0), -0.25));
         s = s - perc;
         const double pr = perc + (pn - ps);
 

@@ -74,8 +74,8 @@ bool cemaneige_advance(const CemaNeigeParameters& p, std::vector<CemaNeigeBand>&
         double state = 0.0;
         for (auto& band : bands) {
             const double pz = band.share * precipitation[i];
-            const double tz =
-                temperature[i] + p.temperature_gradient * (band.elevation - p.median_elevation) / 100.0;
+            const double tz = temperature[i] + p.temperature_gradient *
+                                                   (band.elevation - p.median_elevation) / 100.0;
             double solid = 1.0 - (tz - kAllSnowBelow) / (kAllRainAbove - kAllSnowBelow);
             if (tz <= kAllSnowBelow) solid = 1.0;
             if (tz >= kAllRainAbove) solid = 0.0;
