@@ -18,7 +18,8 @@ namespace {
 
 using namespace binding;
 
-// A model day costs some 30 ns, a few times a routing step: the work counts days times 8.
+// A model day costs 50 ns (HBV) to 160 ns (GR4J), many routing steps: the work counts days
+// times 8, so runs from some 33,000 days (2 to 5 ms) let go of the lock.
 constexpr std::uint64_t kDayWork = 8;
 
 constexpr Parameters<9> kRunGr4jParameters{
