@@ -25,6 +25,7 @@ Rows:
            run against the hand-wired chain (benchmarks/bench_basin.py)
   events   curve number, SCS unit hydrograph, storage indication (benchmarks/bench_events.py);
            Green-Ampt, Snyder, Muskingum-Cunge (benchmarks/bench_event_cores.py)
+  run_gr4j, run_hbv  2e6 days, per day (benchmarks/bench_lumped.py)
 """
 
 import argparse
@@ -626,6 +627,9 @@ def main():
         bench_clark(lib, options.quick)
         bench_baseflow(lib, options.quick)
         bench_kge(lib, options.quick)
+        import bench_lumped  # the continuous models' rows, with their own C loops
+
+        bench_lumped.bench(bench_lumped.compile_loops(directory), options.quick)
     bench_basin.bench(options.quick)
     import bench_event_cores  # noqa: PLC0415 - they import this module's helpers in turn
     import bench_events  # noqa: PLC0415

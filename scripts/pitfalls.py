@@ -460,6 +460,12 @@ def numbers():
     for part in (clark, baseflow, level_pool, loss, muskingum, kge, errors, curve_number,
                  scs_uh, storage_indication, muskingum_cunge):
         found.update(part())
+    # The continuous-simulation models' numbers live beside this file.
+    lumped = importlib.util.spec_from_file_location(
+        "pitfalls_lumped", Path(__file__).resolve().parent / "pitfalls_lumped.py")
+    module = importlib.util.module_from_spec(lumped)
+    lumped.loader.exec_module(module)
+    found.update(module.numbers())
     return found
 
 

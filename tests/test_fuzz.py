@@ -353,6 +353,17 @@ CN_RESULT = vesparil.rainfall_loss.run_curve_number(I([0.5, 2.0], timedelta(hour
                                                     75.0)
 GA_RESULT = vesparil.rainfall_loss.run_green_ampt(I([0.5, 2.0], timedelta(hours=1), "rainfall"),
                                                   0.3, 4.0, 0.3)
+GR4J_RESULT = vesparil.lumped.run_gr4j([5.0, 0.0], [1.0, 2.0], 300.0, 0.5, 80.0, 1.5)
+HBV_RANGES = [(-3.0, 3.0), (0.0, 10.0), (0.0, 1.5), (0.0, 0.2), (0.0, 0.3), (1.0, 800.0),
+              (0.1, 1.0), (0.1, 6.0), (0.0, 6.0), (0.0, 100.0), (0.0, 0.5), (0.0, 0.5),
+              (0.0, 1.0), (1.0, 12.0)]
+HBV_NAMES = ["tt", "cfmax", "sfcf", "cfr", "cwh", "fc", "lp", "beta", "perc", "uzl", "k0", "k1",
+             "k2", "maxbas"]
+SNOW_RESULTS = [vesparil.snow.run_degree_day_snow([5.0, 1.0], [-1.0, 4.0], 0.0, 3.0, 0.05, 0.1),
+                vesparil.snow.run_cemaneige([5.0, 1.0], [-1.0, 4.0], 3.0, 0.5, 100.0,
+                                            [400.0, 900.0], 650.0)]
+HBV_RESULT = vesparil.lumped.run_hbv([5.0, 0.0], [-1.0, 4.0], [1.0, 2.0],
+                                     *[lo for lo, _ in HBV_RANGES])
 
 
 # ---------------------------------------------------------------------------------------------
@@ -468,6 +479,42 @@ def paired_series(draw):
     n = draw(st.integers(1, 12))
     sim, obs = (draw(st.lists(floats, min_size=n, max_size=n)) for _ in range(2))
     return [draw(as_vector(sim)), draw(as_vector(obs)), draw(bools)]
+
+
+@st.composite
+def daily_runs(draw, ranges, series=((0.0, 200.0), (0.0, 200.0))):
+    """Equal-length daily series drawn from the `series` bounds (mm/day, deg C), then parameters
+    drawn from `ranges`, as positional values."""
+    n = draw(st.integers(0, 40))
+    values = [draw(as_vector(draw(st.lists(st.floats(lo, hi), min_size=n, max_size=n))))
+              for lo, hi in series]
+    return values + [draw(st.floats(lo, hi)) for lo, hi in ranges]
+
+
+MM, CELSIUS = (0.0, 200.0), (-20.0, 20.0)
+
+
+@st.composite
+def cemaneige_runs(draw):
+    """P, T, kf, ctg, the mean annual snowfall, band elevations and the median elevation."""
+    p, t = draw(daily_runs([], series=(MM, CELSIUS)))
+    bands = draw(st.lists(st.floats(0.0, 4000.0), min_size=1, max_size=6))
+    return [p, t, draw(st.floats(0.0, 10.0)), draw(st.floats(0.0, 1.0)),
+            draw(st.floats(1.0, 2000.0)), draw(as_vector(bands)), draw(st.floats(0.0, 4000.0))]
+
+
+@st.composite
+def solar_days(draw, temperatures):
+    """`temperatures` series of deg C (ordered, for a minimum and a maximum), a latitude and
+    days of year, as positional values."""
+    n = draw(st.integers(0, 30))
+    series = [draw(st.lists(st.floats(-60.0, 60.0), min_size=n, max_size=n))
+              for _ in range(temperatures)]
+    if temperatures == 2:
+        series = [[min(a, b) for a, b in zip(*series)], [max(a, b) for a, b in zip(*series)]]
+    days = draw(st.lists(st.integers(1, 366), min_size=n, max_size=n))
+    return ([draw(as_vector(s)) for s in series] + [draw(st.floats(-90.0, 90.0))]
+            + [draw(as_vector([float(d) for d in days]))])
 
 
 @st.composite
@@ -766,6 +813,63 @@ ENTRIES = [
     Call("calculate_kge", st.just(vesparil.metrics.calculate_kge),
          [p("sim", vectors), p("obs", vectors), p("use_log", bools, False)],
          lambda r, t: type(r) is float, joint=paired_series()),
+    Call("run_gr4j", st.just(vesparil.lumped.run_gr4j),
+         [p("precipitation", vectors), p("evapotranspiration", vectors), p("x1", float_values),
+          p("x2", float_values), p("x3", float_values), p("x4", float_values),
+          p("initial_production", float_values, False), p("initial_routing", float_values, False),
+          p("warmup", counts, False)], is_instance_of(vesparil.lumped.GR4JResult),
+         joint=daily_runs([(1.0, 2000.0), (-20.0, 20.0), (1.0, 1000.0), (0.5, 30.0)])),
+    Call("GR4JResult()", st.just(vesparil.lumped.GR4JResult), [], constructs),
+    Call("run_hbv", st.just(vesparil.lumped.run_hbv),
+         [p("precipitation", vectors), p("temperature", vectors), p("evapotranspiration", vectors),
+          *[p(name, float_values) for name in HBV_NAMES],
+          p("initial_soil_moisture", float_values, False),
+          p("initial_upper_zone", float_values, False),
+          p("initial_lower_zone", float_values, False), p("warmup", counts, False)],
+         is_instance_of(vesparil.lumped.HBVResult),
+         joint=daily_runs(HBV_RANGES, series=(MM, CELSIUS, MM))),
+    Call("HBVResult()", st.just(vesparil.lumped.HBVResult), [], constructs),
+    Call("run_degree_day_snow", st.just(vesparil.snow.run_degree_day_snow),
+         [p("precipitation", vectors), p("temperature", vectors),
+          p("threshold_temperature", float_values), p("melt_factor", float_values),
+          p("refreezing_coefficient", float_values), p("water_holding", float_values),
+          p("initial_snowpack", float_values, False), p("warmup", counts, False)],
+         is_instance_of(vesparil.snow.DegreeDaySnowResult),
+         joint=daily_runs([(-3.0, 3.0), (0.0, 10.0), (0.0, 0.2), (0.0, 0.3), (0.0, 500.0)],
+                          series=(MM, CELSIUS))),
+    Call("DegreeDaySnowResult()", st.just(vesparil.snow.DegreeDaySnowResult), [], constructs),
+    Call("run_cemaneige", st.just(vesparil.snow.run_cemaneige),
+         [p("precipitation", vectors), p("temperature", vectors), p("kf", float_values),
+          p("ctg", float_values), p("mean_annual_snowfall", float_values),
+          p("elevations", vectors), p("median_elevation", float_values),
+          p("temperature_gradient", float_values, False),
+          p("precipitation_gradient", float_values, False), p("warmup", counts, False)],
+         is_instance_of(vesparil.snow.CemaNeigeResult), joint=cemaneige_runs()),
+    Call("CemaNeigeResult()", st.just(vesparil.snow.CemaNeigeResult), [], constructs),
+    *[Get(f"{type(result).__name__}.{name}", st.just(result), name, floats_list)
+      for result in SNOW_RESULTS for name in type(result).__dict__ if not name.startswith("_")],
+    Call("calculate_extraterrestrial_radiation",
+         st.just(vesparil.evapotranspiration.calculate_extraterrestrial_radiation),
+         [p("latitude", float_values), p("day_of_year", vectors)], lambda r, t: floats_list(r),
+         joint=solar_days(0)),
+    Call("calculate_pet_oudin", st.just(vesparil.evapotranspiration.calculate_pet_oudin),
+         [p("temperature", vectors), p("latitude", float_values), p("day_of_year", vectors)],
+         lambda r, t: floats_list(r), joint=solar_days(1)),
+    Call("calculate_pet_hamon", st.just(vesparil.evapotranspiration.calculate_pet_hamon),
+         [p("temperature", vectors), p("latitude", float_values), p("day_of_year", vectors)],
+         lambda r, t: floats_list(r), joint=solar_days(1)),
+    Call("calculate_pet_hargreaves",
+         st.just(vesparil.evapotranspiration.calculate_pet_hargreaves),
+         [p("temperature_min", vectors), p("temperature_max", vectors),
+          p("latitude", float_values), p("day_of_year", vectors)],
+         lambda r, t: floats_list(r), joint=solar_days(2)),
+    *getters("HBVResult", st.just(HBV_RESULT),
+             {name: floats_list for name in vesparil.lumped.HBVResult.__dict__
+              if not name.startswith("_")}),
+    *getters("GR4JResult", st.just(GR4J_RESULT),
+             {name: floats_list for name in ["flow", "production_store", "routing_store",
+                                             "unit_hydrograph_store", "actual_evapotranspiration",
+                                             "exchange"]}),
     *getters("ContinuousTimeSeries", series(C), SERIES_GETTERS),
     *getters("IncrementalTimeSeries", series(I), SERIES_GETTERS),
     *getters("LevelPoolResult", st.just(POOL_RESULT),

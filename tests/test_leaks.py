@@ -218,6 +218,37 @@ MODEL_ENTRIES = [
         lambda b: (lambda: cls.from_dict(b.to_dict()), [cls, b]))(_basin())),
 ]
 
+HBV_PARAMETERS = [0.0, 3.0, 1.1, 0.05, 0.1, 200.0, 0.7, 2.0, 1.5, 20.0, 0.2, 0.1, 0.05, 2.5]
+MODEL_ENTRIES += [
+    ("run_gr4j", "lumped.run_gr4j",
+     build_model(lambda: [DATA, [1.0] * len(DATA), 300.0, -0.5, 80.0, 1.7, 0.4, 0.6, 2])),
+    ("run_gr4j bad x4 (ValueError)", "lumped.run_gr4j",
+     build_model(lambda: [DATA, DATA, 300.0, -0.5, 80.0, 0.0], fails_with=ValueError)),
+    ("run_hbv", "lumped.run_hbv", build_model(lambda: [DATA, [x - 3.0 for x in DATA], DATA,
+                                                       *HBV_PARAMETERS, 0.4, 5.0, 9.0, 3])),
+    ("run_hbv bad maxbas (ValueError)", "lumped.run_hbv",
+     build_model(lambda: [DATA, DATA, DATA, *HBV_PARAMETERS[:-1], 0.0], fails_with=ValueError)),
+]
+
+MODEL_ENTRIES += [
+    ("run_degree_day_snow", "snow.run_degree_day_snow",
+     build_model(lambda: [DATA, [x - 4.0 for x in DATA], 0.0, 3.0, 0.05, 0.1, 5.0, 2])),
+    ("run_cemaneige", "snow.run_cemaneige",
+     build_model(lambda: [DATA, [x - 4.0 for x in DATA], 3.0, 0.4, 150.0, [300.0, 900.0], 600.0])),
+    ("run_cemaneige no band (ValueError)", "snow.run_cemaneige",
+     build_model(lambda: [DATA, DATA, 3.0, 0.4, 150.0, [], 600.0], fails_with=ValueError)),
+]
+DAYS = [float(d) for d in range(100, 100 + len(DATA))]
+MODEL_ENTRIES += [
+    (name, f"evapotranspiration.{name}", build_model(make)) for name, make in [
+        ("calculate_extraterrestrial_radiation", lambda: [45.0, DAYS]),
+        ("calculate_pet_oudin", lambda: [DATA, 45.0, DAYS]),
+        ("calculate_pet_hargreaves", lambda: [DATA, [x + 5.0 for x in DATA], -33.0, DAYS]),
+        ("calculate_pet_hamon", lambda: [DATA, 60.0, DAYS]),
+    ]
+] + [("calculate_pet_oudin bad day (ValueError)", "evapotranspiration.calculate_pet_oudin",
+      build_model(lambda: [DATA, 45.0, [0.0] * len(DATA)], fails_with=ValueError))]
+
 ENTRIES += MODEL_ENTRIES
 
 
@@ -299,6 +330,16 @@ def arguments():
     o.plain = o.basin.to_dict()
     o.cn_result = o.cn(o.rain, 80.0)
     o.ga_result = o.ga(o.rain, 0.1, 4.0, 0.3)
+    o.gr4j = v.lumped.run_gr4j
+    o.gr4j_result = o.gr4j(o.array, o.other_array, 300.0, 0.5, 80.0, 1.7)
+    o.hbv = v.lumped.run_hbv
+    o.et = v.evapotranspiration
+    o.snow = v.snow
+    o.degree_day = o.snow.run_degree_day_snow(o.array, o.other_array - 8.0, 0.0, 3.0, 0.05, 0.1)
+    o.cemaneige = o.snow.run_cemaneige(o.array, o.other_array - 8.0, 3.0, 0.4, 150.0,
+                                       o.other_array * 100.0, 500.0)
+    o.days = o.array + 99.5
+    o.hbv_result = o.hbv(o.array, o.other_array - 5.0, o.array, *HBV_PARAMETERS)
     return o
 
 
@@ -530,6 +571,63 @@ EVERY_ENTRY = [
         ("ElementRun", lambda o: o.basin_run["pool"], ["series"]),
     ]
     for attribute in attributes
+] + [
+    ("run_gr4j", lambda o: o.gr4j(o.array, o.other_array, 300.0, 0.5, 80.0, 1.7, warmup=1), None),
+    ("run_gr4j lengths differ", lambda o: o.gr4j(o.array, o.short_array, 300.0, 0.5, 80.0, 1.7),
+     ValueError),
+    ("run_gr4j bad x1", lambda o: o.gr4j(o.data, o.data, "x", 0.5, 80.0, 1.7), TypeError),
+    ("GR4JResult()", lambda o: o.v.lumped.GR4JResult(), TypeError),
+    *[(f"GR4JResult.{name}", lambda o, name=name: getattr(o.gr4j_result, name), None)
+      for name in ["flow", "production_store", "routing_store", "unit_hydrograph_store",
+                   "actual_evapotranspiration", "exchange"]],
+    ("run_hbv", lambda o: o.hbv(o.array, o.other_array, o.array, *HBV_PARAMETERS, warmup=2), None),
+    ("run_hbv lengths differ", lambda o: o.hbv(o.array, o.short_array, o.array, *HBV_PARAMETERS),
+     ValueError),
+    ("run_hbv bad fc", lambda o: o.hbv(o.data, o.data, o.data, *HBV_PARAMETERS[:5], "x",
+                                       *HBV_PARAMETERS[6:]), TypeError),
+    ("HBVResult()", lambda o: o.v.lumped.HBVResult(), TypeError),
+    ("run_degree_day_snow",
+     lambda o: o.snow.run_degree_day_snow(o.array, o.other_array, 0.5, 3.0, 0.05, 0.1, 4.0, 1),
+     None),
+    ("run_degree_day_snow lengths differ",
+     lambda o: o.snow.run_degree_day_snow(o.array, o.short_array, 0.5, 3.0, 0.05, 0.1),
+     ValueError),
+    ("run_degree_day_snow bad melt factor",
+     lambda o: o.snow.run_degree_day_snow(o.array, o.array, 0.5, None, 0.05, 0.1), TypeError),
+    ("DegreeDaySnowResult()", lambda o: o.snow.DegreeDaySnowResult(), TypeError),
+    *[(f"DegreeDaySnowResult.{name}", lambda o, name=name: getattr(o.degree_day, name), None)
+      for name in ["outflow", "snowpack", "snow_water", "snowfall", "melt"]],
+    ("run_cemaneige",
+     lambda o: o.snow.run_cemaneige(o.array, o.other_array, 3.0, 0.4, 150.0, o.array * 100.0,
+                                    400.0, -0.5, 0.0003, 2), None),
+    ("run_cemaneige bad ctg",
+     lambda o: o.snow.run_cemaneige(o.array, o.other_array, 3.0, 1.4, 150.0, o.array, 400.0),
+     ValueError),
+    ("run_cemaneige bad elevations",
+     lambda o: o.snow.run_cemaneige(o.array, o.other_array, 3.0, 0.4, 150.0, "x", 400.0),
+     TypeError),
+    ("CemaNeigeResult()", lambda o: o.snow.CemaNeigeResult(), TypeError),
+    *[(f"CemaNeigeResult.{name}", lambda o, name=name: getattr(o.cemaneige, name), None)
+      for name in ["liquid_water", "snowpack", "melt", "snowfall", "thermal_state"]],
+    ("calculate_extraterrestrial_radiation",
+     lambda o: o.et.calculate_extraterrestrial_radiation(45.0, o.days), None),
+    ("calculate_extraterrestrial_radiation bad latitude",
+     lambda o: o.et.calculate_extraterrestrial_radiation(95.0, o.days), ValueError),
+    ("calculate_pet_oudin", lambda o: o.et.calculate_pet_oudin(o.array, 45.0, o.days), None),
+    ("calculate_pet_oudin lengths differ",
+     lambda o: o.et.calculate_pet_oudin(o.short_array, 45.0, o.days), ValueError),
+    ("calculate_pet_hamon", lambda o: o.et.calculate_pet_hamon(o.array, 45.0, o.days), None),
+    ("calculate_pet_hamon bad day", lambda o: o.et.calculate_pet_hamon(o.data, 45.0, o.data),
+     ValueError),
+    ("calculate_pet_hargreaves",
+     lambda o: o.et.calculate_pet_hargreaves(o.array, o.other_array, 45.0, o.days), None),
+    ("calculate_pet_hargreaves max below min",
+     lambda o: o.et.calculate_pet_hargreaves(o.other_array, o.array, 45.0, o.days), ValueError),
+    ("calculate_pet_hargreaves bad latitude",
+     lambda o: o.et.calculate_pet_hargreaves(o.array, o.other_array, "x", o.days), TypeError),
+    *[(f"HBVResult.{name}", lambda o, name=name: getattr(o.hbv_result, name), None)
+      for name in ["flow", "snowpack", "snow_water", "soil_moisture", "upper_zone", "lower_zone",
+                   "routing_store", "actual_evapotranspiration", "recharge", "snowfall"]],
 ]
 
 
