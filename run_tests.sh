@@ -3,17 +3,23 @@
 #
 #   stock     the first python3 on PATH, in a virtual environment of this runner
 #             (.venv-tests in the checkout, VESPARIL_TEST_VENV overrides) holding the test
-#             dependencies of tests/requirements.txt
+#             dependencies of tests/requirements.txt (and pandas 2 beside them, for the test of
+#             its timedeltas)
+#   sanitize  the whole suite on an AddressSanitizer + UndefinedBehaviorSanitizer build, on the
+#             stock interpreter (scripts/sanitize.sh)
 #   cp314     CPython 3.14 in a Debian sid root (debootstrap and chroot)
 #   cp315     CPython 3.15 in the same root
 #   refleak   tests/test_leaks.py under CPython 3.14's debug interpreter (python3.14d), whose
 #             total reference count shows a reference that a call leaks
-#   sanitize  the whole suite on an AddressSanitizer + UndefinedBehaviorSanitizer build, on the
-#             stock interpreter (scripts/sanitize.sh)
 #
 # and checks that the stock, 3.14 and 3.15 builds give bit-identical results (tests/digest.py).
-# cp314, cp315 and refleak need root (debootstrap, chroot, mount); without root the runner says
-# so and runs the other legs. VESPARIL_LEGS picks legs, e.g. VESPARIL_LEGS="stock cp314".
+#
+# By default only stock and sanitize run: they touch nothing outside the checkout and the
+# temporary directory. cp314, cp315 and refleak change the machine (they install debootstrap,
+# build a Debian root under /opt and mount file systems inside it) and need root: they run only
+# when asked for, with `./run_tests.sh --all` or VESPARIL_ROOT_LEGS=1 (CI does), or by name in
+# VESPARIL_LEGS, e.g. VESPARIL_LEGS="stock cp314". The runner says what it is about to do to the
+# machine before it does it.
 #
 # The Debian root is /opt/vesparil-sid (VESPARIL_SID_ROOT overrides). The runner makes it when
 # that directory is absent or empty and marks it as its own; it reuses a root it made, or an
@@ -25,8 +31,22 @@ set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 all_legs="stock cp314 cp315 refleak sanitize"
+safe_legs="stock sanitize"
 root_legs=" cp314 cp315 refleak "
-legs="${VESPARIL_LEGS:-$all_legs}"
+for argument in "$@"; do
+    case "$argument" in
+        --all) VESPARIL_ROOT_LEGS=1 ;;
+        -h | --help) sed -n '2,/^$/s/^# \{0,1\}//p' "$0"; exit 0 ;;
+        *) echo "unknown argument '$argument' (--all runs every leg)" >&2; exit 2 ;;
+    esac
+done
+if [ -n "${VESPARIL_LEGS:-}" ]; then
+    legs="$VESPARIL_LEGS"
+elif [ "${VESPARIL_ROOT_LEGS:-0}" = 1 ]; then
+    legs="$all_legs"
+else
+    legs="$safe_legs"
+fi
 sid_root="${VESPARIL_SID_ROOT:-/opt/vesparil-sid}"
 venv="${VESPARIL_TEST_VENV:-$here/.venv-tests}"
 # The packages of the root: interpreters and headers, the debug interpreter, the build tools and
@@ -116,6 +136,15 @@ leg_stock() {
     echo "interpreter: $("$venv/bin/python" --version), virtual environment $venv"
     "$venv/bin/python" -m pip install "${pip_quiet[@]}" --no-deps --force-reinstall "$here" \
         > "$work/build-stock.log" 2>&1 || { tail -40 "$work/build-stock.log"; return 1; }
+    # pandas 2 beside the venv's own pandas, for the test of its Timedelta; the suite runs
+    # without it when it cannot be had.
+    local pandas2="$work/pandas2"
+    if "$venv/bin/python" -m pip install "${pip_quiet[@]}" --no-deps --target "$pandas2" \
+        'pandas>=2,<3' pytz > "$work/pandas2.log" 2>&1; then
+        export VESPARIL_PANDAS2="$pandas2"
+    else
+        echo "pandas 2 could not be installed: its test is skipped"
+    fi
     local status=0
     (cd "$here/tests" && "$venv/bin/python" -m pytest -q -rfEs -p no:cacheprovider .) || status=$?
     # The digest is compared even when a test failed: it tells whether the builds differ.
@@ -334,6 +363,10 @@ skip_leg() {
 }
 
 echo "vesparil test run: legs $legs"
+if [ -z "${VESPARIL_LEGS:-}" ] && [ "$legs" = "$safe_legs" ]; then
+    echo "(the legs that build a Debian root and mount inside it, cp314 cp315 refleak, run with" \
+        "./run_tests.sh --all)"
+fi
 run_start=$SECONDS
 wants stock && run_leg stock
 
@@ -349,6 +382,9 @@ if [ -n "$needs_root" ]; then
     else
         echo
         echo "== Debian sid root at $sid_root"
+        echo "legs ${needs_root# } change this machine: they install debootstrap when it is missing," \
+            "make or update a Debian root at $sid_root (several minutes the first time) and mount" \
+            "/proc and a tmpfs inside it for the length of this run."
         start=$SECONDS
         if prepare_root; then
             root_ready=1

@@ -23,15 +23,22 @@ writes a figure of observed against simulated discharge for the validation years
 from __future__ import annotations
 
 import argparse
+import contextlib
+import io
+import sys
 import time
 from collections.abc import Callable, Sequence
 from dataclasses import dataclass
-from typing import Any
+from typing import Any, TextIO
 
-import numpy as np
-import numpy.typing as npt
-import spotpy
-from scipy.optimize import differential_evolution
+try:
+    import numpy as np
+    import numpy.typing as npt
+    import spotpy
+    from scipy.optimize import differential_evolution
+except ImportError as missing:
+    raise SystemExit(f"calibrate_fulda.py needs {missing.name}: "
+                     "python3 -m pip install 'vesparil[examples]'") from missing
 
 import fulda_chain
 from fulda_chain import FuldaChain, FuldaRecord, kge, volume_ratio
@@ -111,6 +118,27 @@ class SpotpySetup:
         return 1.0 - kge(simulation, evaluation, self.record.calibration)
 
 
+class _WithoutLine(io.TextIOBase):
+    """A text stream that passes everything to `target` except the lines equal to `line`."""
+
+    def __init__(self, target: TextIO, line: str) -> None:
+        self.target, self.line, self.pending = target, line, ""
+
+    def write(self, text: str) -> int:
+        self.pending += text
+        *lines, self.pending = self.pending.split("\n")
+        for kept in lines:
+            if kept != self.line:
+                self.target.write(kept + "\n")
+        return len(text)
+
+    def flush(self) -> None:
+        if self.pending and self.pending != self.line:
+            self.target.write(self.pending)
+        self.pending = ""
+        self.target.flush()
+
+
 def calibrate_spotpy(
     record: FuldaRecord, seed: int, repetitions: int, snow: bool = True
 ) -> Calibration:
@@ -119,7 +147,9 @@ def calibrate_spotpy(
     sampler = spotpy.algorithms.sceua(
         setup, dbname="fulda_sceua", dbformat="noData", save_sim=False, random_state=seed)
     start = time.perf_counter()
-    sampler.sample(repetitions, ngs=2 * len(setup.params))
+    # SCE-UA prints a line for each run it discards once it has converged; keep the rest.
+    with contextlib.redirect_stdout(_WithoutLine(sys.stdout, "Skipping saving")):
+        sampler.sample(repetitions, ngs=2 * len(setup.params))
     seconds = time.perf_counter() - start
     params = [float(v) for v in sampler.status.params_min]
     return Calibration(params, 1.0 - float(sampler.status.objectivefunction_min),

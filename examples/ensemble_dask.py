@@ -32,7 +32,11 @@ from collections.abc import Callable, Sequence
 from concurrent.futures import ThreadPoolExecutor
 from typing import Any
 
-from scipy.stats import qmc
+try:
+    from scipy.stats import qmc
+except ImportError as missing:
+    raise SystemExit(f"ensemble_dask.py needs {missing.name}: "
+                     "python3 -m pip install 'vesparil[examples]'") from missing
 
 import fulda_chain
 from fulda_chain import evaluate_batch
@@ -96,7 +100,11 @@ def bits(rows: Sequence[Sequence[float]]) -> list[list[str]]:
 
 def connect(scheduler: str | None, workers: int) -> Any:
     """A client of the given scheduler, or of a LocalCluster that closes with the client."""
-    from dask.distributed import Client
+    try:
+        from dask.distributed import Client
+    except ImportError as missing:
+        raise SystemExit(f"ensemble_dask.py needs {missing.name} (or --threads N): "
+                         "python3 -m pip install 'vesparil[examples]'") from missing
 
     # The constructor carries no annotations; through this name the calls are typed.
     new_client: Callable[..., Any] = Client

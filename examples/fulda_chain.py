@@ -129,7 +129,12 @@ class FuldaRecord:
 
 def load_fulda() -> FuldaRecord:
     """Reads the Fulda record from the installed `spotpy` package (never copied here)."""
-    source = importlib.resources.files("spotpy") / "examples" / "cmf_data" / "fulda_climate.csv"
+    try:
+        package = importlib.resources.files("spotpy")
+    except ModuleNotFoundError as missing:
+        raise SystemExit("the Fulda record ships inside spotpy: "
+                         "python3 -m pip install 'vesparil[examples]'") from missing
+    source = package / "examples" / "cmf_data" / "fulda_climate.csv"
     rows = list(csv.DictReader(source.read_text(encoding="utf-8").splitlines()))
     rows = [row for row in rows if not row["date"].startswith("#")]  # the units line
     dates = [date(int(r["date"][6:10]), int(r["date"][3:5]), int(r["date"][0:2])) for r in rows]
@@ -229,7 +234,9 @@ class FloodReservoir:
 
     GATE_CAP_M3S = 150.0
     FLOOR_FT, CREST_FT = 800.0, 870.0
-    INITIAL_FT = 805.0
+    # Empty before the flood, as a detention reservoir is kept: a standing pool would hold the
+    # gate open and floor every peak release at the pool's own outflow.
+    INITIAL_FT = FLOOR_FT
 
     def __init__(self) -> None:
         utils = vesparil.reservoir.reservoir_utils
@@ -296,3 +303,30 @@ def evaluate_batch(
             peak,
         ])
     return results
+
+
+# What `calibrate_fulda.py --seed 1` prints, in the order of `parameters()`.
+CALIBRATED = [3.7847, 0.0077, 118.1303, 4.0040, 3.2109, 8.6217, 337.6271, 0.3603, 0.0683,
+              2.1248, 6.0442]
+
+
+def main() -> None:
+    """Runs the chain once with a calibrated parameter set and prints its scores."""
+    record = load_fulda()
+    params = CALIBRATED
+    simulated = FuldaChain(record.rain_in, record.tmean_c, min(record.observed_m3s)).discharge(params)
+    observed = record.observed_m3s
+    print(f"Fulda, {record.dates[0]} to {record.dates[-1]} ({len(record.dates)} days), "
+          "with the parameters calibrate_fulda.py finds (seed 1, rounded)")
+    for name, period in (("calibration", record.calibration), ("validation ", record.validation)):
+        first, last = record.dates[period[0]], record.dates[period[1] - 1]
+        print(f"  {name} {first} to {last}: KGE {kge(simulated, observed, period):.4f}, "
+              f"volume ratio {volume_ratio(simulated, observed, period):.4f}")
+    start, stop = record.flood
+    peak = FloodReservoir().peak_release(simulated[start:stop])
+    print(f"  June 1981 flood: simulated peak {max(simulated[start:stop]):.1f} m3/s, "
+          f"released at most {peak:.1f} m3/s by the detention reservoir")
+
+
+if __name__ == "__main__":
+    main()

@@ -105,7 +105,8 @@ def main(figure_path: str) -> None:
     # hydrograph's tail, so every stage can be cut to the same `steps` values below.
     gross = IncrementalTimeSeries(storm + [0.0] * (steps - len(storm)), STEP, "rainfall")
 
-    # 1. Loss: the soil deficit (2.5 in when dry) fills first, then 0.12 in/h infiltrates.
+    # 1. Loss: each step's rain first pays 0.12 in/h of constant infiltration, then fills the
+    #    soil deficit (1.0 in now, 2.5 in when dry); the rest is excess.
     split = rainfall_loss.run_deficit_and_constant(
         gross, initial_deficit=1.0, max_deficit=2.5, constant_loss_per_hr=0.12,
         time_to_dry=timedelta(days=5),
@@ -233,8 +234,9 @@ def draw(path: str, gross: list[float], excess: list[float], direct: list[float]
          base: list[float], routed: list[float], outflow: list[float], elevation: list[float],
          by_outlet: dict[str, list[float]]) -> None:
     hours = [i * STEP_H for i in range(len(direct))]
-    fig, (rain_ax, flow_ax, pool_ax) = plt.subplots(
-        3, 1, figsize=(9.0, 9.5), sharex=True, gridspec_kw={"height_ratios": [1.0, 1.6, 1.6]}
+    fig, (rain_ax, flow_ax, pool_ax, releases_ax) = plt.subplots(
+        4, 1, figsize=(9.0, 11.5), sharex=True,
+        gridspec_kw={"height_ratios": [1.0, 1.6, 1.2, 1.2]},
     )
 
     # Hyetograph: each bar is one step's rain as an intensity, split into loss and excess.
@@ -261,16 +263,17 @@ def draw(path: str, gross: list[float], excess: list[float], direct: list[float]
     pool_ax.plot(hours, elevation, color="navy", label="water level")
     pool_ax.axhline(SPILLWAY_CREST_FT, color="navy", linestyle=":", label="spillway crest")
     pool_ax.set_ylabel("reservoir elevation (ft)")
-    pool_ax.set_xlabel("time since the storm began (h)")
-    releases_ax = pool_ax.twinx()
-    for name, flow in sorted(by_outlet.items()):
-        releases_ax.plot(hours, flow, linestyle="--", label=f"{name} release")
-    releases_ax.set_ylabel("outlet release (cfs)")
-    handles, labels = pool_ax.get_legend_handles_labels()
-    more_handles, more_labels = releases_ax.get_legend_handles_labels()
-    pool_ax.legend(handles + more_handles, labels + more_labels, loc="upper right")
+    pool_ax.legend(loc="upper right")
     pool_ax.grid(alpha=0.3)
-    pool_ax.set_xlim(0.0, hours[-1])
+
+    # The releases are discharges: a panel of their own, on a cfs axis.
+    for name, flow in sorted(by_outlet.items()):
+        releases_ax.plot(hours, flow, label=f"{name} release")
+    releases_ax.set_ylabel("outlet release (cfs)")
+    releases_ax.set_xlabel("time since the storm began (h)")
+    releases_ax.legend(loc="upper right")
+    releases_ax.grid(alpha=0.3)
+    releases_ax.set_xlim(0.0, hours[-1])
 
     fig.tight_layout()
     fig.savefig(path, dpi=110)

@@ -22,10 +22,43 @@ bool extract(PyObject* object, Timedelta& out) {
     return true;
 }
 
+namespace {
+
+// One integer field of a timedelta subclass, read through its own attribute.
+bool subclass_field(PyObject* object, const char* name, long long& out) {
+    Ref field = Ref::steal(PyObject_GetAttrString(object, name));
+    if (!field) return false;
+    if (!PyLong_Check(field.get())) {
+        PyErr_Format(PyExc_TypeError, "timedelta.%s must be an int, not %.100s", name,
+                     Py_TYPE(field.get())->tp_name);
+        return false;
+    }
+    out = PyLong_AsLongLong(field.get());
+    return !(out == -1 && PyErr_Occurred());
+}
+
+}  // namespace
+
 bool to_duration(const Timedelta& value, Duration& out) {
-    const int days = PyDateTime_DELTA_GET_DAYS(value.object);
-    const int seconds = PyDateTime_DELTA_GET_SECONDS(value.object);
-    const int microseconds = PyDateTime_DELTA_GET_MICROSECONDS(value.object);
+    long long days = PyDateTime_DELTA_GET_DAYS(value.object);
+    long long seconds = PyDateTime_DELTA_GET_SECONDS(value.object);
+    long long microseconds = PyDateTime_DELTA_GET_MICROSECONDS(value.object);
+    // A subclass may keep its duration elsewhere and leave the timedelta fields at zero (a
+    // pandas 2 Timedelta of a unit other than nanoseconds does): ask the object itself.
+    if (!PyDelta_CheckExact(value.object)) {
+        if (!subclass_field(value.object, "days", days) ||
+            !subclass_field(value.object, "seconds", seconds) ||
+            !subclass_field(value.object, "microseconds", microseconds))
+            return false;
+        if (seconds < 0 || seconds >= 86400 || microseconds < 0 || microseconds >= 1000000 ||
+            days > 999999999) {
+            PyErr_Format(PyExc_ValueError,
+                         "%.100s has fields out of range: days=%lld, seconds=%lld, "
+                         "microseconds=%lld",
+                         Py_TYPE(value.object)->tp_name, days, seconds, microseconds);
+            return false;
+        }
+    }
     if (days < 0) {
         PyErr_SetString(PyExc_ValueError, "a negative timedelta cannot be converted to a duration");
         return false;
