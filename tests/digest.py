@@ -72,6 +72,19 @@ def main():
     kge = [vesparil.metrics.calculate_kge(routed.data, observed),
            vesparil.metrics.calculate_kge(routed.data, observed, use_log=True)]
     rows.append(("kge", kge))
+    m = vesparil.metrics
+    gappy = [q if i % 11 else float("nan") for i, q in enumerate(observed)]
+    members = [routed.data, runoff.data[: len(routed.data)], observed]
+    rows += [
+        ("nse", m.calculate_nse(members, gappy, missing="omit")),
+        ("nse.log", m.calculate_nse(members, gappy, True, missing="omit")),
+        ("kge.2009", [x for c in m.calculate_kge_components(members, observed)
+                      for x in (c.kge, c.r, c.variability, c.bias)]),
+        ("kge.2012", [x for c in m.calculate_kge_components(members, observed, variant="2012")
+                      for x in (c.kge, c.r, c.variability, c.bias)]),
+        ("errors", [f(routed.data, gappy, missing="omit") for f in (
+            m.calculate_pbias, m.calculate_rmse, m.calculate_mae, m.calculate_pearson_r)]),
+    ]
 
     for name, values in rows:
         print(f"{name:<18} {len(values):6d} {digest(values)}")

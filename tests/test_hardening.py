@@ -333,6 +333,10 @@ LONG_CALLS = {
     "muskingum": """lambda: vesparil.reach.run_muskingum_routing(
         C([1.0] * 10_000, timedelta(hours=1), "discharge"), timedelta(hours=1), 0.2, 10**12,
         1.0)""",
+    # An ensemble of 10^5 members of 10^5 steps, each member the same array read in place:
+    # 10^10 values.
+    "metrics ensemble": """(lambda row: lambda: vesparil.metrics.calculate_nse([row] * 10**5, row))(
+        __import__("numpy").linspace(1.0, 2.0, 10**5))""",
     # 2^31 one-second sub-steps.
     "level pool": """lambda: vesparil.reservoir.run_level_pool_routing(
         C([0.0, 0.0, 0.0], timedelta(seconds=2**31 - 1), "discharge"), 0.0,

@@ -31,7 +31,8 @@ SUBMODULE_ALL = {
     "rainfall_transform": ["run_clark_uh"],
     "rainfall_loss": ["DeficitConstantResult", "run_deficit_and_constant"],
     "baseflow": ["run_linear_reservoir", "LinearReservoir"],
-    "metrics": ["calculate_kge"],
+    "metrics": ["calculate_kge", "calculate_nse", "calculate_kge_components", "KgeComponents",
+                "calculate_pbias", "calculate_rmse", "calculate_mae", "calculate_pearson_r"],
 }
 
 FUNCTIONS = {
@@ -43,6 +44,14 @@ FUNCTIONS = {
     ),
     "baseflow.run_linear_reservoir": "(basin_area, rainfall, reservoirs)",
     "metrics.calculate_kge": "(sim, obs, use_log=False)",
+    "metrics.calculate_nse": (
+        "(sim, obs, use_log=False, *, epsilon=None, missing='propagate', out=None)"
+    ),
+    "metrics.calculate_kge_components": "(sim, obs, *, variant='2009', missing='propagate')",
+    "metrics.calculate_pbias": "(sim, obs, *, missing='propagate', out=None)",
+    "metrics.calculate_rmse": "(sim, obs, *, missing='propagate', out=None)",
+    "metrics.calculate_mae": "(sim, obs, *, missing='propagate', out=None)",
+    "metrics.calculate_pearson_r": "(sim, obs, *, missing='propagate', out=None)",
 }
 
 RU = "reservoir.reservoir_utils"
@@ -80,6 +89,7 @@ CLASSES = {
     f"{RU}.UnControlledDischargeInfo": ("(elevation_discharge, elevation_offset=None)", True, {}),
     "rainfall_loss.DeficitConstantResult": (None, True, {}),
     "baseflow.LinearReservoir": ("(k_duration, gw_fraction, initial_q, num_reservoir=1)", False, {}),
+    "metrics.KgeComponents": (None, True, {}),
 }
 
 CONTINUOUS_DOC = (

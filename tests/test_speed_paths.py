@@ -134,8 +134,16 @@ def long_pool_run(seconds_per_value):
     return lambda: vesparil.reservoir.run_level_pool_routing(inflow, 10.0, curve, outlets)
 
 
-def test_another_thread_runs_during_a_long_call():
-    run = long_pool_run(10_000_000)  # 2e7 sub-steps: a good fraction of a second
+def long_ensemble_run():
+    row = np.linspace(1.0, 2.0, 100_000)
+    return lambda: vesparil.metrics.calculate_kge_components([row] * 3000, row)
+
+
+# Each a good fraction of a second: 2e7 sub-steps; 3e8 values scored.
+@pytest.mark.parametrize("make", [lambda: long_pool_run(10_000_000), long_ensemble_run],
+                         ids=["level pool", "metrics ensemble"])
+def test_another_thread_runs_during_a_long_call(make):
+    run = make()
     counter = [0]
     stop = threading.Event()
 
