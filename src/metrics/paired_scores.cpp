@@ -1,7 +1,10 @@
 // The missing-value rule around the scores; see the header.
 #include "metrics/paired_scores.hpp"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,6 +18,10 @@ bool has_missing(std::span<const double> values) {
     bool missing = false;
     for (const double x : values) missing |= std::isnan(x);
     return missing;
+}
+
+std::uint64_t work_units(std::size_t members, std::size_t steps) {
+    return static_cast<std::uint64_t>(members) * static_cast<std::uint64_t>(steps);
 }
 
 std::string member_name(const ScoreRequest& request, std::size_t member) {
@@ -66,43 +73,75 @@ ObservedPairs observed_pairs(std::span<const double> obs) {
     return pairs;
 }
 
-// The pairs left once the missing values are dropped, gathered into two buffers reused from one
-// member to the next; a member complete against complete observations is scored in place.
+// Scores members under MissingRule::omit. The observed gaps are dropped once; a member complete
+// on the steps left shares the observed sums and waits for kLanes such members to be scored side
+// by side. A member with gaps of its own drops them too and is scored alone against the
+// observations left on its steps.
 class OmittingScorer {
 public:
     OmittingScorer(const ScoreRequest& request, std::span<const double> obs)
-        : request_(request), obs_(obs), observed_(observed_pairs(obs)) {}
+        : request_(request),
+          width_(score_width(request.kind)),
+          pairs_(observed_pairs(obs)),
+          obs_(pairs_.gaps ? std::span<const double>(pairs_.values) : obs),
+          shared_(observed_sums(request.kind, request.options, obs_)) {
+        if (pairs_.gaps) {
+            for (auto& slot : gathered_) slot.resize(obs_.size());
+        }
+    }
 
-    void score(std::span<const double> sim, double* out) {
-        if (!observed_.gaps && !has_missing(sim)) {
-            score_pairs(request_.kind, request_.options, sim, obs_, out);
-            return;
+    void add(std::span<const double> sim, double* out) {
+        std::span<const double> row = sim;
+        if (pairs_.gaps) {
+            std::vector<double>& slot = gathered_[waiting_];
+            for (std::size_t j = 0; j < pairs_.index.size(); ++j) slot[j] = sim[pairs_.index[j]];
+            row = slot;
         }
-        sim_kept_.clear();
-        obs_kept_.clear();
-        if (observed_.gaps) {
-            for (std::size_t k = 0; k < observed_.index.size(); ++k) {
-                keep(sim[observed_.index[k]], observed_.values[k]);
-            }
-        } else {
-            for (std::size_t i = 0; i < sim.size(); ++i) keep(sim[i], obs_[i]);
+        if (has_missing(row)) return score_alone(row, out);
+        rows_[waiting_] = row.data();
+        outs_[waiting_] = out;
+        if (++waiting_ == kLanes) flush();
+    }
+
+    void flush() {
+        std::array<double, kLanes * 4> scores{};
+        score_rows(request_.kind, request_.options, shared_, {rows_.data(), waiting_},
+                   {scores.data(), waiting_ * width_});
+        for (std::size_t k = 0; k < waiting_; ++k) {
+            for (std::size_t j = 0; j < width_; ++j) outs_[k][j] = scores[k * width_ + j];
         }
-        score_pairs(request_.kind, request_.options, sim_kept_, obs_kept_, out);
+        waiting_ = 0;
     }
 
 private:
-    void keep(double simulated, double observed) {
-        if (std::isnan(simulated)) return;
-        sim_kept_.push_back(simulated);
-        obs_kept_.push_back(observed);
+    void score_alone(std::span<const double> row, double* out) {
+        sim_kept_.clear();
+        obs_kept_.clear();
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            if (std::isnan(row[i])) continue;
+            sim_kept_.push_back(row[i]);
+            obs_kept_.push_back(obs_[i]);
+        }
+        const ObservedSums own = observed_sums(request_.kind, request_.options, obs_kept_);
+        const double* kept = sim_kept_.data();
+        score_rows(request_.kind, request_.options, own, {&kept, 1}, {out, width_});
     }
 
     const ScoreRequest& request_;
-    std::span<const double> obs_;
-    ObservedPairs observed_;
+    std::size_t width_;
+    ObservedPairs pairs_;
+    std::span<const double> obs_;  // the observations present
+    ObservedSums shared_;
+    std::array<std::vector<double>, kLanes> gathered_;
+    std::array<const double*, kLanes> rows_{};
+    std::array<double*, kLanes> outs_{};
+    std::size_t waiting_ = 0;
     std::vector<double> sim_kept_;
     std::vector<double> obs_kept_;
 };
+
+// Members per call of score_rows between two looks at the interrupt counter.
+constexpr std::size_t kMembersPerCheck = 16 * kLanes;
 
 }  // namespace
 
@@ -142,14 +181,22 @@ Result<void> score_members(const ScoreRequest& request,
     if (request.missing == MissingRule::omit) {
         OmittingScorer scorer(request, obs);
         for (std::size_t k = 0; k < members.size(); ++k) {
-            scorer.score(members[k], out.data() + k * width);
+            scorer.add(members[k], out.data() + k * width);
             if (counter.stop_requested_after(obs.size())) return Error::interrupted();
         }
+        scorer.flush();
         return {};
     }
-    for (std::size_t k = 0; k < members.size(); ++k) {
-        score_pairs(request.kind, request.options, members[k], obs, out.data() + k * width);
-        if (counter.stop_requested_after(obs.size())) return Error::interrupted();
+    const ObservedSums observed = observed_sums(request.kind, request.options, obs);
+    std::array<const double*, kMembersPerCheck> rows{};
+    for (std::size_t first = 0; first < members.size(); first += kMembersPerCheck) {
+        const std::size_t count = std::min(kMembersPerCheck, members.size() - first);
+        for (std::size_t k = 0; k < count; ++k) rows[k] = members[first + k].data();
+        score_rows(request.kind, request.options, observed, {rows.data(), count},
+                   out.subspan(first * width, count * width));
+        if (counter.stop_requested_after(work_units(count, obs.size()))) {
+            return Error::interrupted();
+        }
     }
     return {};
 }

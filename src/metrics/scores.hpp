@@ -34,6 +34,7 @@
 #include <cstddef>
 #include <optional>
 #include <span>
+#include <vector>
 
 namespace vesparil {
 
@@ -59,9 +60,34 @@ constexpr std::size_t score_width(ScoreKind kind) {
     return kind == ScoreKind::kge_components ? 4 : 1;
 }
 
-// Writes score_width(kind) numbers to `out`; with no pair at all (n = 0) they are all NaN.
-// s and o have the same length.
-void score_pairs(ScoreKind kind, const ScoreOptions& options, std::span<const double> sim,
-                 std::span<const double> obs, double* out);
+// Members scored side by side (see scores.cpp).
+inline constexpr std::size_t kLanes = 4;
+
+// The sums over the observations alone, made once and shared by every member scored against
+// them. Holds a view of `obs` (or of its own logarithms): it lives no longer than `obs`.
+struct ObservedSums {
+    ObservedSums() = default;
+    ObservedSums(const ObservedSums&) = delete;
+    ObservedSums& operator=(const ObservedSums&) = delete;
+    ObservedSums(ObservedSums&&) = default;
+    ObservedSums& operator=(ObservedSums&&) = default;
+
+    std::span<const double> values;  // o, or ln(o + ε) for the log NSE
+    std::vector<double> transformed;  // ln(o + ε), for the log NSE
+    double n = 0.0;
+    double total = 0.0;      // Σ o
+    double mean = 0.0;       // m_o (of ln(o + ε) for the log NSE)
+    double spread_sq = 0.0;  // Σ (o - m_o)², of the same values
+    double epsilon = 0.0;    // ε of the log NSE
+};
+
+ObservedSums observed_sums(ScoreKind kind, const ScoreOptions& options,
+                           std::span<const double> obs);
+
+// Scores each row (a simulated series of the observed length, no missing value left) against
+// `observed`, writing score_width(kind) numbers per row to `out`, in row order; with no pair at
+// all (n = 0) they are all NaN.
+void score_rows(ScoreKind kind, const ScoreOptions& options, const ObservedSums& observed,
+                std::span<const double* const> rows, std::span<double> out);
 
 }  // namespace vesparil
