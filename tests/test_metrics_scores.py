@@ -191,6 +191,22 @@ def test_each_member_has_the_bits_of_scoring_it_alone(name, missing):
         assert bits(batch) == bits(flat(alone))
 
 
+@pytest.mark.parametrize("name", ["nse", "kge_2012", "mae"])
+def test_a_large_ensemble_scored_on_several_threads_has_the_bits_of_single_runs(name):
+    # 600 x 3653 values: past the size from which helper threads take blocks of members.
+    rng = np.random.default_rng(5)
+    obs = rng.gamma(2.0, 10.0, 3653)
+    sim = obs * rng.uniform(0.5, 1.5, (600, 1)) + rng.gamma(2.0, 3.0, (600, 3653))
+    score = SCORES[name]
+    alone = [x for row in sim for x in score(row, obs)]
+    if name.startswith("kge"):
+        batch = [x for c in metrics.calculate_kge_components(sim, obs, variant="2012")
+                 for x in components(c)]
+    else:
+        batch = WITH_OUT[name][0](sim, obs)
+    assert bits(batch) == bits(alone)
+
+
 def test_ensemble_edges():
     sim, obs = ensemble()
     assert metrics.calculate_rmse(np.empty((0, len(obs))), obs) == []

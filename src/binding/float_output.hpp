@@ -23,15 +23,16 @@ public:
     }
 
     bool given() const { return held_; }
+    // Only when given().
     std::span<double> values() const {
         return {static_cast<double*>(view_.buf), static_cast<std::size_t>(view_.len) / sizeof(double)};
     }
-    // The object given, to return it as the call's result.
+    // The object given, to return it as the call's result; only when given().
     Ref object() const { return Ref::borrow(view_.obj); }
 
 private:
     friend bool extract(PyObject* object, FloatOutput& out);
-    Py_buffer view_{};
+    Py_buffer view_;  // filled, and read, only once held_
     bool held_ = false;
 };
 

@@ -58,8 +58,9 @@ bool extract(PyObject* object, FloatRows& out) {
         out.two_dimensional_ = true;
         return true;
     }
-    if (!extract(object, out.series_)) return false;
-    out.single_ = out.series_.values();
+    // Not an array read above: the float-vector conversion, which decides what is accepted.
+    if (!extract(object, out.converted_)) return false;
+    out.single_ = out.converted_;
     return true;
 }
 

@@ -17,8 +17,8 @@ namespace vesparil::binding {
 // C-contiguous two-dimensional float64 one as rows in place (its buffer export pins it until the
 // FloatRows is destroyed). A list or tuple whose first item is itself a sequence (not text) gives
 // one row per item, each read like a FloatSpan (arrays in place, the rest converted). Anything
-// else is one series, read by FloatSpan. Rows may differ in length here: the core that uses them
-// names the first that does.
+// else is one series, converted like a float vector. Rows may differ in length here: the core
+// that uses them names the first that does.
 class FloatRows {
 public:
     FloatRows() = default;
@@ -36,7 +36,6 @@ private:
     friend bool extract(PyObject* object, FloatRows& out);
     ArrayView array_;
     std::vector<double> converted_;
-    FloatSpan series_;
     std::vector<std::unique_ptr<FloatSpan>> row_arguments_;
     std::span<const double> single_;
     std::vector<std::span<const double>> rows_;

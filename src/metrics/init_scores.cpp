@@ -15,6 +15,35 @@
 #include "metrics/metrics_classes.hpp"
 #include "metrics/paired_scores.hpp"
 
+namespace vesparil::binding {
+
+// The `missing` and `variant` words, checked as they are converted.
+template <>
+struct Extract<MissingRule> {
+    static bool from(PyObject* object, MissingRule& out) {
+        std::string word;
+        if (!extract(object, word)) return false;
+        const auto rule = missing_rule(word);
+        if (!rule) return raise(rule.error()), false;
+        out = *rule;
+        return true;
+    }
+};
+
+template <>
+struct Extract<KgeVariant> {
+    static bool from(PyObject* object, KgeVariant& out) {
+        std::string word;
+        if (!extract(object, word)) return false;
+        const auto variant = kge_variant(word);
+        if (!variant) return raise(variant.error()), false;
+        out = *variant;
+        return true;
+    }
+};
+
+}  // namespace vesparil::binding
+
 namespace vesparil {
 
 namespace {
@@ -26,9 +55,8 @@ bool overlaps(std::span<const double> read, std::span<double> written) {
            written.data() < read.data() + read.size();
 }
 
-// `out`, when given, must take one score per member and share no memory with what is read.
+// `out` (given) must take one score per member and share no memory with what is read.
 Result<void> check_output(const FloatRows& sim, const FloatSpan& obs, const FloatOutput& out) {
-    if (!out.given()) return {};
     if (!sim.two_dimensional()) {
         return Error::value("`out` is only for a two-dimensional `sim`");
     }
@@ -50,17 +78,18 @@ Ref components_object(const double* values) {
 
 // Scores every row of `sim` (one for a single series) and builds the result: a float or a
 // KgeComponents for one series; for an ensemble, a list of them, or `out` filled in place.
-PyObject* score_call(ScoreKind kind, const ScoreOptions& options, const std::string& missing,
+PyObject* score_call(ScoreKind kind, const ScoreOptions& options, MissingRule missing,
                      const FloatRows& sim, const FloatSpan& obs, const FloatOutput& out) {
-    const auto rule = missing_rule(missing);
-    if (!rule) return raise(rule.error());
-    if (auto fits = check_output(sim, obs, out); !fits) return raise(fits.error());
-    const ScoreRequest request{kind, options, *rule, sim.two_dimensional()};
+    if (out.given()) {
+        if (auto fits = check_output(sim, obs, out); !fits) return raise(fits.error());
+    }
+    const ScoreRequest request{kind, options, missing, sim.two_dimensional()};
     const auto members = sim.rows();
     const std::size_t width = score_width(kind);
     std::array<double, 4> single{};
     std::vector<double> scores;
-    std::span<double> into = out.given() ? out.values() : std::span<double>(single.data(), width);
+    std::span<double> into(single.data(), width);
+    if (out.given()) into = out.values();
     if (sim.two_dimensional() && !out.given()) {
         scores.resize(members.size() * width);
         into = scores;
@@ -96,7 +125,7 @@ PyObject* py_calculate_nse(PyObject*, PyObject* const* args, Py_ssize_t nargs, P
         FloatSpan obs;
         bool use_log = false;
         std::optional<double> epsilon;
-        std::string missing = "propagate";
+        MissingRule missing = MissingRule::propagate;
         FloatOutput out;
         if (!parse_call(kCalculateNseParameters, args, nargs, kwnames, sim, obs, use_log, epsilon,
                         missing, out)) {
@@ -117,15 +146,13 @@ PyObject* py_calculate_kge_components(PyObject*, PyObject* const* args, Py_ssize
     return guarded([&]() -> PyObject* {
         FloatRows sim;
         FloatSpan obs;
-        std::string variant = "2009";
-        std::string missing = "propagate";
+        KgeVariant variant = KgeVariant::gupta_2009;
+        MissingRule missing = MissingRule::propagate;
         if (!parse_call(kCalculateKgeComponentsParameters, args, nargs, kwnames, sim, obs, variant,
                         missing)) {
             return nullptr;
         }
-        const auto chosen = kge_variant(variant);
-        if (!chosen) return raise(chosen.error());
-        const ScoreOptions options{std::nullopt, *chosen};
+        const ScoreOptions options{std::nullopt, variant};
         return score_call(ScoreKind::kge_components, options, missing, sim, obs, FloatOutput{});
     });
 }
@@ -136,7 +163,7 @@ PyObject* py_plain_score(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
     return guarded([&]() -> PyObject* {
         FloatRows sim;
         FloatSpan obs;
-        std::string missing = "propagate";
+        MissingRule missing = MissingRule::propagate;
         FloatOutput out;
         if (!parse_call(Names, args, nargs, kwnames, sim, obs, missing, out)) return nullptr;
         return score_call(Kind, ScoreOptions{}, missing, sim, obs, out);

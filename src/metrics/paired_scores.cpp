@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "metrics/member_blocks.hpp"
+
 
 namespace vesparil {
 
@@ -18,10 +20,6 @@ bool has_missing(std::span<const double> values) {
     bool missing = false;
     for (const double x : values) missing |= std::isnan(x);
     return missing;
-}
-
-std::uint64_t work_units(std::size_t members, std::size_t steps) {
-    return static_cast<std::uint64_t>(members) * static_cast<std::uint64_t>(steps);
 }
 
 std::string member_name(const ScoreRequest& request, std::size_t member) {
@@ -122,7 +120,7 @@ private:
             sim_kept_.push_back(row[i]);
             obs_kept_.push_back(obs_[i]);
         }
-        const ObservedSums own = observed_sums(request_.kind, request_.options, obs_kept_);
+        ObservedSums own = observed_sums(request_.kind, request_.options, obs_kept_);
         const double* kept = sim_kept_.data();
         score_rows(request_.kind, request_.options, own, {&kept, 1}, {out, width_});
     }
@@ -139,9 +137,6 @@ private:
     std::vector<double> sim_kept_;
     std::vector<double> obs_kept_;
 };
-
-// Members per call of score_rows between two looks at the interrupt counter.
-constexpr std::size_t kMembersPerCheck = 16 * kLanes;
 
 }  // namespace
 
@@ -164,6 +159,15 @@ Result<void> score_members(const ScoreRequest& request,
                            std::span<const std::span<const double>> members,
                            std::span<const double> obs, std::span<double> out,
                            InterruptCheck interrupt) {
+    if (members.size() == 1 && request.missing == MissingRule::propagate && !obs.empty() &&
+        members[0].size() == obs.size() && out.size() == score_width(request.kind)) {
+        // One complete call's worth of checks passed: a short series costs little more than its
+        // arithmetic, which is no other than an ensemble's.
+        ObservedSums observed = observed_sums(request.kind, request.options, obs);
+        const double* row = members[0].data();
+        score_rows(request.kind, request.options, observed, {&row, 1}, out);
+        return {};
+    }
     if (auto checked = check_lengths(request, members, obs); !checked) return checked;
     const std::size_t width = score_width(request.kind);
     if (out.size() != members.size() * width) {
@@ -187,18 +191,8 @@ Result<void> score_members(const ScoreRequest& request,
         scorer.flush();
         return {};
     }
-    const ObservedSums observed = observed_sums(request.kind, request.options, obs);
-    std::array<const double*, kMembersPerCheck> rows{};
-    for (std::size_t first = 0; first < members.size(); first += kMembersPerCheck) {
-        const std::size_t count = std::min(kMembersPerCheck, members.size() - first);
-        for (std::size_t k = 0; k < count; ++k) rows[k] = members[first + k].data();
-        score_rows(request.kind, request.options, observed, {rows.data(), count},
-                   out.subspan(first * width, count * width));
-        if (counter.stop_requested_after(work_units(count, obs.size()))) {
-            return Error::interrupted();
-        }
-    }
-    return {};
+    ObservedSums observed = observed_sums(request.kind, request.options, obs);
+    return score_blocks(request.kind, request.options, observed, members, out, counter);
 }
 
 }  // namespace vesparil

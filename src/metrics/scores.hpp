@@ -61,10 +61,12 @@ constexpr std::size_t score_width(ScoreKind kind) {
 }
 
 // Members scored side by side (see scores.cpp).
-inline constexpr std::size_t kLanes = 4;
+inline constexpr std::size_t kLanes = 8;
 
-// The sums over the observations alone, made once and shared by every member scored against
-// them. Holds a view of `obs` (or of its own logarithms): it lives no longer than `obs`.
+// The sums over the observations alone, shared by every member scored against them: made once,
+// each in the first pass that needs it (alongside the first members' sums, as a loop over one
+// series would make it). Holds a view of `obs` (or of its own logarithms): it lives no longer
+// than `obs`.
 struct ObservedSums {
     ObservedSums() = default;
     ObservedSums(const ObservedSums&) = delete;
@@ -75,10 +77,10 @@ struct ObservedSums {
     std::span<const double> values;  // o, or ln(o + ε) for the log NSE
     std::vector<double> transformed;  // ln(o + ε), for the log NSE
     double n = 0.0;
-    double total = 0.0;      // Σ o
-    double mean = 0.0;       // m_o (of ln(o + ε) for the log NSE)
-    double spread_sq = 0.0;  // Σ (o - m_o)², of the same values
-    double epsilon = 0.0;    // ε of the log NSE
+    double epsilon = 0.0;             // ε of the log NSE
+    double mean = 0.0;                // m_o of the NSE, made beforehand (of ln(o + ε), log NSE)
+    std::optional<double> total;      // Σ o, where the mean is not made beforehand
+    std::optional<double> spread_sq;  // Σ (o - m_o)², of the same values
 };
 
 ObservedSums observed_sums(ScoreKind kind, const ScoreOptions& options,
@@ -87,7 +89,7 @@ ObservedSums observed_sums(ScoreKind kind, const ScoreOptions& options,
 // Scores each row (a simulated series of the observed length, no missing value left) against
 // `observed`, writing score_width(kind) numbers per row to `out`, in row order; with no pair at
 // all (n = 0) they are all NaN.
-void score_rows(ScoreKind kind, const ScoreOptions& options, const ObservedSums& observed,
+void score_rows(ScoreKind kind, const ScoreOptions& options, ObservedSums& observed,
                 std::span<const double* const> rows, std::span<double> out);
 
 }  // namespace vesparil
