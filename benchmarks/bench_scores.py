@@ -1,4 +1,4 @@
-"""The rows of the goodness-of-fit scores, for benchmarks/run.py (which calls run_rows).
+"""The rows of the goodness-of-fit scores (run by benchmarks/run.py, or on their own).
 
 Baselines, as for every row of run.py: a plain C loop with the module's operation order (each
 sum in index order with its own accumulator; the ensemble loop scores one member after the
@@ -234,3 +234,15 @@ def run_rows(lib_directory, row, median_times, quick):
     bench_small()
     bench_long(lib, row, median_times, quick)
     bench_ensemble(lib, row, median_times, quick)
+
+
+if __name__ == "__main__":
+    import argparse
+    import tempfile
+
+    import run
+
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--quick", action="store_true", help="smaller inputs, fewer repeats")
+    with tempfile.TemporaryDirectory() as directory:
+        run_rows(directory, run.row, run.median_times, parser.parse_args().quick)

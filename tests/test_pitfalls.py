@@ -78,6 +78,19 @@ QUOTES = [
      "lowest outflow becomes {:.1f} cfs", ["muskingum.md"]),
     ("muskingum.min_k1_x02_resampled_1h", "1 h ≤ 1.6 h; the lowest outflow becomes {:.1f} cfs",
      ["muskingum.md"]),
+    ("metrics.nse_drying", "the plain NSE is {:.3f}", ["metrics.md"]),
+    ("metrics.log_eps", "ε = m_o / 100 = {}", ["metrics.md"]),
+    ("metrics.log_nse_drying", "the log NSE is {:.3f}", ["metrics.md"]),
+    ("metrics.log_nse_drying_1e6", "with ε = 1e-6 it is {:.3f}", ["metrics.md"]),
+    ("metrics.log_nse_drying_01", "with ε = 0.1 it is {:.3f}", ["metrics.md"]),
+    ("metrics.kge2009_biased", "KGE = {:.3f}", ["metrics.md", "index.md"]),
+    ("metrics.kge2012_biased", "and gives {:.3f}", ["metrics.md"]),
+    ("metrics.gaps", "dropping {} days (30 %)", ["metrics.md"]),
+    ("metrics.nse_year", "scored with NSE {:.3f}", ["metrics.md"]),
+    ("metrics.nse_scattered_gaps", "over the year leaves {:.3f}", ["metrics.md"]),
+    ("metrics.nse_wet_gaps", "floods, gives {:.3f}", ["metrics.md", "index.md"]),
+    ("metrics.pbias_year", "goes from {:.1f}", ["metrics.md"]),
+    ("metrics.pbias_wet_gaps", "to {:.1f}", ["metrics.md"]),
     ("kge.nan", "is {}", ["kge.md"]),
     ("kge.constant_obs", "{:.2f}", ["kge.md", "index.md"]),
     ("kge.log_of_zero", "ln(1e-6) = {:.4f}", ["kge.md"]),
@@ -137,6 +150,9 @@ def test_numbers_agree_with_hand_arithmetic(numbers):
     assert numbers["kge.constant_obs"] == pytest.approx(
         1.0 - math.sqrt(1.0 + 1.0 + (gamma - 1.0) ** 2), rel=1e-12)
     assert math.isnan(numbers["kge.nan"])
+    # 1.3 x the observations: r = 1, alpha = beta = 1.3 (2009); gamma = 1 (2012).
+    assert numbers["metrics.kge2009_biased"] == pytest.approx(1.0 - math.sqrt(2 * 0.3**2))
+    assert numbers["metrics.kge2012_biased"] == pytest.approx(0.7)
     assert numbers["errors.panic_caught_by_except_exception"] is False
 
 
@@ -163,7 +179,8 @@ def run_blocks(path):
 
 
 PAGES_WITH_CODE = [DOCS / name for name in ("loss.md", "clark.md", "baseflow.md", "muskingum.md",
-                                            "level_pool.md", "kge.md", "data.md", "errors.md")]
+                                            "level_pool.md", "kge.md", "metrics.md", "data.md",
+                                            "errors.md")]
 
 
 @pytest.mark.parametrize("path", PAGES_WITH_CODE + [REPO / "README.md"], ids=lambda p: p.name)
