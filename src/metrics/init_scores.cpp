@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "binding/entry.hpp"
@@ -17,12 +18,25 @@
 
 namespace vesparil::binding {
 
+// The UTF-8 text of a str, viewed where the str keeps it (valid while the argument lives).
+inline bool word_of(PyObject* object, std::string_view& out) {
+    if (!PyUnicode_Check(object)) {
+        raise_cast_error(object, "str");
+        return false;
+    }
+    Py_ssize_t size = 0;
+    const char* text = PyUnicode_AsUTF8AndSize(object, &size);
+    if (text == nullptr) return false;
+    out = {text, static_cast<std::size_t>(size)};
+    return true;
+}
+
 // The `missing` and `variant` words, checked as they are converted.
 template <>
 struct Extract<MissingRule> {
     static bool from(PyObject* object, MissingRule& out) {
-        std::string word;
-        if (!extract(object, word)) return false;
+        std::string_view word;
+        if (!word_of(object, word)) return false;
         const auto rule = missing_rule(word);
         if (!rule) return raise(rule.error()), false;
         out = *rule;
@@ -33,8 +47,8 @@ struct Extract<MissingRule> {
 template <>
 struct Extract<KgeVariant> {
     static bool from(PyObject* object, KgeVariant& out) {
-        std::string word;
-        if (!extract(object, word)) return false;
+        std::string_view word;
+        if (!word_of(object, word)) return false;
         const auto variant = kge_variant(word);
         if (!variant) return raise(variant.error()), false;
         out = *variant;
@@ -82,6 +96,14 @@ PyObject* score_call(ScoreKind kind, const ScoreOptions& options, MissingRule mi
                      const FloatRows& sim, const FloatSpan& obs, const FloatOutput& out) {
     if (out.given()) {
         if (auto fits = check_output(sim, obs, out); !fits) return raise(fits.error());
+    } else if (!sim.two_dimensional() && missing == MissingRule::propagate) {
+        std::array<double, 4> scores;
+        const auto done = run_unlocked(obs.values().size(), [&] {
+            return score_series(kind, options, sim.rows()[0], obs.values(), scores.data());
+        });
+        if (!done) return raise(done.error());
+        if (score_width(kind) == 1) return to_python(scores[0]).release();
+        return components_object(scores.data()).release();
     }
     const ScoreRequest request{kind, options, missing, sim.two_dimensional()};
     const auto members = sim.rows();

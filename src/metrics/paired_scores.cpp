@@ -155,19 +155,24 @@ Result<KgeVariant> kge_variant(std::string_view word) {
                         "'");
 }
 
+Result<void> score_series(ScoreKind kind, const ScoreOptions& options,
+                          std::span<const double> sim, std::span<const double> obs, double* out) {
+    if (obs.empty()) return Error::value("`obs` must not be empty");
+    if (sim.size() != obs.size()) {
+        return Error::value("`sim` and `obs` must have the same length (" +
+                            std::to_string(sim.size()) + " and " + std::to_string(obs.size()) +
+                            ")");
+    }
+    ObservedSums observed = observed_sums(kind, options, obs);
+    const double* row = sim.data();
+    score_rows(kind, options, observed, {&row, 1}, {out, score_width(kind)});
+    return {};
+}
+
 Result<void> score_members(const ScoreRequest& request,
                            std::span<const std::span<const double>> members,
                            std::span<const double> obs, std::span<double> out,
                            InterruptCheck interrupt) {
-    if (members.size() == 1 && request.missing == MissingRule::propagate && !obs.empty() &&
-        members[0].size() == obs.size() && out.size() == score_width(request.kind)) {
-        // One complete call's worth of checks passed: a short series costs little more than its
-        // arithmetic, which is no other than an ensemble's.
-        ObservedSums observed = observed_sums(request.kind, request.options, obs);
-        const double* row = members[0].data();
-        score_rows(request.kind, request.options, observed, {&row, 1}, out);
-        return {};
-    }
     if (auto checked = check_lengths(request, members, obs); !checked) return checked;
     const std::size_t width = score_width(request.kind);
     if (out.size() != members.size() * width) {

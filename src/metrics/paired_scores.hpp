@@ -37,6 +37,11 @@ struct ScoreRequest {
     bool ensemble = false;
 };
 
+// One series under MissingRule::propagate, the short call's path: the checks and messages of
+// score_members, and the same bits, without an ensemble's bookkeeping.
+Result<void> score_series(ScoreKind kind, const ScoreOptions& options,
+                          std::span<const double> sim, std::span<const double> obs, double* out);
+
 // Writes score_width(kind) numbers per member to `out` (members.size() times that many), in
 // member order. Fails when `obs` is empty, when a member's length differs from it, or, under
 // MissingRule::raise, at the first missing value; checks the caller every few million values.
