@@ -2,6 +2,7 @@
 // calculate_pbias, calculate_rmse, calculate_mae, calculate_pearson_r.
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,8 +19,10 @@
 
 namespace vesparil::binding {
 
+namespace {
+
 // The UTF-8 text of a str, viewed where the str keeps it (valid while the argument lives).
-inline bool word_of(PyObject* object, std::string_view& out) {
+bool word_of(PyObject* object, std::string_view& out) {
     if (!PyUnicode_Check(object)) {
         raise_cast_error(object, "str");
         return false;
@@ -30,6 +33,8 @@ inline bool word_of(PyObject* object, std::string_view& out) {
     out = {text, static_cast<std::size_t>(size)};
     return true;
 }
+
+}  // namespace
 
 // The `missing` and `variant` words, checked as they are converted.
 template <>
@@ -64,9 +69,13 @@ namespace {
 
 using namespace binding;
 
+// Addresses compared as integers: the two spans may belong to unrelated objects.
 bool overlaps(std::span<const double> read, std::span<double> written) {
-    return !read.empty() && read.data() < written.data() + written.size() &&
-           written.data() < read.data() + read.size();
+    const auto read_first = reinterpret_cast<std::uintptr_t>(read.data());
+    const auto written_first = reinterpret_cast<std::uintptr_t>(written.data());
+    return !read.empty() && !written.empty() &&
+           read_first < written_first + written.size_bytes() &&
+           written_first < read_first + read.size_bytes();
 }
 
 // `out` (given) must take one score per member and share no memory with what is read.

@@ -1,15 +1,12 @@
 // The missing-value rule around the scores; see the header.
 #include "metrics/paired_scores.hpp"
 
-#include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "metrics/member_blocks.hpp"
-
 
 namespace vesparil {
 
