@@ -6,9 +6,13 @@ Each number has a key; tests/test_pitfalls.py checks that the pages of docs/ quo
 computed here, and checks the larger ones against arithmetic done by hand.
 """
 
+import importlib.util
 import math
+import subprocess
+import sys
 import warnings
 from datetime import timedelta
+from pathlib import Path
 
 import vesparil
 
@@ -18,6 +22,8 @@ outlets = vesparil.reservoir.reservoir_utils
 
 HOUR = timedelta(hours=1)
 QUARTER_HOUR = timedelta(minutes=15)
+MINUTE = timedelta(minutes=1)
+SECOND = timedelta(seconds=1)
 ACRE_INCH_PER_HOUR_CFS = 1.00833  # the conversion the library uses
 
 
@@ -30,7 +36,21 @@ def clark_depth(tc, storage_r, step, area=1000.0):
     return sum(runoff) * step_h / (area * ACRE_INCH_PER_HOUR_CFS), len(runoff)
 
 
+# tc, R and the time step of the rows of the table of Clark's volume loss over the typical ranges
+# of docs/clark.md: R / (tc + R) from 0.3 to 0.7, time steps from tc / 5 down to a minute.
+CLARK_TYPICAL = {
+    "tc7_r3_84min": (7 * HOUR, 3 * HOUR, 84 * MINUTE),
+    "tc7_r3_1min": (7 * HOUR, 3 * HOUR, MINUTE),
+    "tc1_r1_12min": (HOUR, HOUR, 12 * MINUTE),
+    "tc24_r24_1h": (24 * HOUR, 24 * HOUR, HOUR),
+    "tc30min_r70min_1min": (30 * MINUTE, 70 * MINUTE, MINUTE),
+    "tc3_r7_36min": (3 * HOUR, 7 * HOUR, 36 * MINUTE),
+}
+
+
 def clark():
+    typical = {f"clark.typical_{label}": clark_depth(*row)[0]
+               for label, row in CLARK_TYPICAL.items()}
     depth_a, ordinates_a = clark_depth(3 * HOUR, 2 * HOUR, QUARTER_HOUR)
     depth_b, ordinates_b = clark_depth(2 * HOUR, 8 * HOUR, HOUR)
     depth_c, ordinates_c = clark_depth(HOUR, 2 * HOUR, HOUR)
@@ -49,12 +69,47 @@ def clark():
         "clark.depth_tc1_r2_15min": depth_d,
         "clark.ordinates_tc1_15min": ordinates_d,
         "clark.r0_ordinates": bare,
+        **typical,
+        "clark.typical_min": min(typical.values()),
+        "clark.typical_max": max(typical.values()),
     }
 
 
 def baseflow():
     exact = 43560.0 / 12.0 / 3600.0  # cfs in one acre-inch per hour
     return {"baseflow.conversion_shortfall": 1.0 - ACRE_INCH_PER_HOUR_CFS / exact}
+
+
+def trapezoid_volume(values, step_s):
+    """Volume of a continuous series read linearly between its samples (value x seconds)."""
+    return plain_sum((a + b) * 0.5 for a, b in zip(values, values[1:])) * step_s
+
+
+def load_example(name):
+    path = Path(__file__).resolve().parent.parent / "examples" / f"{name}.py"
+    found = importlib.util.spec_from_file_location(name, path)
+    module = importlib.util.module_from_spec(found)
+    sys.modules[name] = module  # its dataclasses look themselves up there
+    found.loader.exec_module(module)
+    return module
+
+
+def gated_pump(curve, hours):
+    """The 500 cfs outlet of level_pool() gated at 1,000 ft3 (100.01 ft), under 10 cfs of inflow
+    for `hours` + 1 hourly values, routed hourly and, second by second, at a 1-second step."""
+    route = vesparil.reservoir.run_level_pool_routing
+
+    def gate():
+        return {"pump": outlets.ConstantDischargeInfo(500.0, minimum_elevation=100.01)}
+
+    hourly = route(ContinuousTimeSeries([10.0] * (hours + 1), HOUR, "discharge"), 100.0, curve,
+                   gate())
+    # Hourly, the loop updates the storage at the seconds T + 1 ... hours x T; at a 1-second step
+    # it does so at the seconds 2 ... (hours - 1) x 3600 + 1, the same seconds shifted, so that
+    # hourly record k is the 1-second record k x 3600.
+    seconds = route(ContinuousTimeSeries([10.0] * ((hours - 1) * 3600 + 2), SECOND, "discharge"),
+                    100.0, curve, gate())
+    return hourly, seconds
 
 
 def level_pool():
@@ -75,6 +130,40 @@ def level_pool():
     pulse = [100.0, 0.0, 0.0, 0.0]
     lost = route(ContinuousTimeSeries(pulse, HOUR, "discharge"), 100.0, curve, {})
     kept = route(ContinuousTimeSeries(pulse[:1] + pulse, HOUR, "discharge"), 100.0, curve, {})
+
+    # A 500 cfs outlet that closes below 1,000 ft3, under a day of 10 cfs.
+    hourly, seconds = gated_pump(curve, 24)
+    per_second = seconds.reservoir_total_outflow.data
+    storage = seconds.reservoir_storage.data
+    opened = [i for i, release in enumerate(per_second) if release > 0.0]
+    periods = {b - a for a, b in zip(opened, opened[1:])}
+    # Record 0 is the release at the first second, which the loop does not apply.
+    released = plain_sum(per_second[1:]) * 1.0
+    recorded = hourly.reservoir_total_outflow.data
+    stored = set(hourly.reservoir_storage.data[1:])  # after the initial state
+
+    # A NaN inflow value in a reservoir holding 5,000,000 ft3.
+    deep = outlets.ElevationStorage([100.0, 110.0], [0.0, 1.0e7])
+    gap = route(ContinuousTimeSeries([10.0, 10.0, math.nan, 10.0, 10.0], HOUR, "discharge"), 105.0,
+                deep, {})
+
+    # Curves of fewer than two points: accepted when made, a PanicException at the first lookup.
+    short = []
+    for points in ([], [100.0]):
+        made = outlets.ElevationStorage(points, [0.0] * len(points))
+        try:
+            made.get_elevation(0.0)
+        except Exception as error:  # noqa: BLE001 - a ValueError would be the sound outcome
+            short.append((type(error).__qualname__, str(error)))
+        except BaseException as error:
+            short.append((type(error).__qualname__, str(error)))
+    assert short[0] == short[1]
+
+    # The flood of the Dask ensemble: FLOOD_DAYS daily values through the loop. A 1 cfs inflow
+    # with no outlet stores 1 ft3 per updated second; the first second only records.
+    fulda = load_example("fulda_chain")
+    counter = route(ContinuousTimeSeries([1.0] * fulda.FLOOD_DAYS, fulda.DAY, "discharge"),
+                    100.0, deep, {})
     return {
         "level_pool.inflow_values": len(inflow),
         "level_pool.result_values": len(pump.reservoir_total_outflow.data),
@@ -86,6 +175,25 @@ def level_pool():
         "level_pool.first_interval_ft3": (pulse[0] + pulse[1]) / 2.0 * 3600.0,
         "level_pool.first_interval_stored_ft3": lost.reservoir_storage.data[-1],
         "level_pool.first_interval_prepended_ft3": kept.reservoir_storage.data[-1],
+        "level_pool.empty_inflow_trapezoid_ft3": trapezoid_volume(inflow, 3600.0),
+        "level_pool.empty_released_trapezoid_ft3": trapezoid_volume(
+            pump.reservoir_total_outflow.data, 3600.0),
+        "level_pool.curve_ft3_per_ft": curve.get_storage(101.0) - curve.get_storage(100.0),
+        "level_pool.gated_full_ft3": max(storage),
+        "level_pool.gated_low_ft3": min(storage[opened[0]:]),
+        "level_pool.gated_period_s": periods.pop() if len(periods) == 1 else sorted(periods),
+        "level_pool.gated_records_match_seconds": all(
+            recorded[k] == per_second[k * 3600] for k in range(len(recorded))),
+        "level_pool.gated_recorded_max_cfs": max(recorded),
+        "level_pool.gated_recorded_hours": len(recorded) - 1,
+        "level_pool.gated_recorded_storage_ft3": (
+            stored.pop() if len(stored) == 1 else sorted(stored)),
+        "level_pool.gated_released_ft3": released,
+        "level_pool.nan_start_ft3": gap.reservoir_storage.data[0],
+        "level_pool.nan_after_ft3": gap.reservoir_storage.data[1],
+        "level_pool.short_curve_error": short[0][0],
+        "level_pool.short_curve_message": short[0][1],
+        "level_pool.flood_sub_steps": round(counter.reservoir_storage.data[-1]) + 1,
     }
 
 
@@ -94,10 +202,20 @@ def loss():
     run = vesparil.rainfall_loss.run_deficit_and_constant
     wet = run(rain, 0.0, 2.0, 0.15, timedelta(hours=48))
     no_recovery = run(rain, 0.0, 2.0, 0.15, timedelta(0))
+    # Negative arguments, one hour of 1.0 in of rain.
+    one = IncrementalTimeSeries([1.0], HOUR, "rainfall")
+    negative_rate = run(one, 0.0, 2.0, -0.5, timedelta(0))
+    negative_deficit = run(one, -0.9, 2.0, 0.0, timedelta(0))
+    negative_maximum = run(one, 0.0, -0.5, 0.0, timedelta(0))
     return {
         "loss.saturated_in_per_h": wet.loss.data[-1],
         "loss.saturated_deficit_end": wet.deficit.data[-1],
         "loss.no_recovery_in_per_h": no_recovery.loss.data[-1],
+        "loss.negative_rate_excess_in": negative_rate.excess.data[0],
+        "loss.negative_rate_loss_in": negative_rate.loss.data[0],
+        "loss.negative_deficit_excess_in": negative_deficit.excess.data[0],
+        "loss.negative_deficit_loss_in": negative_deficit.loss.data[0],
+        "loss.negative_maximum_excess_in": negative_maximum.excess.data[0],
     }
 
 
@@ -177,6 +295,9 @@ KGE_CASES = 200
 def kge():
     kge_of = vesparil.metrics.calculate_kge
     cases = [random_series(10 + 7 * i, seed=i + 1) for i in range(KGE_CASES)]
+    low = [0.001, 0.0011, 0.0012]
+    low_mean = plain_sum(low) / len(low)
+    low_spread = plain_sum((v - low_mean) ** 2 for v in low)  # sqrt(S_oo S_ss) for sim = obs
     numbers = {
         "kge.nan": kge_of([1.0, math.nan, 3.0], [1.0, 2.0, 3.0]),
         "kge.constant_obs": kge_of([1.0, 2.0, 3.0], [1.0, 1.0, 1.0]),
@@ -184,6 +305,9 @@ def kge():
         "kge.log_one_zero": kge_of([0.001, 1.0, 2.0, 3.0], [0.0, 1.0, 2.0, 3.0], use_log=True),
         "kge.plain_one_zero": kge_of([0.001, 1.0, 2.0, 3.0], [0.0, 1.0, 2.0, 3.0]),
         "kge.log_shifted": kge_of([1.001, 2.0, 3.0, 4.0], [1.0, 2.0, 3.0, 4.0], use_log=True),
+        "kge.low_variance_self": kge_of(low, low),
+        "kge.low_variance_d": low_spread,
+        "kge.low_variance_self_x10": kge_of([10.0 * v for v in low], [10.0 * v for v in low]),
         "kge.cases": KGE_CASES,
         "kge.max_difference_textbook": max(
             abs(kge_of(sim, obs) - kge_reference(sim, obs)) for sim, obs in cases
@@ -253,7 +377,23 @@ def errors():
     except BaseException as internal:
         caught_by_exception = False
         panic = internal
+    # The diagnostic goes to the process's standard error, so it is read from a child process.
+    child = subprocess.run(
+        [sys.executable, "-c",
+         "from datetime import timedelta\n"
+         "import vesparil\n"
+         "hour = timedelta(hours=1)\n"
+         "empty = vesparil.utils.ContinuousTimeSeries([], hour, 'discharge')\n"
+         "try:\n"
+         "    vesparil.reach.run_muskingum_routing(empty, hour, 0.2, 1, 0.0)\n"
+         "except BaseException:\n"
+         "    pass\n"],
+        capture_output=True, text=True, check=True)
+    diagnostic = child.stderr.splitlines()
     return {
+        "errors.panic_stderr_lines": len(diagnostic),
+        "errors.panic_stderr_first_line_starts": diagnostic[0].split(" thread ")[0],
+        "errors.panic_stderr_second_line": diagnostic[1],
         "errors.panic_caught_by_except_exception": caught_by_exception,
         "errors.panic_type": type(panic).__qualname__,
         "errors.panic_message": str(panic),

@@ -28,7 +28,9 @@ def digest(values):
     return hashlib.sha256(struct.pack(f"<{len(values)}d", *values)).hexdigest()[:16]
 
 
-def main():
+def rows():
+    """(name, values) of every computing entry's output; each name starts with the entry's row
+    name in entries.py."""
     u = vesparil.utils
     rain = u.IncrementalTimeSeries(series(500, 1, 0.8, dry_every=3), HOUR, "rainfall")
     loss = vesparil.rainfall_loss.run_deficit_and_constant(rain, 0.2, 1.3, 0.07, timedelta(days=2))
@@ -41,13 +43,14 @@ def main():
     }
     total, by_layer = vesparil.baseflow.run_linear_reservoir(1234.5, loss.loss, layers)
     rows = [
-        ("loss.excess", loss.excess.data),
-        ("loss.loss", loss.loss.data),
-        ("loss.deficit", loss.deficit.data),
-        ("clark", runoff.data),
-        ("muskingum", routed.data),
-        ("baseflow.total", total.data),
-    ] + [(f"baseflow.{name}", s.data) for name, s in by_layer.items()]
+        ("run_deficit_and_constant excess", loss.excess.data),
+        ("run_deficit_and_constant loss", loss.loss.data),
+        ("run_deficit_and_constant deficit", loss.deficit.data),
+        ("run_clark_uh", runoff.data),
+        ("run_muskingum_routing", routed.data),
+        ("run_linear_reservoir total", total.data),
+    ] + [(f"run_linear_reservoir {name}", s.data) for name, s in by_layer.items()]
+    rows.append(("IncrementalTimeSeries.disaggregate", rain.disaggregate(720).data))
 
     ru = vesparil.reservoir.reservoir_utils
     curve = ru.ElevationStorage([100.0 + i for i in range(30)],
@@ -63,31 +66,40 @@ def main():
     inflow = u.ContinuousTimeSeries([q * 20.0 + 5.0 for q in routed.data[:120]], HOUR, "discharge")
     pool = vesparil.reservoir.run_level_pool_routing(inflow, 104.3, curve, outlets)
     rows += [
-        ("pool.storage", pool.reservoir_storage.data),
-        ("pool.elevation", pool.reservoir_elevation.data),
-        ("pool.outflow", pool.reservoir_total_outflow.data),
-    ] + [(f"pool.{name}", s.data) for name, s in pool.reservoir_individual_outflows.items()]
+        ("run_level_pool_routing storage", pool.reservoir_storage.data),
+        ("run_level_pool_routing elevation", pool.reservoir_elevation.data),
+        ("run_level_pool_routing outflow", pool.reservoir_total_outflow.data),
+    ] + [(f"run_level_pool_routing {name}", s.data)
+         for name, s in pool.reservoir_individual_outflows.items()]
+    levels = [100.0 + 0.37 * i for i in range(78)]
+    rows.append(("ElevationStorage.get_storage", [curve.get_storage(h) for h in levels]))
+    rows.append(("ElevationStorage.get_elevation",
+                 [curve.get_elevation(v) for v in pool.reservoir_storage.data]))
 
     observed = [q * 1.1 + 0.3 for q in routed.data]
     kge = [vesparil.metrics.calculate_kge(routed.data, observed),
            vesparil.metrics.calculate_kge(routed.data, observed, use_log=True)]
-    rows.append(("kge", kge))
+    rows.append(("calculate_kge", kge))
     m = vesparil.metrics
     gappy = [q if i % 11 else float("nan") for i, q in enumerate(observed)]
     members = [routed.data, runoff.data[: len(routed.data)], observed]
     rows += [
-        ("nse", m.calculate_nse(members, gappy, missing="omit")),
-        ("nse.log", m.calculate_nse(members, gappy, True, missing="omit")),
-        ("kge.2009", [x for c in m.calculate_kge_components(members, observed)
-                      for x in (c.kge, c.r, c.variability, c.bias)]),
-        ("kge.2012", [x for c in m.calculate_kge_components(members, observed, variant="2012")
-                      for x in (c.kge, c.r, c.variability, c.bias)]),
-        ("errors", [f(routed.data, gappy, missing="omit") for f in (
-            m.calculate_pbias, m.calculate_rmse, m.calculate_mae, m.calculate_pearson_r)]),
-    ]
+        ("calculate_nse ensemble, omit", m.calculate_nse(members, gappy, missing="omit")),
+        ("calculate_nse log", m.calculate_nse(members, gappy, True, missing="omit")),
+        ("calculate_kge_components 2009", [
+            x for c in m.calculate_kge_components(members, observed)
+            for x in (c.kge, c.r, c.variability, c.bias)]),
+        ("calculate_kge_components 2012", [
+            x for c in m.calculate_kge_components(members, observed, variant="2012")
+            for x in (c.kge, c.r, c.variability, c.bias)]),
+    ] + [(f.__name__, [f(routed.data, gappy, missing="omit")]) for f in (
+        m.calculate_pbias, m.calculate_rmse, m.calculate_mae, m.calculate_pearson_r)]
+    return rows
 
-    for name, values in rows:
-        print(f"{name:<18} {len(values):6d} {digest(values)}")
+
+def main():
+    for name, values in rows():
+        print(f"{name:<36} {len(values):6d} {digest(values)}")
 
 
 if __name__ == "__main__":

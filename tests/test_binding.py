@@ -308,7 +308,7 @@ class TextSubclass(str):
 def test_float_vector_refuses_text(data):
     error = raised(lambda: ContinuousTimeSeries(data, HOUR, "discharge"))
     assert type(error) is TypeError
-    assert str(error).startswith("argument 'data': ")
+    assert str(error) == "argument 'data': can't extract `str` to a float vector"
     assert "str" in str(error)
 
 
@@ -520,3 +520,26 @@ def test_non_integer_target_step_is_wrapped_type_error(target):
 @pytest.mark.parametrize("target", [HasIndex(900), np.int64(900), np.int16(900)])
 def test_integer_like_target_step_accepted(target):
     assert rain([2.0]).disaggregate(target).time_step == timedelta(minutes=15)
+
+
+def test_dict_subclasses_of_components_keep_their_order():
+    from collections import OrderedDict
+
+    layers = [("fast", vesparil.baseflow.LinearReservoir(timedelta(hours=20), 0.4, 1.0)),
+              ("slow", vesparil.baseflow.LinearReservoir(timedelta(hours=90), 0.3, 2.0, 2))]
+    run = vesparil.baseflow.run_linear_reservoir
+    rain = IncrementalTimeSeries([0.3, 0.0, 0.5, 0.1], HOUR, "rainfall")
+    total, by_layer = run(100.0, rain, OrderedDict(layers))
+    expected_total, expected = run(100.0, rain, dict(layers))
+    assert (total.data, list(by_layer)) == (expected_total.data, ["fast", "slow"])
+
+    ru = vesparil.reservoir.reservoir_utils
+    outlets = [("weir", ru.UnControlledDischargeInfo(ru.ElevationDischarge([100.0, 110.0], [0.0, 50.0]))),
+               ("pass", ru.ConstantDischargeInfo(1.0))]
+    curve = ru.ElevationStorage([100.0, 110.0], [0.0, 1.0e6])
+    inflow = ContinuousTimeSeries([5.0, 30.0, 10.0], HOUR, "discharge")
+    pool = vesparil.reservoir.run_level_pool_routing
+    routed = pool(inflow, 101.0, curve, OrderedDict(outlets))
+    assert list(routed.reservoir_individual_outflows) == ["weir", "pass"]
+    assert routed.reservoir_total_outflow.data == pool(inflow, 101.0, curve,
+                                                       dict(outlets)).reservoir_total_outflow.data

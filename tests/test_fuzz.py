@@ -788,6 +788,7 @@ ENTRIES = [
             p("out", out_arguments, False, keyword_only=True)], scores,
            joint=scored_ensembles([missing_words, out_buffers(2)]))
       for name in ("calculate_pbias", "calculate_rmse", "calculate_mae", "calculate_pearson_r")),
+    Call("KgeComponents()", st.just(vesparil.metrics.KgeComponents), [], constructs),
     *getters("KgeComponents", st.just(vesparil.metrics.calculate_kge_components([1.0, 2.0],
                                                                                 [2.0, 1.5])),
              {"kge": is_float, "r": is_float, "variability": is_float, "bias": is_float}),

@@ -318,16 +318,16 @@ LONG_CALLS = {
     "clark ordinates": """lambda: vesparil.rainfall_transform.run_clark_uh(
         I([1.0], timedelta(seconds=1), "rainfall"), 640.0, timedelta(seconds=1e8),
         timedelta(hours=1))""",
-    # 5,000 rainfall steps convolved with 10^6 ordinates: 5 x 10^9 multiply-adds, 8 MB.
+    # 50,000 rainfall steps convolved with 10^6 ordinates: 5 x 10^10 multiply-adds, 8 MB.
     "clark convolution": """lambda: vesparil.rainfall_transform.run_clark_uh(
-        I([1.0] * 5000, timedelta(seconds=1), "rainfall"), 640.0, timedelta(seconds=10**6),
+        I([1.0] * 50_000, timedelta(seconds=1), "rainfall"), 640.0, timedelta(seconds=10**6),
         timedelta(hours=1))""",
     # Ten steps of 2147483640 s (a multiple of 30) split into 30 s: 7 x 10^8 values, 5.7 GB.
     "disaggregate": """lambda: I([1.0] * 10, timedelta(seconds=2147483640), "rainfall").disaggregate(
         30)""",
-    # 2,000 steps through a chain of 10^6 reservoirs: 2 x 10^9 updates.
+    # 20,000 steps through a chain of 10^6 reservoirs: 2 x 10^10 updates.
     "linear reservoir": """lambda: vesparil.baseflow.run_linear_reservoir(
-        640.0, I([0.1] * 2000, timedelta(hours=1), "rainfall"),
+        640.0, I([0.1] * 20_000, timedelta(hours=1), "rainfall"),
         {"deep": vesparil.baseflow.LinearReservoir(timedelta(seconds=2**31), 0.5, 0.0, 10**6)})""",
     # 10^4 values through 10^12 sub-reaches: days.
     "muskingum": """lambda: vesparil.reach.run_muskingum_routing(
@@ -366,3 +366,88 @@ def test_long_call_stops_soon_after_sigint(name):
             child.wait()
     assert out == "interrupted\n", err
     assert waited < BOUND
+
+
+@pytest.mark.skipif(not hasattr(signal, "setitimer"), reason="needs interval timers")
+def test_disaggregate_checks_for_signals_between_pieces():
+    # 2 values split into 1.4e8 values in all: filled in pieces of 2^22 values (32 MiB) with a
+    # check between two, that is 34 checks, and a timer firing every millisecond has its handler
+    # run at nearly every one; filled in one piece per input value, at 2 at most.
+    done = run_child("""
+        import signal
+        from datetime import timedelta
+        import vesparil
+        seen = []
+        signal.signal(signal.SIGALRM, lambda signum, frame: seen.append(1))
+        rain = vesparil.utils.IncrementalTimeSeries([1.0] * 2, timedelta(seconds=2147483640),
+                                                    "rainfall")
+        signal.setitimer(signal.ITIMER_REAL, 0.001, 0.001)
+        rain.disaggregate(30)
+        signal.setitimer(signal.ITIMER_REAL, 0.0)
+        print(len(seen))
+    """)
+    assert int(done.stdout or 0) >= 10, (done.stdout, done.stderr)
+
+
+# ---------------------------------------------------------------------------------------------
+# Sequences that change or lie while they are read, and memory that runs out.
+
+
+def test_list_emptied_by_an_item_while_read():
+    done = run_child("""
+        from datetime import timedelta
+        import vesparil
+        values = []
+        class Clears:
+            def __float__(self):
+                values.clear()
+                return 1.0
+        values.extend([Clears()] + [2.0] * 1000)
+        print(vesparil.utils.ContinuousTimeSeries(values, timedelta(hours=1), "discharge").data)
+    """)
+    assert (done.returncode, done.stdout) == (0, "[1.0]\n"), done.stderr
+
+
+def address_space_bytes():
+    with open("/proc/self/status") as status:
+        line = next(line for line in status if line.startswith("VmSize:"))
+    return int(line.split()[1]) * 1024
+
+
+class ClaimsBillions:
+    def __len__(self):
+        return 2**31
+
+    def __getitem__(self, index):
+        if index >= 3:
+            raise IndexError(index)
+        return float(index)
+
+
+@pytest.mark.skipif(not os.path.exists("/proc/self/status"), reason="reads /proc/self/status")
+def test_a_lying_length_reserves_nothing_for_the_result():
+    before = address_space_bytes()
+    kept = [ContinuousTimeSeries(ClaimsBillions(), timedelta(hours=1), "discharge")
+            for _ in range(4)]
+    assert kept[0].data == [0.0, 1.0, 2.0]
+    # 2^31 values would be 16 GiB each.
+    assert address_space_bytes() - before < 256 * 2**20
+
+
+@pytest.mark.skipif(bool(os.environ.get("VESPARIL_SANITIZED")),
+                    reason="the sanitizers' shadow memory needs more address space than the limit")
+@pytest.mark.skipif(sys.platform != "linux", reason="limits the address space with setrlimit")
+def test_a_cascade_beyond_the_address_space_is_a_memory_error():
+    done = run_child("""
+        import resource
+        from datetime import timedelta
+        import vesparil
+        resource.setrlimit(resource.RLIMIT_AS, (2**31, 2**31))
+        rain = vesparil.utils.IncrementalTimeSeries([0.1] * 4, timedelta(seconds=1), "rainfall")
+        layer = vesparil.baseflow.LinearReservoir(timedelta(days=10**6), 0.5, 0.0, 10**9)
+        try:
+            vesparil.baseflow.run_linear_reservoir(640.0, rain, {"deep": layer})
+        except MemoryError:
+            print("MemoryError")
+    """)
+    assert done.stdout == "MemoryError\n", done.stderr

@@ -240,6 +240,7 @@ def arguments():
     o.rows = np.array([DATA, DATA[::-1]])
     o.scores = np.zeros(2)
     o.gappy = list(DATA[:-1]) + [float("nan")]
+    o.components = v.metrics.calculate_kge_components(o.data, o.gappy, missing="omit")
     o.hour = timedelta(hours=1)
     o.flow = v.utils.ContinuousTimeSeries(o.data, o.hour, "discharge")
     o.empty_flow = v.utils.ContinuousTimeSeries([], o.hour, "discharge")
@@ -410,7 +411,11 @@ EVERY_ENTRY = [
      lambda o: o.m.calculate_kge_components([o.array, o.data], o.data, variant="2012"), None),
     ("calculate_kge_components bad variant",
      lambda o: o.m.calculate_kge_components(o.array, o.data, variant="2010"), ValueError),
-    ("KgeComponents.kge", lambda o: o.m.calculate_kge_components(o.data, o.data).kge, None),
+    ("KgeComponents()", lambda o: o.m.KgeComponents(), TypeError),
+    ("KgeComponents.kge", lambda o: o.components.kge, None),
+    ("KgeComponents.r", lambda o: o.components.r, None),
+    ("KgeComponents.variability", lambda o: o.components.variability, None),
+    ("KgeComponents.bias", lambda o: o.components.bias, None),
     ("KgeComponents repr", lambda o: repr(o.m.calculate_kge_components(o.data, o.data)), None),
     ("calculate_pbias", lambda o: o.m.calculate_pbias(o.rows, o.data), None),
     ("calculate_rmse rows differ", lambda o: o.m.calculate_rmse([o.array, o.short_array], o.data),

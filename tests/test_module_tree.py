@@ -11,86 +11,13 @@ from datetime import timedelta
 
 import pytest
 
+import entries
 import vesparil
 
-TOP_ALL = ["utils", "reach", "reservoir", "rainfall_transform", "rainfall_loss", "baseflow", "metrics"]
+from entries import CLASSES, SUBMODULE_ALL, TOP_ALL
 
-# Registration order of every submodule, keyed by its path below the top module.
-SUBMODULE_ALL = {
-    "utils": ["ContinuousTimeSeries", "IncrementalTimeSeries"],
-    "reach": ["run_muskingum_routing"],
-    "reservoir": ["reservoir_utils", "run_level_pool_routing", "LevelPoolResult"],
-    "reservoir.reservoir_utils": [
-        "ElevationDischarge",
-        "ElevationStorage",
-        "ControlledDischargeInfo",
-        "UnControlledDischargeInfo",
-        "SpecifiedDischargeInfo",
-        "ConstantDischargeInfo",
-    ],
-    "rainfall_transform": ["run_clark_uh"],
-    "rainfall_loss": ["DeficitConstantResult", "run_deficit_and_constant"],
-    "baseflow": ["run_linear_reservoir", "LinearReservoir"],
-    "metrics": ["calculate_kge", "calculate_nse", "calculate_kge_components", "KgeComponents",
-                "calculate_pbias", "calculate_rmse", "calculate_mae", "calculate_pearson_r"],
-}
+FUNCTIONS = {path: signature for path, (signature, _) in entries.FUNCTIONS.items()}
 
-FUNCTIONS = {
-    "reach.run_muskingum_routing": "(inflow, k, x, sub_reaches, initial_outflow)",
-    "reservoir.run_level_pool_routing": "(inflow, initial_elevation, elevation_storage, discharge_info)",
-    "rainfall_transform.run_clark_uh": "(rainfall, basin_area, tc, storage_r)",
-    "rainfall_loss.run_deficit_and_constant": (
-        "(rainfall, initial_deficit, max_deficit, constant_loss_per_hr, time_to_dry)"
-    ),
-    "baseflow.run_linear_reservoir": "(basin_area, rainfall, reservoirs)",
-    "metrics.calculate_kge": "(sim, obs, use_log=False)",
-    "metrics.calculate_nse": (
-        "(sim, obs, use_log=False, *, epsilon=None, missing='propagate', out=None)"
-    ),
-    "metrics.calculate_kge_components": "(sim, obs, *, variant='2009', missing='propagate')",
-    "metrics.calculate_pbias": "(sim, obs, *, missing='propagate', out=None)",
-    "metrics.calculate_rmse": "(sim, obs, *, missing='propagate', out=None)",
-    "metrics.calculate_mae": "(sim, obs, *, missing='propagate', out=None)",
-    "metrics.calculate_pearson_r": "(sim, obs, *, missing='propagate', out=None)",
-}
-
-RU = "reservoir.reservoir_utils"
-# path -> (constructor text signature or None when not constructible, can be subclassed,
-#          {method: text signature})
-CLASSES = {
-    "utils.ContinuousTimeSeries": ("(data, time_step, kind)", True, {"total_duration": "($self)"}),
-    "utils.IncrementalTimeSeries": (
-        "(data, time_step, kind)",
-        True,
-        {"total_duration": "($self)", "disaggregate": "($self, target_step)"},
-    ),
-    "reservoir.LevelPoolResult": (None, True, {}),
-    f"{RU}.ElevationStorage": (
-        "(elevation, storage)",
-        True,
-        {"get_storage": "($self, elevation)", "get_elevation": "($self, storage)"},
-    ),
-    f"{RU}.ElevationDischarge": ("(elevation, discharge)", True, {}),
-    f"{RU}.ConstantDischargeInfo": (
-        "(discharge, minimum_elevation=None, maximum_elevation=None)",
-        True,
-        {},
-    ),
-    f"{RU}.SpecifiedDischargeInfo": (
-        "(discharge, minimum_elevation=None, maximum_elevation=None, maximum_release=None)",
-        True,
-        {},
-    ),
-    f"{RU}.ControlledDischargeInfo": (
-        "(elevation_discharge, minimum_elevation=None, maximum_elevation=None, maximum_release=None)",
-        True,
-        {},
-    ),
-    f"{RU}.UnControlledDischargeInfo": ("(elevation_discharge, elevation_offset=None)", True, {}),
-    "rainfall_loss.DeficitConstantResult": (None, True, {}),
-    "baseflow.LinearReservoir": ("(k_duration, gw_fraction, initial_q, num_reservoir=1)", False, {}),
-    "metrics.KgeComponents": (None, True, {}),
-}
 
 CONTINUOUS_DOC = (
     "A uniformly-spaced time series where each value represents a quantity at a\n"
@@ -182,7 +109,7 @@ def test_function_facts(entry, path):
 @pytest.mark.parametrize("path", list(CLASSES))
 def test_class_facts(entry, path):
     cls = entry(path)
-    signature, _, methods = CLASSES[path]
+    signature, _, methods, _, _ = CLASSES[path]
     assert isinstance(cls, type)
     assert cls.__name__ == path.rsplit(".", 1)[-1]
     assert cls.__module__ == "builtins"

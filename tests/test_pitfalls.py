@@ -51,6 +51,18 @@ QUOTES = [
     ("clark.ordinates_tc2_1h", "| 1 h | {} |", ["clark.md"]),
     ("clark.ordinates_tc1_1h", "| 1 h | {} |", ["clark.md"]),
     ("clark.ordinates_tc1_15min", "| 15 min | {} |", ["clark.md"]),
+    ("clark.typical_tc7_r3_84min", "| 7 h | 3 h | 0.3 | 84 min (tc / 5) | {:.2f} in |",
+     ["clark.md"]),
+    ("clark.typical_tc7_r3_1min", "| 7 h | 3 h | 0.3 | 1 min | {:.2f} in |", ["clark.md"]),
+    ("clark.typical_tc1_r1_12min", "| 1 h | 1 h | 0.5 | 12 min (tc / 5) | {:.2f} in |",
+     ["clark.md"]),
+    ("clark.typical_tc24_r24_1h", "| 24 h | 24 h | 0.5 | 1 h | {:.2f} in |", ["clark.md"]),
+    ("clark.typical_tc30min_r70min_1min", "| 30 min | 70 min | 0.7 | 1 min | {:.2f} in |",
+     ["clark.md"]),
+    ("clark.typical_tc3_r7_36min", "| 3 h | 7 h | 0.7 | 36 min (tc / 5) | {:.2f} in |",
+     ["clark.md"]),
+    ("clark.typical_min", lambda v: f"{v * 100:.0f} % to", ["clark.md", "index.md"]),
+    ("clark.typical_max", lambda v: f"to {v * 100:.0f} % of the excess", ["clark.md", "index.md"]),
     ("clark.r0_ordinates", lambda v: "read " + ", ".join(f"{q:.0f}" for q in v[:-1])
      + f" and {v[-1]:.0f} cfs", ["clark.md"]),
     ("baseflow.conversion_shortfall", lambda v: f"{v * 1e6:.1f} millionths", ["baseflow.md"]),
@@ -65,9 +77,41 @@ QUOTES = [
     ("level_pool.empty_final_storage_ft3", "storage stays {:.1f}", ["level_pool.md"]),
     ("level_pool.rated_outflow_cfs", "{:.1f} cfs with", ["level_pool.md"]),
     ("level_pool.rated_storage_ft3", lambda v: f"with {commas(v)} ft³ stored", ["level_pool.md"]),
+    ("level_pool.empty_inflow_trapezoid_ft3", lambda v: f"the inflow brings {commas(v)} ft³",
+     ["level_pool.md", "index.md"]),
+    ("level_pool.empty_released_trapezoid_ft3", lambda v: f"release {commas(v)} ft³",
+     ["level_pool.md", "index.md"]),
+    ("level_pool.curve_ft3_per_ft", lambda v: f"{commas(v)} ft³ per foot of depth",
+     ["level_pool.md"]),
+    ("level_pool.gated_full_ft3", lambda v: f"reservoir fills to {commas(v)} ft³",
+     ["level_pool.md"]),
+    ("level_pool.gated_low_ft3", "takes the storage down to {:.0f} ft³", ["level_pool.md"]),
+    ("level_pool.gated_period_s", "once every {} s", ["level_pool.md", "index.md"]),
+    ("level_pool.gated_recorded_max_cfs", "records read {:.1f} cfs", ["level_pool.md"]),
+    ("level_pool.gated_recorded_hours", "across {} h in which", ["level_pool.md"]),
+    ("level_pool.gated_recorded_storage_ft3", lambda v: f"initial state, {commas(v)} ft³ stored",
+     ["level_pool.md"]),
+    ("level_pool.gated_released_ft3", lambda v: f"in which {commas(v)} ft³ left",
+     ["level_pool.md"]),
+    ("level_pool.nan_start_ft3", lambda v: f"holding {commas(v)} ft³",
+     ["level_pool.md", "index.md"]),
+    ("level_pool.nan_after_ft3", "records {:.0f} ft³ at the next output time", ["level_pool.md"]),
+    ("level_pool.short_curve_error", "routing, raises `{}`", ["level_pool.md"]),
+    ("level_pool.short_curve_message", "\"{}\"", ["level_pool.md"]),
+    ("level_pool.flood_sub_steps", lambda v: f"({commas(v)} sub-steps per run)",
+     ["calibration.md"]),
     ("loss.saturated_in_per_h", "loses {:.3f} in/h", ["loss.md", "index.md"]),
     ("loss.saturated_deficit_end", "the deficit is {:.1f} at the end", ["loss.md"]),
     ("loss.no_recovery_in_per_h", "the constant rate, {:.2f} in/h", ["loss.md"]),
+    ("loss.negative_rate_excess_in", "| -0.5 in/h | 0.0 in | 2.0 in | {:.1f} in |", ["loss.md"]),
+    ("loss.negative_rate_loss_in", "in | {:.1f} in |", ["loss.md"]),
+    ("loss.negative_deficit_excess_in", "| 0.0 in/h | -0.9 in | 2.0 in | {:.1f} in |",
+     ["loss.md"]),
+    ("loss.negative_deficit_excess_in", "1.0 in of rain can give {:.1f} in of excess",
+     ["loss.md", "index.md"]),
+    ("loss.negative_deficit_loss_in", "in | {:.1f} in |", ["loss.md"]),
+    ("loss.negative_maximum_excess_in", "| 0.0 in/h | 0.0 in | -0.5 in | {:.1f} in |",
+     ["loss.md"]),
     ("muskingum.c0_k1_x04_15min", "C0 = {:.3f}", ["muskingum.md"]),
     ("muskingum.min_k1_x04_15min", "{:.1f} cfs", ["muskingum.md", "index.md"]),
     ("muskingum.warnings_k1_x04_15min", "| {} |", ["muskingum.md"]),
@@ -97,10 +141,18 @@ QUOTES = [
     ("kge.log_one_zero", "scores {:.3f} with `use_log=True`", ["kge.md"]),
     ("kge.plain_one_zero", "and {:.4f} without", ["kge.md"]),
     ("kge.log_shifted", "1 cfs scores {:.3f}", ["kge.md"]),
+    ("kge.low_variance_self", "[0.001, 0.0011, 0.0012] against itself scores {:.1f}",
+     ["kge.md", "index.md"]),
+    ("kge.low_variance_d", "(D = {:.1e})", ["kge.md"]),
+    ("kge.low_variance_self_x10", "[0.01, 0.011, 0.012], score {:.1f}", ["kge.md"]),
     ("kge.cases", "On {} generated series", ["kge.md"]),
     ("kge.max_difference_textbook", "transcription within {:.1e}", ["kge.md"]),
     ("kge.max_difference_spotpy", "`spotpy.objectivefunctions.kge` within {:.1e}", ["kge.md"]),
     ("errors.panic_type", "raises `{}` with the message", ["errors.md"]),
+    ("errors.panic_stderr_lines", lambda v: f"{['no', 'one', 'two', 'three'][v]}-line diagnostic",
+     ["errors.md", "index.md"]),
+    ("errors.panic_stderr_first_line_starts", "{} thread <thread id> at", ["errors.md"]),
+    ("errors.panic_stderr_second_line", "<column>: {}", ["errors.md"]),
     ("errors.panic_message", '"{}"', ["errors.md"]),
 ]
 
@@ -137,6 +189,16 @@ def test_numbers_agree_with_hand_arithmetic(numbers):
     assert numbers["level_pool.empty_inflow_ft3"] == 10.0 * 5 * 3600
     assert numbers["level_pool.first_interval_stored_ft3"] == (100.0 + 0.0) * 0.5 * 1.0
     assert numbers["level_pool.result_values"] == numbers["level_pool.inflow_values"] - 1
+    # By the trapezoid rule: 4 h of 10 cfs in, 3 h between the 4 records of 500 cfs out.
+    assert numbers["level_pool.empty_inflow_trapezoid_ft3"] == 10.0 * 4 * 3600
+    assert numbers["level_pool.empty_released_trapezoid_ft3"] == 500.0 * 3 * 3600
+    # The gated outlet: 23 h of 10 cfs in, less the 1,000 ft3 left in the pool at the end; one
+    # opening takes 500 - 10 ft3, which 10 cfs refills in 49 s, so it opens every 50th second.
+    assert numbers["level_pool.gated_released_ft3"] == 10.0 * 23 * 3600 - 1000.0
+    assert numbers["level_pool.gated_period_s"] == (500.0 - 10.0) / 10.0 + 1
+    assert numbers["level_pool.gated_records_match_seconds"] is True
+    # The ensemble's flood: 12 daily values, T (n - 2) + 1 seconds.
+    assert numbers["level_pool.flood_sub_steps"] == 86400 * (12 - 2) + 1
     # Loss: a saturated soil regains max_deficit * (1 - e^(-dt/T)) before every step's rain.
     assert numbers["loss.saturated_in_per_h"] == pytest.approx(
         0.15 + 2.0 * (1.0 - math.exp(-1.0 / 48.0)), rel=1e-14)

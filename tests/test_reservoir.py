@@ -359,6 +359,22 @@ def test_run_errors(inflow, initial, outlets, message):
     assert str(info.value) == message
 
 
+@pytest.mark.parametrize("outlets", [
+    {},  # water rises above the elevation-storage curve
+    {"g": ControlledDischargeInfo(ElevationDischarge([100.0, 100.5], [0.0, 1.0]))},  # above the rating
+], ids=["storage curve", "rating curve"])
+def test_error_inside_an_output_step_names_the_first_second_beyond(outlets):
+    # Within an hour the seconds between output steps take a quicker path; with a one-second
+    # step every second is an output step. Both must stop at the same second with the same value.
+    curve = ElevationStorage([100.0, 110.0], [0.0, 1.0e5])
+    messages = []
+    for step, values in ((timedelta(hours=1), 3), (timedelta(seconds=1), 7201)):
+        with pytest.raises(ValueError) as info:
+            route(ContinuousTimeSeries([37.0] * values, step, "discharge"), 100.0, curve, outlets)
+        messages.append(str(info.value))
+    assert messages[0] == messages[1]
+
+
 def test_gates_switch_off_outlets_that_would_fail():
     gated_gate = ControlledDischargeInfo(LOW, maximum_elevation=120.0)  # stored as 99.5
     gated_series = SpecifiedDischargeInfo(flow([1.0, 1.0], MINUTE), minimum_elevation=101.0)

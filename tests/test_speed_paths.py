@@ -6,6 +6,7 @@ scalars, which take the element-by-element path). Long model runs let go of the 
 and take it back only to look for pending signals.
 """
 
+import math
 import os
 import signal
 import subprocess
@@ -79,6 +80,32 @@ def test_curves_read_integer_arrays():
     assert curve.storage == [float(s) for s in storage]
 
 
+def test_any_nonzero_bool_byte_is_true():
+    array = np.array([0, 1, 2, 255], dtype=np.uint8).view(np.bool_)
+    assert ContinuousTimeSeries(array, HOUR, "discharge").data == [0.0, 1.0, 1.0, 1.0]
+
+
+def child_output(code, timeout=60):
+    """Standard output of `code` run by a fresh interpreter (fails on a non-zero exit)."""
+    done = subprocess.run([sys.executable, "-c", textwrap.dedent(code)], capture_output=True,
+                          text=True, timeout=timeout,
+                          env={**os.environ, "PYTHONPATH": os.pathsep.join(sys.path)})
+    assert done.returncode == 0, done.stderr
+    return done.stdout
+
+
+def test_a_fresh_process_reading_other_formats_first():
+    # The float64 shortcut must remember only a float64 dtype, whatever the first array was.
+    out = child_output("""
+        import numpy as np, vesparil
+        from datetime import timedelta
+        C = vesparil.utils.ContinuousTimeSeries
+        for dtype in ["i8", "u8", "i8", "f8", "i8", "f4", "u8"]:
+            print(C(np.array([1, 2, 3], dtype=dtype), timedelta(hours=1), "discharge").data)
+    """)
+    assert out.splitlines() == ["[1.0, 2.0, 3.0]"] * 7
+
+
 class Reversed(np.ndarray):
     def __iter__(self):
         return iter(np.asarray(self)[::-1].tolist())
@@ -112,10 +139,14 @@ def test_float64_arrays_after_one_was_seen(make, expected):
     ContinuousTimeSeries(np.arange(3.0), HOUR, "discharge")
     array = make()
     if expected is TypeError:
-        with pytest.raises(TypeError):
-            ContinuousTimeSeries(array, HOUR, "discharge")
-        with pytest.raises(TypeError):
-            vesparil.metrics.calculate_kge(array, array)
+        references = sys.getrefcount(array)
+        for _ in range(3):
+            with pytest.raises(TypeError):
+                ContinuousTimeSeries(array, HOUR, "discharge")
+            with pytest.raises(TypeError):
+                vesparil.metrics.calculate_kge(array, array)
+        # A refused export is released: nothing keeps the array.
+        assert sys.getrefcount(array) == references
     else:
         assert ContinuousTimeSeries(array, HOUR, "discharge").data == expected
         kge = vesparil.metrics.calculate_kge
@@ -134,16 +165,49 @@ def long_pool_run(seconds_per_value):
     return lambda: vesparil.reservoir.run_level_pool_routing(inflow, 10.0, curve, outlets)
 
 
-def long_ensemble_run():
-    row = np.linspace(1.0, 2.0, 100_000)
-    return lambda: vesparil.metrics.calculate_kge_components([row] * 3000, row)
+class Stop(Exception):
+    pass
 
 
-# Each a good fraction of a second: 2e7 sub-steps; 3e8 values scored.
-@pytest.mark.parametrize("make", [lambda: long_pool_run(10_000_000), long_ensemble_run],
-                         ids=["level pool", "metrics ensemble"])
-def test_another_thread_runs_during_a_long_call(make):
-    run = make()
+def stopped_after(seconds, call):
+    """call(), stopped by a timer after `seconds` if it is still running then."""
+
+    def stop(signum, frame):
+        raise Stop
+
+    previous = signal.signal(signal.SIGALRM, stop)
+    signal.setitimer(signal.ITIMER_REAL, seconds)
+    try:
+        call()
+    except Stop:
+        pass
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0.0)
+        signal.signal(signal.SIGALRM, previous)
+
+
+def cascade_run(steps, reservoirs):
+    rain = vesparil.utils.IncrementalTimeSeries([0.1] * steps, HOUR, "rainfall")
+    layer = {"deep": vesparil.baseflow.LinearReservoir(timedelta(seconds=2**31), 0.5, 0.0, reservoirs)}
+    return lambda: vesparil.baseflow.run_linear_reservoir(640.0, rain, layer)
+
+
+LOCK_RELEASING_RUNS = {
+    "level pool, 2e7 sub-steps": long_pool_run(10_000_000),
+    # 4 values x 2^62 sub-reaches: a work estimate of 2^64, which must saturate, not wrap to 0.
+    "muskingum, estimate beyond 64 bits": lambda: vesparil.reach.run_muskingum_routing(
+        ContinuousTimeSeries([1.0] * 4, HOUR, "discharge"), HOUR, 0.2, 2**62, 1.0),
+    # Few steps through a long cascade: the estimate must count the reservoirs.
+    "linear reservoir, 256 steps x 1e6 reservoirs": cascade_run(256, 1_000_000),
+    # 3,000 members of 1e5 values, each the same array read in place: 3e8 values scored.
+    "metrics ensemble, 3e8 values": (lambda row: lambda: vesparil.metrics.calculate_kge_components(
+        [row] * 3000, row))(np.linspace(1.0, 2.0, 100_000)),
+}
+
+
+@pytest.mark.skipif(not hasattr(signal, "setitimer"), reason="needs interval timers")
+@pytest.mark.parametrize("name", LOCK_RELEASING_RUNS)
+def test_another_thread_runs_during_a_long_call(name):
     counter = [0]
     stop = threading.Event()
 
@@ -162,7 +226,7 @@ def test_another_thread_runs_during_a_long_call(make):
         time.sleep(0.1)
         rate = (counter[0] - before) / (time.perf_counter() - start)
         before, start = counter[0], time.perf_counter()
-        run()
+        stopped_after(0.4, LOCK_RELEASING_RUNS[name])
         elapsed = time.perf_counter() - start
         during = counter[0] - before
     finally:
@@ -175,9 +239,29 @@ def test_another_thread_runs_during_a_long_call(make):
     assert during > rate * 0.02, (during, rate, elapsed)
 
 
+@pytest.mark.skipif(not hasattr(signal, "setitimer"), reason="needs interval timers")
+def test_interruption_checks_stay_rare():
+    # A long call asks for pending signals once per 2^22 units of work: 2^24 Clark ordinates
+    # make about 16 questions over their four stages. A timer firing every millisecond has its
+    # handler run at most once per question; a counter that stopped resetting after its first
+    # interval would ask at every ordinate, and the handler would run every millisecond.
+    rain = vesparil.utils.IncrementalTimeSeries([1.0], timedelta(seconds=1), "rainfall")
+    runs = []
+    previous = signal.signal(signal.SIGALRM, lambda signum, frame: runs.append(1))
+    signal.setitimer(signal.ITIMER_REAL, 0.001, 0.001)
+    try:
+        vesparil.rainfall_transform.run_clark_uh(rain, 640.0, timedelta(seconds=2**24), HOUR)
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0.0)
+        signal.signal(signal.SIGALRM, previous)
+    assert len(runs) <= 40
+
+
 CTRL_C_CHILD = textwrap.dedent(
     """
-    import sys, time
+    import signal, sys, time
+    # As a child of a background job it may start with SIGINT ignored: Ctrl-C must reach it.
+    signal.signal(signal.SIGINT, signal.default_int_handler)
     from datetime import timedelta
     import vesparil
     rutils = vesparil.reservoir.reservoir_utils
@@ -240,3 +324,48 @@ def test_a_signal_handler_may_call_the_module_during_a_long_call():
         signal.setitimer(signal.ITIMER_REAL, 0.0)
         signal.signal(signal.SIGALRM, previous)
     assert len(results[0].reservoir_storage.data) == 2
+
+
+# A pending-signal check made with the lock held must know it: a handler, or the next call on a
+# thread that has run without the lock, would otherwise hand back a lock it holds, and hang.
+# disaggregate runs with the lock held and checks once per 2^22 values.
+HELD_LOCK_CHILDREN = {
+    "after an unlocked run": """
+        run_level_pool()
+        print(len(long_held_call().data))
+    """,
+    "in a handler during an unlocked run": """
+        import signal
+        done = []
+        def handler(signum, frame):
+            done.append(len(long_held_call().data))
+            raise KeyboardInterrupt
+        signal.signal(signal.SIGALRM, handler)
+        signal.setitimer(signal.ITIMER_REAL, 0.05)
+        try:
+            run_level_pool(10**9)
+        except KeyboardInterrupt:
+            print(done[0])
+    """,
+}
+HELD_LOCK_PRELUDE = """
+    from datetime import timedelta
+    import vesparil
+    ru = vesparil.reservoir.reservoir_utils
+    def run_level_pool(seconds=10**7):
+        vesparil.reservoir.run_level_pool_routing(
+            vesparil.utils.ContinuousTimeSeries([1.0, 2.0, 3.0], timedelta(seconds=seconds),
+                                                "discharge"),
+            10.0, ru.ElevationStorage([0.0, 1e9], [0.0, 1e12]), {"pump": ru.ConstantDischargeInfo(0.5)})
+    def long_held_call():
+        rain = vesparil.utils.IncrementalTimeSeries([1.0] * 5, timedelta(seconds=30 * 10**6),
+                                                    "rainfall")
+        return rain.disaggregate(30)
+"""
+
+
+@pytest.mark.skipif(not hasattr(signal, "setitimer"), reason="needs interval timers")
+@pytest.mark.parametrize("name", HELD_LOCK_CHILDREN)
+def test_checks_with_the_lock_held_do_not_hang(name):
+    code = textwrap.dedent(HELD_LOCK_PRELUDE) + textwrap.dedent(HELD_LOCK_CHILDREN[name])
+    assert child_output(code, timeout=30) == "5000000\n"

@@ -1,12 +1,17 @@
 #include "binding/float_vector.hpp"
 
-#include <exception>
+#include <algorithm>
+#include <cstddef>
 
 #include "binding/numpy_array.hpp"
 
 namespace vesparil::binding {
 
 namespace {
+
+// Items reserved from a len() before any is read: 512 KiB of doubles. Beyond it the vector's own
+// growth costs a few copies, little beside converting the items one by one.
+constexpr std::size_t kTrustedHint = std::size_t{1} << 16;
 
 bool append_item(PyObject* item, std::vector<double>& out) {
     double value = 0.0;
@@ -64,16 +69,15 @@ bool extract(PyObject* object, std::vector<double>& out) {
         }
     }
 
-    // len() is only a capacity hint: a failing or lying len() must not decide the length.
+    // len() is only a capacity hint: a failing or lying len() must not decide the length, nor
+    // the memory the result holds for its lifetime. Up to kTrustedHint items are reserved at
+    // once; a longer sequence grows the vector as its items arrive, so a len() that claims
+    // billions of items for three leaves no reservation of gigabytes behind.
     const Py_ssize_t hint = PySequence_Size(object);
     if (hint < 0) {
         PyErr_Clear();
     } else {
-        try {
-            out.reserve(static_cast<std::size_t>(hint));
-        } catch (const std::exception&) {
-            // An impossible hint is ignored; iteration decides.
-        }
+        out.reserve(std::min(static_cast<std::size_t>(hint), kTrustedHint));
     }
     Ref iterator = Ref::steal(PyObject_GetIter(object));
     if (!iterator) return false;
@@ -86,7 +90,9 @@ bool extract(PyObject* object, std::vector<double>& out) {
 bool extract(PyObject* object, FloatSpan& out) {
     if (!PyUnicode_Check(object) && out.view_.open(object)) {
         if (out.view_.element() == Element::float64) {
-            // Read in place: the export keeps the array alive and unresizable.
+            // Read in place: the export keeps the array alive, and unresizable through NumPy's
+            // checked resize (resize(refcheck=False) from another thread is NumPy's documented
+            // unsafe override, which frees the buffer under any reader, a memoryview's too).
             out.values_ = {out.view_.items<double>(), out.view_.size()};
             return true;
         }

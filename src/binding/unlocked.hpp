@@ -1,8 +1,10 @@
 // Running a numeric core without the interpreter lock.
 //
 // Arguments are converted and results built with the lock held; the core in between reads only
-// plain values (copies, or a NumPy buffer whose export keeps it alive and unresizable), so other
-// Python threads may run meanwhile. On a free-threaded interpreter this only detaches the thread
+// plain values (copies, or a NumPy buffer whose export keeps it alive and refuses NumPy's checked
+// resize; `resize(refcheck=False)` from another thread is NumPy's documented unsafe override and
+// frees the buffer under the read, as it would under a memoryview), so other Python threads may
+// run meanwhile. On a free-threaded interpreter this only detaches the thread
 // state, which changes nothing a caller can see.
 //
 // Letting go of the lock and taking it back costs well under a microsecond when no other thread

@@ -1,0 +1,135 @@
+"""The one table of the module's public entries.
+
+Every name of every `__all__` has a row here, and so has every method and attribute of every
+public class (test_entries.py walks the module and fails for anything without one). The
+cross-cutting tests take their lists from this table or check their own rows against it: the
+module tree (registration order, signatures), the leak tests, the fuzzer, the digests that the
+test runner compares across builds, and the user guide. A new entry is one row here; the tests
+then say which of those tables still lack it.
+
+Row names in the cross-cutting tables follow one convention: a function by its name
+(`run_clark_uh`), a constructor as `Class()`, a method or attribute as `Class.name`; a row may add
+words after a space (`calculate_kge arrays`).
+"""
+
+TOP_ALL = ["utils", "reach", "reservoir", "rainfall_transform", "rainfall_loss", "baseflow", "metrics"]
+
+# Registration order of every submodule, keyed by its path below the top module.
+SUBMODULE_ALL = {
+    "utils": ["ContinuousTimeSeries", "IncrementalTimeSeries"],
+    "reach": ["run_muskingum_routing"],
+    "reservoir": ["reservoir_utils", "run_level_pool_routing", "LevelPoolResult"],
+    "reservoir.reservoir_utils": [
+        "ElevationDischarge",
+        "ElevationStorage",
+        "ControlledDischargeInfo",
+        "UnControlledDischargeInfo",
+        "SpecifiedDischargeInfo",
+        "ConstantDischargeInfo",
+    ],
+    "rainfall_transform": ["run_clark_uh"],
+    "rainfall_loss": ["DeficitConstantResult", "run_deficit_and_constant"],
+    "baseflow": ["run_linear_reservoir", "LinearReservoir"],
+    "metrics": ["calculate_kge", "calculate_nse", "calculate_kge_components", "KgeComponents",
+                "calculate_pbias", "calculate_rmse", "calculate_mae", "calculate_pearson_r"],
+}
+
+# path -> (text signature, the guide page that documents it)
+FUNCTIONS = {
+    "reach.run_muskingum_routing": ("(inflow, k, x, sub_reaches, initial_outflow)", "muskingum.md"),
+    "reservoir.run_level_pool_routing": (
+        "(inflow, initial_elevation, elevation_storage, discharge_info)", "level_pool.md"),
+    "rainfall_transform.run_clark_uh": ("(rainfall, basin_area, tc, storage_r)", "clark.md"),
+    "rainfall_loss.run_deficit_and_constant": (
+        "(rainfall, initial_deficit, max_deficit, constant_loss_per_hr, time_to_dry)", "loss.md"),
+    "baseflow.run_linear_reservoir": ("(basin_area, rainfall, reservoirs)", "baseflow.md"),
+    "metrics.calculate_kge": ("(sim, obs, use_log=False)", "kge.md"),
+    "metrics.calculate_nse": (
+        "(sim, obs, use_log=False, *, epsilon=None, missing='propagate', out=None)", "metrics.md"),
+    "metrics.calculate_kge_components": (
+        "(sim, obs, *, variant='2009', missing='propagate')", "metrics.md"),
+    "metrics.calculate_pbias": ("(sim, obs, *, missing='propagate', out=None)", "metrics.md"),
+    "metrics.calculate_rmse": ("(sim, obs, *, missing='propagate', out=None)", "metrics.md"),
+    "metrics.calculate_mae": ("(sim, obs, *, missing='propagate', out=None)", "metrics.md"),
+    "metrics.calculate_pearson_r": ("(sim, obs, *, missing='propagate', out=None)", "metrics.md"),
+}
+
+RU = "reservoir.reservoir_utils"
+SERIES_ATTRIBUTES = ["data", "kind", "time_step"]
+# path -> (constructor text signature or None when not constructible, can be subclassed,
+#          {method: text signature}, [attributes], the guide page that documents it)
+CLASSES = {
+    "utils.ContinuousTimeSeries": ("(data, time_step, kind)", True, {"total_duration": "($self)"},
+                                   SERIES_ATTRIBUTES, "data.md"),
+    "utils.IncrementalTimeSeries": (
+        "(data, time_step, kind)",
+        True,
+        {"total_duration": "($self)", "disaggregate": "($self, target_step)"},
+        SERIES_ATTRIBUTES, "data.md",
+    ),
+    "reservoir.LevelPoolResult": (None, True, {}, [
+        "reservoir_storage", "reservoir_elevation", "reservoir_total_outflow",
+        "reservoir_individual_outflows"], "level_pool.md"),
+    f"{RU}.ElevationStorage": (
+        "(elevation, storage)",
+        True,
+        {"get_storage": "($self, elevation)", "get_elevation": "($self, storage)"},
+        ["elevation", "storage"], "level_pool.md",
+    ),
+    f"{RU}.ElevationDischarge": ("(elevation, discharge)", True, {}, ["elevation", "discharge"],
+                                 "level_pool.md"),
+    f"{RU}.ConstantDischargeInfo": (
+        "(discharge, minimum_elevation=None, maximum_elevation=None)", True, {},
+        ["discharge", "minimum_elevation", "maximum_elevation"], "level_pool.md",
+    ),
+    f"{RU}.SpecifiedDischargeInfo": (
+        "(discharge, minimum_elevation=None, maximum_elevation=None, maximum_release=None)", True, {},
+        ["discharge", "minimum_elevation", "maximum_elevation", "maximum_release"], "level_pool.md",
+    ),
+    f"{RU}.ControlledDischargeInfo": (
+        "(elevation_discharge, minimum_elevation=None, maximum_elevation=None, maximum_release=None)",
+        True, {},
+        ["elevation_discharge", "minimum_elevation", "maximum_elevation", "maximum_release"],
+        "level_pool.md",
+    ),
+    f"{RU}.UnControlledDischargeInfo": ("(elevation_discharge, elevation_offset=None)", True, {},
+                                        ["elevation_discharge", "elevation_offset"], "level_pool.md"),
+    "rainfall_loss.DeficitConstantResult": (None, True, {}, ["excess", "loss", "deficit"], "loss.md"),
+    "baseflow.LinearReservoir": ("(k_duration, gw_fraction, initial_q, num_reservoir=1)", False, {},
+                                 ["gw_fraction", "initial_q", "num_reservoir", "k_duration"],
+                                 "baseflow.md"),
+    "metrics.KgeComponents": (None, True, {}, ["kge", "r", "variability", "bias"], "metrics.md"),
+}
+
+# Entries whose results the digests compare across builds: every function that computes, and
+# every method that does.
+COMPUTING = [path.rsplit(".", 1)[-1] for path in FUNCTIONS] + [
+    "IncrementalTimeSeries.disaggregate", "ElevationStorage.get_storage",
+    "ElevationStorage.get_elevation"]
+
+
+def short(path):
+    return path.rsplit(".", 1)[-1]
+
+
+def row_names(calls=True, attributes=True):
+    """The row names the cross-cutting tables must cover: functions, constructors and methods
+    (`calls`), and attributes."""
+    names = []
+    if calls:
+        names += [short(path) for path in FUNCTIONS]
+    for path, (_, _, methods, attrs, _) in CLASSES.items():
+        name = short(path)
+        if calls:
+            names += [f"{name}()"] + [f"{name}.{method}" for method in methods]
+        if attributes:
+            names += [f"{name}.{attribute}" for attribute in attrs]
+    return names
+
+
+def missing_rows(table_rows, required):
+    """The required names that no row of a table covers (a row covers a name it equals or that
+    it starts with, followed by a space)."""
+    rows = list(table_rows)
+    return [name for name in required
+            if not any(row == name or row.startswith(name + " ") for row in rows)]
