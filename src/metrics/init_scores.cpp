@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "binding/entry.hpp"
@@ -16,52 +15,6 @@
 #include "binding/unlocked.hpp"
 #include "metrics/metrics_classes.hpp"
 #include "metrics/paired_scores.hpp"
-
-namespace vesparil::binding {
-
-namespace {
-
-// The UTF-8 text of a str, viewed where the str keeps it (valid while the argument lives).
-bool word_of(PyObject* object, std::string_view& out) {
-    if (!PyUnicode_Check(object)) {
-        raise_cast_error(object, "str");
-        return false;
-    }
-    Py_ssize_t size = 0;
-    const char* text = PyUnicode_AsUTF8AndSize(object, &size);
-    if (text == nullptr) return false;
-    out = {text, static_cast<std::size_t>(size)};
-    return true;
-}
-
-}  // namespace
-
-// The `missing` and `variant` words, checked as they are converted.
-template <>
-struct Extract<MissingRule> {
-    static bool from(PyObject* object, MissingRule& out) {
-        std::string_view word;
-        if (!word_of(object, word)) return false;
-        const auto rule = missing_rule(word);
-        if (!rule) return raise(rule.error()), false;
-        out = *rule;
-        return true;
-    }
-};
-
-template <>
-struct Extract<KgeVariant> {
-    static bool from(PyObject* object, KgeVariant& out) {
-        std::string_view word;
-        if (!word_of(object, word)) return false;
-        const auto variant = kge_variant(word);
-        if (!variant) return raise(variant.error()), false;
-        out = *variant;
-        return true;
-    }
-};
-
-}  // namespace vesparil::binding
 
 namespace vesparil {
 

@@ -1,5 +1,7 @@
-// The KgeComponents result class.
+// The KgeComponents result class, and the `missing` and `variant` words.
 #include "metrics/metrics_classes.hpp"
+
+#include <string_view>
 
 #include "binding/attributes.hpp"
 
@@ -57,3 +59,42 @@ template <>
 PyType_Spec& vesparil::binding::class_spec<vesparil::KgeComponents>() {
     return vesparil::kge_components_spec;
 }
+
+namespace vesparil::binding {
+
+namespace {
+
+// The UTF-8 text of a str, viewed where the str keeps it (valid while the argument lives).
+bool word_of(PyObject* object, std::string_view& out) {
+    if (!PyUnicode_Check(object)) {
+        raise_cast_error(object, "str");
+        return false;
+    }
+    Py_ssize_t size = 0;
+    const char* text = PyUnicode_AsUTF8AndSize(object, &size);
+    if (text == nullptr) return false;
+    out = {text, static_cast<std::size_t>(size)};
+    return true;
+}
+
+}  // namespace
+
+bool Extract<MissingRule>::from(PyObject* object, MissingRule& out) {
+    std::string_view word;
+    if (!word_of(object, word)) return false;
+    const auto rule = missing_rule(word);
+    if (!rule) return raise(rule.error()), false;
+    out = *rule;
+    return true;
+}
+
+bool Extract<KgeVariant>::from(PyObject* object, KgeVariant& out) {
+    std::string_view word;
+    if (!word_of(object, word)) return false;
+    const auto variant = kge_variant(word);
+    if (!variant) return raise(variant.error()), false;
+    out = *variant;
+    return true;
+}
+
+}  // namespace vesparil::binding
