@@ -22,6 +22,8 @@ Rows:
   kge 10   calculate_kge on 10 values, per call, from two arrays and from two lists
   threads  two threads each routing the month through the level pool, 2 cores, against one
   scores   the goodness-of-fit scores beside calculate_kge (benchmarks/bench_scores.py)
+  basin    run_batch of a Fulda-like chain against its C loop, the per-call loop and two threads;
+           run against the hand-wired chain (benchmarks/bench_basin.py)
 """
 
 import argparse
@@ -40,6 +42,7 @@ from datetime import timedelta
 
 import numpy as np
 
+import bench_basin
 import bench_scores
 import vesparil
 
@@ -628,6 +631,7 @@ def main():
         bench_baseflow(lib, options.quick)
         bench_kge(lib, options.quick)
         bench_scores.run_rows(directory, row, median_times, options.quick)
+    bench_basin.bench(options.quick)
 
 
 if __name__ == "__main__":

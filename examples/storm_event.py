@@ -1,13 +1,16 @@
 """A 24-hour design storm on a 3,000-acre basin, from gross rainfall to reservoir releases.
 
-    gross rainfall -> deficit-and-constant loss -> excess -> Clark unit hydrograph (direct runoff)
-                                                -> loss   -> linear-reservoir baseflow
-    direct runoff + baseflow -> Muskingum reach (4 sub-reaches)
-                             -> level pool reservoir: gated conduit, spillway, fish-pass release
+The basin model (vesparil.basin) has two sub-basins, a reach and a reservoir:
 
-Prints the peak, time of peak and volume of every stage with its mass balance, and draws
-storm_event.png: the hyetograph split into loss and excess, the hydrographs, and the reservoir
-elevation with each outlet's release.
+    north (2,000 acres) -> channel (Muskingum, 4 sub-reaches) -> reservoir
+    south (1,000 acres) ---------------------------------------> reservoir
+    each sub-basin: deficit-and-constant loss -> excess -> Clark unit hydrograph (direct runoff)
+                                              -> loss   -> linear-reservoir baseflow
+    reservoir: level pool with a gated conduit, a spillway and a fish-pass release
+
+Prints the basin's summary (peak, time of peak, volumes in and out per element) and the mass
+balance of each stage, and draws storm_event.png: the hyetograph split into loss and excess, the
+hydrographs, and the reservoir elevation with each outlet's release.
 
     python3 -m pip install '.[examples]'
     python3 examples/storm_event.py [path/to/figure.png]
@@ -25,10 +28,8 @@ import matplotlib
 matplotlib.use("Agg")  # draw to a file; no display needed
 import matplotlib.pyplot as plt
 
-from vesparil import baseflow, rainfall_loss, rainfall_transform, reach, reservoir, utils
+from vesparil import baseflow, basin, reservoir
 
-ContinuousTimeSeries = utils.ContinuousTimeSeries
-IncrementalTimeSeries = utils.IncrementalTimeSeries
 outlets = reservoir.reservoir_utils
 
 STEP = timedelta(minutes=15)
@@ -36,13 +37,17 @@ STEP_S = 900.0
 STEP_H = 0.25
 STORM_HOURS = 24
 RUN_HOURS = 72
-AREA_ACRES = 3000.0
+AREAS_ACRES = {"north": 2000.0, "south": 1000.0}
+AREA_ACRES = sum(AREAS_ACRES.values())
 STORM_DEPTH_IN = 6.0
 FT3_PER_ACRE_FT = 43560.0
 
-# Basin and channel
-TC = timedelta(hours=4)  # Clark time of concentration
-STORAGE_R = timedelta(hours=1)  # Clark storage coefficient
+# Sub-basins and channel: Clark time of concentration and storage coefficient of each
+CLARK = {"north": (timedelta(hours=4), timedelta(hours=1)),
+         "south": (timedelta(hours=2), timedelta(hours=1))}
+# One groundwater layer per sub-basin, fed by 40 % of the loss: K and the starting flow (cfs)
+GROUNDWATER = {"north": (timedelta(hours=36), 4.0), "south": (timedelta(hours=36), 2.0)}
+GROUNDWATER_SHARE = 0.4
 REACH_K = timedelta(hours=2)  # Muskingum storage constant of the whole reach
 REACH_X = 0.2
 # Each sub-reach of K/4 = 30 min keeps the step inside 2Kx <= dt <= 2K(1 - x): 12 <= 15 <= 48
@@ -87,9 +92,9 @@ def trapezoid_volume(flow_cfs: Sequence[float], step_s: float) -> float:
     return (inner + 0.5 * (flow_cfs[0] + flow_cfs[-1])) * step_s / FT3_PER_ACRE_FT
 
 
-def depth_volume(depth_in: Sequence[float]) -> float:
-    """Volume (acre-ft) of a depth (in) spread over the whole basin."""
-    return sum(depth_in) * AREA_ACRES / 12.0
+def depth_volume(depth_in: Sequence[float], area_acres: float) -> float:
+    """Volume (acre-ft) of a depth (in) spread over `area_acres`."""
+    return sum(depth_in) * area_acres / 12.0
 
 
 def peak(flow: Sequence[float]) -> tuple[float, float]:
@@ -98,43 +103,19 @@ def peak(flow: Sequence[float]) -> tuple[float, float]:
     return flow[index], index * STEP_H
 
 
-def main(figure_path: str) -> None:
-    steps = round(RUN_HOURS / STEP_H)
-    storm = design_storm(STORM_DEPTH_IN, STORM_HOURS, STEP_H)
-    # The dry hours after the storm let the hydrographs recede; they also hold the unit
-    # hydrograph's tail, so every stage can be cut to the same `steps` values below.
-    gross = IncrementalTimeSeries(storm + [0.0] * (steps - len(storm)), STEP, "rainfall")
-
-    # 1. Loss: each step's rain first pays 0.12 in/h of constant infiltration, then fills the
-    #    soil deficit (1.0 in now, 2.5 in when dry); the rest is excess.
-    split = rainfall_loss.run_deficit_and_constant(
-        gross, initial_deficit=1.0, max_deficit=2.5, constant_loss_per_hr=0.12,
-        time_to_dry=timedelta(days=5),
-    )
-    excess, loss = split.excess, split.loss
-
-    # 2. Direct runoff. The result is longer than the rain by the unit hydrograph's length less
-    # one step; with the dry tail above, the values past `steps` are all zero.
-    direct = rainfall_transform.run_clark_uh(excess, AREA_ACRES, TC, STORAGE_R).data[:steps]
-
-    # 3. Baseflow: part of the infiltrated water drains through two groundwater layers.
-    layers = {
-        "shallow": baseflow.LinearReservoir(timedelta(hours=36), 0.3, 2.0),
-        "deep": baseflow.LinearReservoir(timedelta(days=10), 0.2, 6.0),
-    }
-    base_total, base_layers = baseflow.run_linear_reservoir(AREA_ACRES, loss, layers)
-    # Value t is the flow at the end of step t; with the starting flow in front, index i is the
-    # flow at i steps from the start, like the runoff's.
-    base = [sum(layer.initial_q for layer in layers.values())] + base_total.data[:-1]
-
-    # 4. The channel to the reservoir.
-    streamflow = [q + b for q, b in zip(direct, base, strict=True)]
-    reach_in = ContinuousTimeSeries(streamflow, STEP, "discharge")
-    routed = reach.run_muskingum_routing(reach_in, REACH_K, REACH_X, SUB_REACHES, streamflow[0])
-    reservoir_in = routed.data
-
-    # 5. The reservoir. Its curve: surface area 20 acres at elevation 900 ft growing 4 acres per
-    # foot, so storage(h) = 20 h + 2 h^2 acre-ft at h ft above 900.
+def storm_basin() -> basin.Basin:
+    model = basin.Basin(STEP)
+    # Each step's rain first pays 0.12 in/h of constant infiltration, then fills the soil deficit
+    # (1.0 in now, 2.5 in when dry); the rest is excess.
+    loss = basin.DeficitAndConstant(1.0, 2.5, 0.12, timedelta(days=5))
+    for name, downstream in (("north", "channel"), ("south", "reservoir")):
+        k, initial = GROUNDWATER[name]
+        model.add_subbasin(name, AREAS_ACRES[name], loss, basin.Clark(*CLARK[name]),
+                           {"groundwater": baseflow.LinearReservoir(k, GROUNDWATER_SHARE, initial)},
+                           downstream)
+    model.add_reach("channel", basin.Muskingum(REACH_K, REACH_X, SUB_REACHES), "reservoir")
+    # The reservoir's curve: surface area 20 acres at elevation 900 ft growing 4 acres per foot,
+    # so storage(h) = 20 h + 2 h^2 acre-ft at h ft above 900.
     heads = [2.0 * i for i in range(16)]
     curve = outlets.ElevationStorage(
         [900.0 + h for h in heads], [(20.0 * h + 2.0 * h * h) * FT3_PER_ACRE_FT for h in heads]
@@ -156,77 +137,73 @@ def main(figure_path: str) -> None:
         # A fixed release for fish, shut off if the pool falls below the fish-pass sill.
         "fish pass": outlets.ConstantDischargeInfo(8.0, minimum_elevation=908.0),
     }
-    # The results have one value fewer than the inflow, and the first inflow interval never
-    # enters the balance: repeating the first value makes result index i the state at time i
-    # and lets the whole hydrograph in.
-    pool = reservoir.run_level_pool_routing(
-        ContinuousTimeSeries([reservoir_in[0]] + reservoir_in, STEP, "discharge"),
-        POOL_ELEVATION_FT, curve, releases,
-    )
-    storage = pool.reservoir_storage.data
-    elevation = pool.reservoir_elevation.data
-    outflow = pool.reservoir_total_outflow.data
-    by_outlet = pool.reservoir_individual_outflows
+    model.add_reservoir("reservoir", basin.LevelPool(curve, releases, POOL_ELEVATION_FT))
+    return model
 
-    # Mass balances, in acre-feet.
-    gross_v, excess_v, loss_v = (depth_volume(s.data) for s in (gross, excess, loss))
-    direct_v = trapezoid_volume(direct, STEP_S)
-    fed_v = sum(depth_volume(loss.data) * layer.gw_fraction for layer in layers.values())
-    # A linear reservoir stores S = K Q, and its outflow is averaged over each step.
-    base_stored_v, base_released_v = 0.0, 0.0
-    for name, layer in layers.items():
-        q = [layer.initial_q] + base_layers[name].data
-        k_s = layer.k_duration.total_seconds()
-        base_released_v += trapezoid_volume(q, STEP_S)
-        base_stored_v += k_s * (q[-1] - q[0]) / FT3_PER_ACRE_FT
-    reach_in_v, reach_out_v = trapezoid_volume(streamflow, STEP_S), trapezoid_volume(reservoir_in,
-                                                                                      STEP_S)
-    # Water held in the reach, K (x I + (1 - x) O), exact for one sub-reach and close for four.
-    k_reach_s = REACH_K.total_seconds()
-    reach_stored_v = k_reach_s * (
-        REACH_X * (streamflow[-1] - streamflow[0])
-        + (1.0 - REACH_X) * (reservoir_in[-1] - reservoir_in[0])
-    ) / FT3_PER_ACRE_FT
-    pool_out_v = trapezoid_volume(outflow, STEP_S)
-    pool_stored_v = (storage[-1] - storage[0]) / FT3_PER_ACRE_FT
 
-    rows: list[tuple[str, Sequence[float] | None, float, str]] = [
-        ("gross rainfall", None, gross_v, f"{sum(gross.data):.2f} in over {AREA_ACRES:,.0f} acres"),
-        ("loss (infiltration)", None, loss_v, ""),
-        ("excess rainfall", None, excess_v,
-         f"gross - excess - loss = {gross_v - excess_v - loss_v:+.3f}"),
-        ("direct runoff (Clark)", direct, direct_v,
-         f"{direct_v / excess_v:.0%} of excess: unit hydrograph cut at tc, docs/clark.md"),
-        ("baseflow, both layers", base, base_released_v,
-         f"fed {fed_v:.1f} - out - stored {base_stored_v:.1f} = "
-         f"{fed_v - base_released_v - base_stored_v:+.3f}"),
-        ("reach inflow", streamflow, reach_in_v, ""),
-        ("reach outflow", reservoir_in, reach_out_v,
-         f"in - out - stored {reach_stored_v:.1f} = "
-         f"{reach_in_v - reach_out_v - reach_stored_v:+.3f}"),
-        ("reservoir outflow", outflow, pool_out_v,
-         f"in - out - stored {pool_stored_v:.1f} = "
-         f"{reach_out_v - pool_out_v - pool_stored_v:+.3f}"),
-    ]
-    rows += [(f"  {name}", series.data, trapezoid_volume(series.data, STEP_S), "")
-             for name, series in sorted(by_outlet.items())]
+def main(figure_path: str) -> None:
+    steps = round(RUN_HOURS / STEP_H)
+    storm = design_storm(STORM_DEPTH_IN, STORM_HOURS, STEP_H)
+    # The dry hours after the storm let the hydrographs recede; they also hold the unit
+    # hydrograph's tail, which a basin cuts at the end of its time axis.
+    gross = storm + [0.0] * (steps - len(storm))
+    run = storm_basin().run({"north": gross, "south": gross})
+    sub = {name: run[name].series for name in AREAS_ACRES}
+    routed, south = run["channel"].outflow.data, run["south"].outflow.data
+    reservoir_in = [c + s for c, s in zip(routed, south, strict=True)]
+    pool = run["reservoir"].series
+    storage, elevation = pool["storage"].data, pool["elevation"].data
+    outflow = run["reservoir"].outflow.data
+    by_outlet = {name: pool[name].data for name in ("conduit", "spillway", "fish pass")}
 
     print(f"24-hour design storm of {STORM_DEPTH_IN} in on {AREA_ACRES:,.0f} acres, "
           f"{RUN_HOURS} hours at 15-minute steps")
-    print(f"{'stage':<24}{'peak cfs':>10}{'at hour':>9}{'acre-ft':>10}  mass balance (acre-ft)")
-    for label, flow, volume, balance in rows:
-        if flow is None:
-            print(f"{label:<24}{'':>10}{'':>9}{volume:>10.1f}  {balance}")
-        else:
-            top, when = peak(flow)
-            print(f"{label:<24}{top:>10.1f}{when:>9.2f}{volume:>10.1f}  {balance}")
+    print(f"{'element':<12}{'peak cfs':>10}{'at hour':>9}{'in acre-ft':>12}{'out acre-ft':>13}"
+          f"{'in - out':>10}")
+    for name, row in run.summary().items():
+        print(f"{name:<12}{row['peak']:>10.1f}{row['time_of_peak'] / timedelta(hours=1):>9.2f}"
+              f"{row['volume_in']:>12.1f}{row['volume_out']:>13.1f}{row['balance']:>10.1f}")
+
+    # Mass balances, in acre-feet, of each stage over the 72 hours.
+    gross_v = depth_volume(gross, AREA_ACRES)
+    excess_v = sum(depth_volume(sub[n]["excess"].data, a) for n, a in AREAS_ACRES.items())
+    loss_v = sum(depth_volume(sub[n]["loss"].data, a) for n, a in AREAS_ACRES.items())
+    direct_v = sum(trapezoid_volume(sub[n]["direct"].data, STEP_S) for n in AREAS_ACRES)
+    fed_v = GROUNDWATER_SHARE * loss_v
+    # A linear reservoir stores S = K Q, and its outflow is averaged over each step.
+    base_out_v = sum(trapezoid_volume(sub[n]["baseflow"].data, STEP_S) for n in AREAS_ACRES)
+    base_stored_v = sum(k.total_seconds() * (sub[n]["baseflow"].data[-1] - q0) / FT3_PER_ACRE_FT
+                        for n, (k, q0) in GROUNDWATER.items())
+    north = run["north"].outflow.data
+    reach_in_v, reach_out_v = trapezoid_volume(north, STEP_S), trapezoid_volume(routed, STEP_S)
+    # Water held in the reach, K (x I + (1 - x) O), exact for one sub-reach and close for four.
+    reach_stored_v = REACH_K.total_seconds() * (
+        REACH_X * (north[-1] - north[0]) + (1.0 - REACH_X) * (routed[-1] - routed[0])
+    ) / FT3_PER_ACRE_FT
+    pool_in_v, pool_out_v = trapezoid_volume(reservoir_in, STEP_S), trapezoid_volume(outflow, STEP_S)
+    pool_stored_v = (storage[-1] - storage[0]) / FT3_PER_ACRE_FT
+    print("mass balances (acre-ft):")
+    print(f"  loss       gross {gross_v:.1f} - excess {excess_v:.1f} - loss {loss_v:.1f} = "
+          f"{gross_v - excess_v - loss_v:+.3f}")
+    print(f"  runoff     direct runoff {direct_v:.1f}, {direct_v / excess_v:.0%} of the excess: "
+          "unit hydrograph cut at tc, docs/clark.md")
+    print(f"  baseflow   fed {fed_v:.1f} - out {base_out_v:.1f} - stored {base_stored_v:.1f} = "
+          f"{fed_v - base_out_v - base_stored_v:+.3f}")
+    print(f"  reach      in {reach_in_v:.1f} - out {reach_out_v:.1f} - stored {reach_stored_v:.1f} = "
+          f"{reach_in_v - reach_out_v - reach_stored_v:+.3f}")
+    print(f"  reservoir  in {pool_in_v:.1f} - out {pool_out_v:.1f} - stored {pool_stored_v:.1f} = "
+          f"{pool_in_v - pool_out_v - pool_stored_v:+.3f}")
     top_elevation, top_hour = peak(elevation)
     print(f"reservoir: {POOL_ELEVATION_FT:.1f} ft at the start, peak {top_elevation:.2f} ft at "
           f"hour {top_hour:.2f}, {elevation[-1]:.2f} ft at the end "
           f"(spillway crest {SPILLWAY_CREST_FT:.0f} ft)")
 
-    draw(figure_path, gross.data, excess.data, direct, base, reservoir_in, outflow, elevation,
-         {name: series.data for name, series in by_outlet.items()})
+    # Basin-wide depths and flows for the figure: the sub-basins' weighted by area, summed.
+    excess = [sum(sub[n]["excess"].data[i] * a for n, a in AREAS_ACRES.items()) / AREA_ACRES
+              for i in range(steps)]
+    direct = [sum(values) for values in zip(*(sub[n]["direct"].data for n in AREAS_ACRES))]
+    base = [sum(values) for values in zip(*(sub[n]["baseflow"].data for n in AREAS_ACRES))]
+    draw(figure_path, gross, excess, direct, base, reservoir_in, outflow, elevation, by_outlet)
     print(f"figure written to {figure_path}")
 
 
@@ -250,11 +227,11 @@ def draw(path: str, gross: list[float], excess: list[float], direct: list[float]
     rain_ax.set_ylabel("rainfall (in/h)")
     rain_ax.invert_yaxis()
     rain_ax.legend(loc="lower right")
-    rain_ax.set_title("24-hour design storm on a 3,000-acre basin")
+    rain_ax.set_title("24-hour design storm on a 3,000-acre basin of two sub-basins")
 
     flow_ax.plot(hours, direct, label="direct runoff (Clark, unit hydrograph cut at tc)")
     flow_ax.plot(hours, base, label="baseflow")
-    flow_ax.plot(hours, routed, label="reach outflow = reservoir inflow")
+    flow_ax.plot(hours, routed, label="reservoir inflow (channel + south)")
     flow_ax.plot(hours, outflow, label="reservoir outflow", color="black")
     flow_ax.set_ylabel("discharge (cfs)")
     flow_ax.legend(loc="upper right")

@@ -14,5 +14,6 @@ bool init_reservoir_utils(
 bool init_baseflow(PyObject* module);  // baseflow/init_baseflow.cpp
 bool init_loss(PyObject* module);      // rainfall_loss/init_loss.cpp
 bool init_transform(PyObject* module);  // rainfall_transform/init_transform.cpp
+bool init_basin(PyObject* module);      // basin/init_basin.cpp
 
 }  // namespace vesparil

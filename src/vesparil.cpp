@@ -9,8 +9,10 @@
 //   rainfall_loss       DeficitConstantResult, run_deficit_and_constant
 //   baseflow            run_linear_reservoir, LinearReservoir
 //   metrics             calculate_kge
+//   basin               Basin, DeficitAndConstant, Clark, Muskingum, LevelPool, BasinRun,
+//                       ElementRun
 //
-// The six init_* entries build one submodule's contents as a stand-alone module.
+// The seven init_* entries build one submodule's contents as a stand-alone module.
 #include <Python.h>
 
 #include "binding/errors.hpp"
@@ -57,7 +59,8 @@ int exec_vesparil(PyObject* module) {
                            build_submodule(module, "rainfall_transform", init_transform) &&
                            build_submodule(module, "rainfall_loss", init_loss) &&
                            build_submodule(module, "baseflow", init_baseflow) &&
-                           build_submodule(module, "metrics", init_metrics);
+                           build_submodule(module, "metrics", init_metrics) &&
+                           build_submodule(module, "basin", init_basin);
         return built ? 0 : -1;
     });
 }
@@ -103,6 +106,7 @@ PyModuleDef baseflow_definition = make_definition("init_baseflow", standalone_sl
 PyModuleDef loss_definition = make_definition("init_loss", standalone_slots<init_loss>);
 PyModuleDef transform_definition =
     make_definition("init_transform", standalone_slots<init_transform>);
+PyModuleDef basin_definition = make_definition("init_basin", standalone_slots<init_basin>);
 
 }  // namespace
 
@@ -115,3 +119,4 @@ PyMODINIT_FUNC PyInit_init_reservoir() { return PyModuleDef_Init(&vesparil::rese
 PyMODINIT_FUNC PyInit_init_baseflow() { return PyModuleDef_Init(&vesparil::baseflow_definition); }
 PyMODINIT_FUNC PyInit_init_loss() { return PyModuleDef_Init(&vesparil::loss_definition); }
 PyMODINIT_FUNC PyInit_init_transform() { return PyModuleDef_Init(&vesparil::transform_definition); }
+PyMODINIT_FUNC PyInit_init_basin() { return PyModuleDef_Init(&vesparil::basin_definition); }

@@ -94,6 +94,27 @@ def rows():
             for x in (c.kge, c.r, c.variability, c.bias)]),
     ] + [(f.__name__, [f(routed.data, gappy, missing="omit")]) for f in (
         m.calculate_pbias, m.calculate_rmse, m.calculate_mae, m.calculate_pearson_r)]
+
+    b = vesparil.basin
+    model = b.Basin(HOUR)
+    model.add_subbasin("north", 1234.5, b.DeficitAndConstant(0.2, 1.3, 0.07, timedelta(days=2)),
+                       b.Clark(timedelta(hours=7, minutes=20), timedelta(hours=5)), layers, "reach")
+    model.add_reach("reach", b.Muskingum(timedelta(hours=4), 0.23, 4), "pool")
+    model.add_reservoir("pool", b.LevelPool(curve, outlets, 104.3))
+    run = model.run({"north": rain})
+    rows += [(f"Basin.run {name}", run[name].outflow.data) for name in run.names]
+    rows.append(("BasinRun.summary", [value for row in run.summary().values()
+                                      for value in row.values() if type(value) is float]))
+    # A memoryview stands for the parameter table, so the digest needs no NumPy.
+    table = [[0.1 * i, 2.0 + 0.5 * i, 0.5 + 0.1 * i] for i in range(6)]
+    parameters = memoryview(struct.pack("<18d", *sum(table, []))).cast("B").cast("d", (6, 3))
+    columns = ["north.loss.initial_deficit", "north.transform.tc", "reach.muskingum.k"]
+    observed = [q * 1.1 + 0.3 for q in run["pool"].outflow.data]
+    for metric in ("kge", "nse"):
+        scores, outflows = model.run_batch(parameters, columns, {"north": rain}, observed,
+                                           metric=metric, threads=2, outflows=True)
+        rows += [(f"Basin.run_batch {metric}", scores),
+                 (f"Basin.run_batch {metric} flows", list(memoryview(outflows).cast("B").cast("d")))]
     return rows
 
 

@@ -12,7 +12,9 @@ Row names in the cross-cutting tables follow one convention: a function by its n
 words after a space (`calculate_kge arrays`).
 """
 
-TOP_ALL = ["utils", "reach", "reservoir", "rainfall_transform", "rainfall_loss", "baseflow", "metrics"]
+TOP_ALL = [
+    "utils", "reach", "reservoir", "rainfall_transform", "rainfall_loss", "baseflow", "metrics", "basin"
+]
 
 # Registration order of every submodule, keyed by its path below the top module.
 SUBMODULE_ALL = {
@@ -32,6 +34,9 @@ SUBMODULE_ALL = {
     "baseflow": ["run_linear_reservoir", "LinearReservoir"],
     "metrics": ["calculate_kge", "calculate_nse", "calculate_kge_components", "KgeComponents",
                 "calculate_pbias", "calculate_rmse", "calculate_mae", "calculate_pearson_r"],
+    "basin": [
+        "Basin", "DeficitAndConstant", "Clark", "Muskingum", "LevelPool", "BasinRun", "ElementRun"
+    ],
 }
 
 # path -> (text signature, the guide page that documents it)
@@ -99,13 +104,43 @@ CLASSES = {
                                  ["gw_fraction", "initial_q", "num_reservoir", "k_duration"],
                                  "baseflow.md"),
     "metrics.KgeComponents": (None, True, {}, ["kge", "r", "variability", "bias"], "metrics.md"),
+    "basin.Basin": ("(time_step)", False, {
+        "add_subbasin": "($self, name, area, loss, transform, baseflow=None, downstream=None)",
+        "add_reach": "($self, name, routing, downstream=None)",
+        "add_reservoir": "($self, name, routing, downstream=None)",
+        "add_junction": "($self, name, downstream=None)",
+        "add_source": "($self, name, downstream=None)",
+        "run": "($self, forcing)",
+        "run_batch": (
+            "($self, parameters, columns, forcing, observed, at=None, metric='kge', threads=None,"
+            " outflows=False)"
+        ),
+        "with_parameters": "($self, values, columns)",
+        "to_dict": "($self)",
+        "from_dict": "($type, plain)",
+    }, ["time_step", "names"], "basin.md"),
+    "basin.DeficitAndConstant": (
+        "(initial_deficit, maximum_deficit, constant_rate, recovery)", False, {},
+        ["initial_deficit", "maximum_deficit", "constant_rate", "recovery"], "basin.md"),
+    "basin.Clark": ("(tc, storage)", False, {}, ["tc", "storage"], "basin.md"),
+    "basin.Muskingum": ("(k, x, sub_reaches=1)", False, {}, ["k", "x", "sub_reaches"],
+                        "basin.md"),
+    "basin.LevelPool": ("(elevation_storage, outlets, initial_elevation)", False, {},
+                        ["elevation_storage", "outlets", "initial_elevation"], "basin.md"),
+    "basin.BasinRun": (None, True, {"summary": "($self)", "to_dataframe": "($self, start=None)"},
+                       ["names", "time_step"], "basin.md"),
+    "basin.ElementRun": (None, True, {}, ["name", "outflow", "series"], "basin.md"),
 }
+
+# Classes that pickle (through their own __reduce__) and so say where they can be imported from:
+# path -> (__module__, __qualname__).
+IMPORTABLE_AS = {"basin.Basin": ("vesparil", "basin.Basin")}
 
 # Entries whose results the digests compare across builds: every function that computes, and
 # every method that does.
 COMPUTING = [path.rsplit(".", 1)[-1] for path in FUNCTIONS] + [
     "IncrementalTimeSeries.disaggregate", "ElevationStorage.get_storage",
-    "ElevationStorage.get_elevation"]
+    "ElevationStorage.get_elevation", "Basin.run", "Basin.run_batch", "BasinRun.summary"]
 
 
 def short(path):

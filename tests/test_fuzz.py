@@ -25,7 +25,7 @@ import os
 import struct
 import warnings
 from dataclasses import dataclass, field
-from datetime import timedelta
+from datetime import datetime, timedelta
 from typing import Any, Callable
 
 import numpy as np
@@ -837,6 +837,109 @@ ENTRIES = [
     Set("outlet read-only =", outlets,
         ["minimum_elevation", "maximum_elevation", "discharge", "elevation_discharge"]),
 ]
+
+# The basin: its constructors, and runs of one small basin with drawn forcing and parameters.
+B = vesparil.basin
+
+
+def small_basin():
+    model = B.Basin(timedelta(hours=1))
+    model.add_subbasin("north", 640.0, B.DeficitAndConstant(0.5, 2.0, 0.15, timedelta(days=5)),
+                       B.Clark(timedelta(hours=3), timedelta(hours=2)),
+                       {"deep": LR(timedelta(days=20), 0.5, 4.0)}, "channel")
+    model.add_reach("channel", B.Muskingum(timedelta(hours=1), 0.2, 2))
+    return model
+
+
+BASIN = small_basin()
+BASIN_RUN = BASIN.run({"north": [0.0, 0.5, 0.2] + [0.0] * 9})
+HOUR_ = timedelta(hours=1)
+returns_none = lambda r, t: r is None  # noqa: E731
+
+
+def to_dataframe(start=None):
+    """BasinRun.to_dataframe, or "no pandas" where pandas is not installed (an optional
+    dependency, whose absence has its own test in test_basin.py)."""
+    try:
+        return BASIN_RUN.to_dataframe(start)
+    except ImportError:
+        return "no pandas"
+BATCH_COLUMNS = ["north.loss.initial_deficit", "north.subbasin.area", "channel.muskingum.x"]
+tables = st.lists(st.lists(st.floats(allow_nan=True), min_size=3, max_size=3), max_size=5).map(
+    lambda rows: np.array(rows, dtype=np.float64).reshape(-1, 3))
+forcings = st.lists(floats, min_size=1, max_size=40).map(lambda rain: {"north": rain})
+scores = lambda r, t: type(r) is list and all(type(v) is float for v in r)  # noqa: E731
+
+ENTRIES += [
+    Call("Basin()", st.just(B.Basin), [p("time_step", steps)], constructs),
+    Call("DeficitAndConstant()", st.just(B.DeficitAndConstant),
+         [p("initial_deficit", float_values), p("maximum_deficit", float_values),
+          p("constant_rate", float_values), p("recovery", durations)], constructs),
+    Call("Clark()", st.just(B.Clark), [p("tc", durations), p("storage", durations)], constructs),
+    Call("Muskingum()", st.just(B.Muskingum),
+         [p("k", durations), p("x", float_values), p("sub_reaches", sub_reaches, False)],
+         constructs),
+    Call("Basin.run", st.just(BASIN.run), [p("forcing", forcings)],
+         lambda r, t: type(r) is B.BasinRun),
+    Call("Basin.run_batch", st.just(BASIN.run_batch),
+         [p("parameters", tables), p("columns", st.just(BATCH_COLUMNS)),
+          p("forcing", st.just({"north": [0.0, 0.5, 0.2] + [0.0] * 9})),
+          p("observed", st.lists(floats, min_size=12, max_size=12)),
+          p("metric", st.sampled_from(["kge", "nse"]), False),
+          p("threads", st.integers(1, 3), False)], scores),
+    Call("Basin.from_dict", st.just(B.Basin.from_dict),
+         [p("plain", st.just(BASIN.to_dict()))], lambda r, t: type(r) is B.Basin),
+    Call("Basin.add_subbasin", st.builds(small_basin).map(lambda b: b.add_subbasin),
+         [p("name", names), p("area", float_values),
+          p("loss", st.one_of(st.none(), st.just(B.DeficitAndConstant(0.1, 1.0, 0.1, HOUR_)))),
+          p("transform", st.just(B.Clark(HOUR_, HOUR_))), p("baseflow", layer_dicts, False),
+          p("downstream", st.one_of(st.none(), names), False)], returns_none),
+    Call("Basin.add_reach", st.builds(small_basin).map(lambda b: b.add_reach),
+         [p("name", names), p("routing", st.just(B.Muskingum(HOUR_, 0.2))),
+          p("downstream", st.one_of(st.none(), names), False)], returns_none),
+    Call("Basin.add_reservoir", st.builds(small_basin).map(lambda b: b.add_reservoir),
+         [p("name", names), p("routing", storage_curves().map(
+             lambda curve: B.LevelPool(curve, {}, 0.0))),
+          p("downstream", st.one_of(st.none(), names), False)], returns_none),
+    Call("Basin.add_junction", st.builds(small_basin).map(lambda b: b.add_junction),
+         [p("name", names), p("downstream", st.one_of(st.none(), names), False)], returns_none),
+    Call("Basin.add_source", st.builds(small_basin).map(lambda b: b.add_source),
+         [p("name", names), p("downstream", st.one_of(st.none(), names), False)], returns_none),
+    Call("Basin.with_parameters", st.just(BASIN.with_parameters),
+         [p("values", st.lists(float_values, min_size=3, max_size=3)),
+          p("columns", st.just(BATCH_COLUMNS))], lambda r, t: type(r) is B.Basin),
+    Call("Basin.to_dict", st.just(BASIN.to_dict), [], lambda r, t: type(r) is dict),
+    Call("LevelPool()", st.just(B.LevelPool),
+         [p("elevation_storage", storage_curves()), p("outlets", outlet_dicts),
+          p("initial_elevation", float_values)], constructs),
+    Call("BasinRun()", st.just(B.BasinRun), [], constructs),
+    Call("ElementRun()", st.just(B.ElementRun), [], constructs),
+    Call("BasinRun.summary", st.just(BASIN_RUN.summary), [], lambda r, t: type(r) is dict),
+    Call("BasinRun.to_dataframe", st.just(to_dataframe),
+         [Param("start", st.one_of(st.none(), st.datetimes(datetime(1900, 1, 1),
+                                                            datetime(2200, 1, 1))), False)],
+         lambda r, t: type(r).__name__ == "DataFrame" or r == "no pandas"),
+    *getters("Basin", st.just(BASIN), {"time_step": lambda v: type(v) is timedelta,
+                                       "names": lambda v: v == ["north", "channel"]}),
+    *getters("DeficitAndConstant", st.just(B.DeficitAndConstant(0.1, 1.0, 0.1, HOUR_)),
+             {"initial_deficit": is_float, "maximum_deficit": is_float, "constant_rate": is_float,
+              "recovery": lambda v: v == HOUR_}),
+    *getters("Clark", st.builds(B.Clark, durations, durations),
+             {"tc": lambda v: type(v) is timedelta, "storage": lambda v: type(v) is timedelta}),
+    *getters("Muskingum", st.builds(B.Muskingum, durations, floats, sub_reaches),
+             {"k": lambda v: type(v) is timedelta, "x": is_float,
+              "sub_reaches": lambda v: type(v) is int}),
+    *getters("LevelPool", storage_curves().map(lambda curve: B.LevelPool(curve, {}, 1.0)),
+             {"elevation_storage": lambda v: type(v) is ES, "outlets": lambda v: v == {},
+              "initial_elevation": is_float}),
+    *getters("BasinRun", st.just(BASIN_RUN), {"names": lambda v: v == ["north", "channel"],
+                                              "time_step": lambda v: v == HOUR_}),
+    *getters("ElementRun", st.sampled_from([BASIN_RUN["channel"], BASIN_RUN["north"]]),
+             {"name": lambda v: v in ("channel", "north"), "outflow": as_series,
+              "series": lambda v: type(v) is dict and list(v) in ([], ["excess", "loss", "direct",
+                                                                     "baseflow"])}),
+]
+
 
 @pytest.fixture(scope="module", autouse=True)
 def report_counts():

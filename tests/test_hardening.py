@@ -342,6 +342,14 @@ LONG_CALLS = {
         C([0.0, 0.0, 0.0], timedelta(seconds=2**31 - 1), "discharge"), 0.0,
         ru.ElevationStorage([-1000.0, 1000.0], [0.0, 1.0e9]),
         {"pump": ru.ConstantDischargeInfo(0.0)})""",
+    # 10^6 members of a 5,000-step sub-basin on every core: a minute or more.
+    "basin batch": """lambda: vesparil.basin.Basin.from_dict({"time_step": 3600, "elements": [
+        {"name": "s", "kind": "subbasin", "downstream": None, "area": 640.0, "loss": {
+            "initial_deficit": 0.1, "maximum_deficit": 1.0, "constant_rate": 0.1,
+            "recovery": 86400.0}, "transform": {"tc": 10800.0, "storage": 7200.0},
+            "baseflow": {}}]}).run_batch(
+        memoryview(bytearray(8 * 10**6)).cast("d", (10**6, 1)), ["s.loss.initial_deficit"],
+        {"s": [0.1] * 5000}, [1.0] * 5000)""",
 }
 
 

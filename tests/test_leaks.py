@@ -12,8 +12,10 @@ that check is left out there.
 """
 
 import gc
+import importlib.util
 import math
 import os
+import pickle
 import sys
 import types
 import warnings
@@ -160,6 +162,17 @@ def _pool_args():
     return [inflow, 102.0, curve, outlets]
 
 
+def _basin():
+    v = _vesparil()
+    b = v.basin.Basin(HOUR)
+    b.add_subbasin("north", 640.0, v.basin.DeficitAndConstant(0.5, 2.0, 0.15, timedelta(days=5)),
+                   v.basin.Clark(timedelta(hours=3), timedelta(hours=2)), _layers(), "channel")
+    b.add_reach("channel", v.basin.Muskingum(HOUR, 0.2, 2), "pool")
+    pool = _pool_args()
+    b.add_reservoir("pool", v.basin.LevelPool(pool[2], {"weir": pool[3]["weir"]}, 100.0))
+    return b
+
+
 MODEL_ENTRIES = [
     ("run_deficit_and_constant", "rainfall_loss.run_deficit_and_constant",
      build_model(lambda: [_rain(), 0.2, 1.0, 0.1, timedelta(hours=12)])),
@@ -184,6 +197,10 @@ MODEL_ENTRIES = [
     ("run_level_pool_routing", "reservoir.run_level_pool_routing", build_model(_pool_args)),
     ("run_level_pool_routing bad outlet (TypeError)", "reservoir.run_level_pool_routing",
      build_model(lambda: _pool_args()[:3] + [{"x": 1.5}], fails_with=TypeError)),
+    ("Basin.run", "basin.Basin", lambda cls: (
+        lambda b, f: (lambda: b.run(f), [cls, b, f]))(_basin(), {"north": _rain()})),
+    ("Basin.to_dict and from_dict", "basin.Basin", lambda cls: (
+        lambda b: (lambda: cls.from_dict(b.to_dict()), [cls, b]))(_basin())),
 ]
 
 ENTRIES += MODEL_ENTRIES
@@ -257,6 +274,14 @@ def arguments():
     o.layers = _layers()
     o.layer = o.layers["layer0"]
     o.loss = v.rainfall_loss.run_deficit_and_constant(o.rain, 0.2, 1.0, 0.1, o.hour)
+    o.B = v.basin
+    o.basin = _basin()
+    o.forcing = {"north": o.rain}
+    o.basin_run = o.basin.run(o.forcing)
+    o.table = np.array([[0.2, 2.0], [0.4, 3.0], [0.1, 1.5]])
+    o.columns = ["north.loss.initial_deficit", "north.transform.tc"]
+    o.observed = np.array(o.basin_run["pool"].outflow.data) + 1.0
+    o.plain = o.basin.to_dict()
     return o
 
 
@@ -423,6 +448,67 @@ EVERY_ENTRY = [
     ("calculate_mae bad row", lambda o: o.m.calculate_mae([o.array, "x"], o.data), TypeError),
     ("calculate_pearson_r bad missing",
      lambda o: o.m.calculate_pearson_r(o.array, o.data, missing="drop"), ValueError),
+    ("Basin()", lambda o: o.B.Basin(o.hour), None),
+    ("Basin() bad step", lambda o: o.B.Basin(60), TypeError),
+    ("Basin.add_subbasin", lambda o: o.B.Basin(o.hour).add_subbasin(
+        "s", 1.0, None, o.B.Clark(o.hour, o.hour), o.layers), None),
+    ("Basin.add_subbasin bad loss", lambda o: o.B.Basin(o.hour).add_subbasin(
+        "s", 1.0, o.layer, o.B.Clark(o.hour, o.hour)), TypeError),
+    ("Basin.add_reach", lambda o: o.B.Basin(o.hour).add_reach("r", o.B.Muskingum(o.hour, 0.2)),
+     None),
+    ("Basin.add_reservoir", lambda o: o.B.Basin(o.hour).add_reservoir(
+        "p", o.B.LevelPool(o.curve, {"c": o.constant}, 101.0)), None),
+    ("Basin.add_junction", lambda o: o.B.Basin(o.hour).add_junction("j", "k"), None),
+    ("Basin.add_source taken name", lambda o: o.basin.add_source("north"), ValueError),
+    ("Basin.names", lambda o: o.basin.names, None),
+    ("Basin.run", lambda o: o.basin.run(o.forcing), None),
+    ("Basin.run arrays", lambda o: o.basin.run({"north": o.array[:6] * 0.1}), None),
+    ("Basin.run missing rainfall", lambda o: o.basin.run({}), ValueError),
+    ("Basin.run bad series", lambda o: o.basin.run({"north": "rain"}), TypeError),
+    ("Basin.run_batch", lambda o: o.basin.run_batch(o.table, o.columns, o.forcing, o.observed),
+     None),
+    ("Basin.run_batch outflows", lambda o: o.basin.run_batch(
+        o.table, o.columns, o.forcing, o.observed, metric="nse", threads=2, outflows=True), None),
+    ("Basin.run_batch bad member", lambda o: o.basin.run_batch(
+        -o.table, o.columns, o.forcing, o.observed), ValueError),
+    ("Basin.run_batch bad table", lambda o: o.basin.run_batch(
+        o.array, o.columns, o.forcing, o.observed), TypeError),
+    ("Basin.with_parameters", lambda o: o.basin.with_parameters([0.3, 2.5], o.columns), None),
+    ("Basin.to_dict", lambda o: o.basin.to_dict(), None),
+    ("Basin.from_dict", lambda o: o.B.Basin.from_dict(o.plain), None),
+    ("Basin.from_dict bad", lambda o: o.B.Basin.from_dict({"time_step": 60}), ValueError),
+    ("Basin pickled", lambda o: pickle.loads(pickle.dumps(o.basin)), None),
+    ("BasinRun[]", lambda o: o.basin_run["pool"].outflow, None),
+    ("BasinRun[] missing", lambda o: o.basin_run["nowhere"], KeyError),
+    ("BasinRun.summary", lambda o: o.basin_run.summary(), None),
+    ("BasinRun.to_dataframe", lambda o: o.basin_run.to_dataframe(),
+     None if importlib.util.find_spec("pandas") else ImportError),
+    ("DeficitAndConstant()", lambda o: o.B.DeficitAndConstant(0.1, 1.0, 0.1, o.hour).recovery,
+     None),
+    ("Clark() negative tc", lambda o: o.B.Clark(-o.hour, o.hour), ValueError),
+    ("Muskingum.k", lambda o: o.B.Muskingum(o.hour, 0.1, 3).k, None),
+    ("LevelPool.outlets", lambda o: o.B.LevelPool(o.curve, {"c": o.constant}, 101.0).outlets,
+     None),
+    ("Muskingum() bad x", lambda o: o.B.Muskingum(o.hour, "x"), TypeError),
+    ("LevelPool() bad outlet", lambda o: o.B.LevelPool(o.curve, {"c": o.rating}, 101.0), TypeError),
+    ("BasinRun()", lambda o: o.B.BasinRun(), TypeError),
+    ("ElementRun()", lambda o: o.B.ElementRun(), TypeError),
+    ("Basin.time_step", lambda o: o.basin.time_step, None),
+] + [
+    (f"{cls}.{attribute}", (lambda make, attribute: lambda o: getattr(make(o), attribute))(
+        make, attribute), None)
+    for cls, make, attributes in [
+        ("DeficitAndConstant", lambda o: o.B.DeficitAndConstant(0.1, 1.0, 0.1, o.hour),
+         ["initial_deficit", "maximum_deficit", "constant_rate", "recovery"]),
+        ("Clark", lambda o: o.B.Clark(o.hour, 2 * o.hour), ["tc", "storage"]),
+        ("Muskingum", lambda o: o.B.Muskingum(o.hour, 0.1, 3), ["x", "sub_reaches"]),
+        ("LevelPool", lambda o: o.B.LevelPool(o.curve, {"c": o.constant}, 101.0),
+         ["elevation_storage", "initial_elevation"]),
+        ("BasinRun", lambda o: o.basin_run, ["names", "time_step"]),
+        ("ElementRun", lambda o: o.basin_run["channel"], ["name", "outflow"]),
+        ("ElementRun", lambda o: o.basin_run["pool"], ["series"]),
+    ]
+    for attribute in attributes
 ]
 
 

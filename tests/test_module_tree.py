@@ -48,7 +48,7 @@ def public_names(module):
 def test_top_module():
     assert vesparil.__all__ == TOP_ALL
     assert vesparil.__doc__ == ""
-    # Nothing but the seven submodules hangs from the top module.
+    # Nothing but the eight submodules hangs from the top module.
     assert public_names(vesparil) == set(TOP_ALL)
     for name in TOP_ALL:
         assert type(getattr(vesparil, name)) is types.ModuleType
@@ -112,7 +112,9 @@ def test_class_facts(entry, path):
     signature, _, methods, _, _ = CLASSES[path]
     assert isinstance(cls, type)
     assert cls.__name__ == path.rsplit(".", 1)[-1]
-    assert cls.__module__ == "builtins"
+    module, qualname = entries.IMPORTABLE_AS.get(path, ("builtins", cls.__name__))
+    assert cls.__module__ == module
+    assert cls.__qualname__ == qualname
     assert cls.__bases__ == (object,)
     # No instance __dict__ and no weak-reference slot.
     assert cls.__dictoffset__ == 0

@@ -73,6 +73,9 @@ def class_members(node):
     """Stub members of a class: name -> "property" or "method" (setters fold into properties)."""
     members = {}
     for item in node.body:
+        # Dunder methods other than __new__ (a result's __getitem__) are left out, as at run time.
+        if isinstance(item, ast.FunctionDef) and item.name.startswith("__") and item.name != "__new__":
+            continue
         if isinstance(item, ast.FunctionDef):
             kind = "property" if decorators(item) & {"property", f"{item.name}.setter"} else "method"
             members[item.name] = (kind, item)

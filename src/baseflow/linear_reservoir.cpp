@@ -39,7 +39,7 @@ void route_group(double* __restrict__ state, double* __restrict__ flows, std::si
         double flow = flows[i];
 #pragma GCC unroll 4
         for (std::size_t g = 0; g < Size; ++g) {
-            flow = q[g] * d + flow * c;
+            flow = reservoir_step(q[g], flow, c, d);
             q[g] = flow;
         }
         flows[i] = flow;
@@ -88,18 +88,40 @@ Result<LinearReservoir> make_linear_reservoir(double k_duration_seconds, double 
     return LinearReservoir{gw_fraction, initial_q, k_seconds, num_reservoir};
 }
 
-Result<LinearReservoirRun> run_linear_reservoir(
-    double basin_area, const std::vector<double>& rainfall, std::int32_t time_step,
-    const std::vector<std::pair<std::string, LinearReservoir>>& layers, InterruptCheck interrupt) {
+Result<void> check_total_fraction(
+    const std::vector<std::pair<std::string, LinearReservoir>>& layers) {
     double total_fraction = 0.0;
     for (const auto& [name, layer] : layers) total_fraction += layer.gw_fraction;
     if (total_fraction > kMaxTotalFraction) {
         return Error::value("Total fraction " + format_double(total_fraction) + " > 1.0");
     }
+    return {};
+}
+
+Result<LayerWeights> layer_weights(const LinearReservoir& layer, double dt_hr) {
+    const double half_step = 0.5 * dt_hr;
+    // A count of 0 (possible through the setter) gives an infinite K per reservoir, so the
+    // layer passes its inflow straight through.
+    const double k_hours = static_cast<double>(layer.k_seconds) / kSecondsPerHour;
+    const double k_per_res = k_hours / static_cast<double>(layer.num_reservoir);
+    // The scheme's weights go negative when a reservoir is faster than half a step.
+    if (half_step > k_per_res) {
+        return Error::value("Stability Error: k_per_res (" + format_fixed(k_per_res, 4) +
+                            ") < 0.5*dt (" + format_fixed(half_step, 4) +
+                            "). Increase k_hr or num_reservoir.");
+    }
+    const double c = dt_hr / (k_per_res + half_step);
+    return LayerWeights{c, 1.0 - c};
+}
+
+Result<LinearReservoirRun> run_linear_reservoir(
+    double basin_area, const std::vector<double>& rainfall, std::int32_t time_step,
+    const std::vector<std::pair<std::string, LinearReservoir>>& layers, InterruptCheck interrupt) {
+    auto fractions = check_total_fraction(layers);
+    if (!fractions) return std::move(fractions).error();
 
     const std::size_t steps = rainfall.size();
     const double dt_hr = static_cast<double>(time_step) / kSecondsPerHour;
-    const double half_step = 0.5 * dt_hr;
     const double area_factor = basin_area * kCfsPerAcreInchPerHour;
 
     // Each layer's weights, checked in the given order, with its cascade and its output.
@@ -113,18 +135,10 @@ Result<LinearReservoirRun> run_linear_reservoir(
     std::vector<LayerRoute> routes;
     routes.reserve(layers.size());
     for (const auto& [name, layer] : layers) {
-        // A count of 0 (possible through the setter) gives an infinite K per reservoir, so the
-        // layer passes its inflow straight through.
-        const double k_hours = static_cast<double>(layer.k_seconds) / kSecondsPerHour;
-        const double k_per_res = k_hours / static_cast<double>(layer.num_reservoir);
-        // The scheme's weights go negative when a reservoir is faster than half a step.
-        if (half_step > k_per_res) {
-            return Error::value("Stability Error: k_per_res (" + format_fixed(k_per_res, 4) +
-                                ") < 0.5*dt (" + format_fixed(half_step, 4) +
-                                "). Increase k_hr or num_reservoir.");
-        }
-        const double c = dt_hr / (k_per_res + half_step);
-        const double d = 1.0 - c;
+        auto weights = layer_weights(layer, dt_hr);
+        if (!weights) return std::move(weights).error();
+        const double c = weights->c;
+        const double d = weights->d;
         auto& route = routes.emplace_back(
             LayerRoute{layer.gw_fraction,
                        c,
@@ -149,7 +163,7 @@ Result<LinearReservoirRun> run_linear_reservoir(
         for (std::size_t k = 0; k < routes.size(); ++k) {
             LayerRoute& route = routes[k];
             for (std::size_t i = 0; i < count; ++i) {
-                flows[i] = ((rain[start + i] * route.gw_fraction) / dt_hr) * area_factor;
+                flows[i] = layer_inflow(rain[start + i], route.gw_fraction, dt_hr, area_factor);
             }
             if (!route_cascade(route.state, flows, count, route.c, route.d, counter)) {
                 return Error::interrupted();

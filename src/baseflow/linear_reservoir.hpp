@@ -39,6 +39,28 @@ struct LinearReservoir {
 Result<LinearReservoir> make_linear_reservoir(double k_duration_seconds, double gw_fraction,
                                               double initial_q, std::size_t num_reservoir);
 
+// The pieces of the recurrence, shared by the run below and by the basin's batch (which advances
+// several members in turn): both make exactly these operations in this order.
+struct LayerWeights {
+    double c;  // dt / (K + 0.5 dt), K per reservoir
+    double d;  // 1 - c
+};
+
+// The weights of a layer at a step of dt_hr hours; a reservoir faster than half a step is the
+// ValueError "Stability Error: ...".
+Result<LayerWeights> layer_weights(const LinearReservoir& layer, double dt_hr);
+
+// The ValueError "Total fraction ... > 1.0" when the layers' shares add up to more than all.
+Result<void> check_total_fraction(const std::vector<std::pair<std::string, LinearReservoir>>& layers);
+
+// A layer's inflow from one step's infiltrated depth; area_factor = basin_area * 1.00833.
+inline double layer_inflow(double rain, double gw_fraction, double dt_hr, double area_factor) {
+    return ((rain * gw_fraction) / dt_hr) * area_factor;
+}
+
+// One reservoir's outflow after a step with inflow `flow`, from its outflow q before it.
+inline double reservoir_step(double q, double flow, double c, double d) { return q * d + flow * c; }
+
 // Baseflow of every layer and their sum, as discharge series with the rainfall's time step.
 struct LinearReservoirRun {
     ContinuousTimeSeries total;

@@ -21,4 +21,15 @@ PyTypeObject* create_class(PyType_Spec& spec) {
     return reinterpret_cast<PyTypeObject*>(type.release());
 }
 
+bool set_class_location(PyTypeObject* type, const char* module, const char* qualname) {
+    Ref module_name = Ref::steal(PyUnicode_FromString(module));
+    Ref qualified = Ref::steal(PyUnicode_FromString(qualname));
+    if (!module_name || !qualified) return false;
+    if (PyDict_SetItemString(type->tp_dict, "__module__", module_name.get()) < 0) return false;
+    auto* heap = reinterpret_cast<PyHeapTypeObject*>(type);
+    Py_SETREF(heap->ht_qualname, qualified.release());
+    PyType_Modified(type);
+    return true;
+}
+
 }  // namespace vesparil::binding

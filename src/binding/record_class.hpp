@@ -50,6 +50,10 @@ PyType_Spec& class_spec();
 // Creates a heap type, with `__module__` "builtins" and the short name of its PyType_Spec.
 PyTypeObject* create_class(PyType_Spec& spec);
 
+// Points a class's __module__ and __qualname__ at where it can be found by import (for example
+// "vesparil" and "basin.Basin"), so that pickle can name it; its __name__ stays the short name.
+bool set_class_location(PyTypeObject* type, const char* module, const char* qualname);
+
 // The record's class, created once per process (borrowed: it lives until the process ends).
 template <class Record>
 PyTypeObject* class_type() {

@@ -1,5 +1,7 @@
 #include "binding/timedelta.hpp"
 
+#include <cmath>
+
 #include <datetime.h>
 
 #include "binding/errors.hpp"
@@ -73,6 +75,21 @@ Ref timedelta_from_seconds(std::int64_t seconds) {
     const auto days = static_cast<int>(seconds / 86400);
     const auto rest = static_cast<int>(seconds % 86400);
     return Ref::steal(PyDelta_FromDSU(days, rest, 0));
+}
+
+Ref timedelta_from_duration(double seconds) {
+    if (!import_datetime()) return {};
+    // Durations were read from a timedelta, so they hold whole microseconds up to rounding.
+    const double whole = std::floor(seconds);
+    auto micro = static_cast<std::int64_t>(std::llround((seconds - whole) * 1e6));
+    auto total = static_cast<std::int64_t>(whole);
+    if (micro == 1000000) {
+        micro = 0;
+        ++total;
+    }
+    const auto days = static_cast<int>(total / 86400);
+    const auto rest = static_cast<int>(total % 86400);
+    return Ref::steal(PyDelta_FromDSU(days, rest, static_cast<int>(micro)));
 }
 
 }  // namespace vesparil::binding

@@ -35,9 +35,17 @@ bool import_datetime();
 // A timedelta of whole seconds, normalised into days and seconds.
 Ref timedelta_from_seconds(std::int64_t seconds);
 
+// A timedelta of a non-negative duration in seconds, to the nearest microsecond.
+Ref timedelta_from_duration(double seconds);
+
 // timedelta_from_seconds as a function object, for getters of whole-second fields.
 struct ToTimedelta {
     Ref operator()(std::int64_t seconds) const { return timedelta_from_seconds(seconds); }
+};
+
+// timedelta_from_duration as a function object, for getters of durations in seconds.
+struct DurationToTimedelta {
+    Ref operator()(double seconds) const { return timedelta_from_duration(seconds); }
 };
 
 }  // namespace vesparil::binding

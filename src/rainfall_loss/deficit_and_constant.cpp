@@ -40,13 +40,8 @@ DeficitConstantResult run_deficit_and_constant(const IncrementalTimeSeries& rain
                                                double initial_deficit, double max_deficit,
                                                double constant_loss_per_hr,
                                                double time_to_dry_seconds) {
-    const double dt_h = static_cast<double>(rainfall.time_step) / kSecondsPerHour;
-    // Written as dt_h over a negative drying time in hours, i.e. exp(-s / T).
-    const double recovery = time_to_dry_seconds > 0.0
-                                ? 1.0 - std::exp(dt_h / (time_to_dry_seconds / -kSecondsPerHour))
-                                : 0.0;
-    const double step_loss_cap = constant_loss_per_hr * dt_h;
-    const double max_d = max_deficit;
+    const DeficitConstants constants = deficit_constants(
+        rainfall.time_step, max_deficit, constant_loss_per_hr, time_to_dry_seconds);
 
     const std::size_t n = rainfall.data.size();
     // Reserved, not sized, so that they are never zero-filled.
@@ -60,22 +55,9 @@ DeficitConstantResult run_deficit_and_constant(const IncrementalTimeSeries& rain
     const double* const rain = rainfall.data.data();
     double d = initial_deficit;
     for (std::size_t i = 0; i < n; ++i) {
-        const double p = rain[i];
-
-        // The soil dries before this step's rain arrives, the first step included.
-        const double room = nan_max(max_d - d, 0.0);
-        d = nan_min(room * recovery + d, max_d);
-
         double step_excess = 0.0;
         double step_loss = 0.0;
-        if (p > 0.0) {
-            const double constant_loss = nan_min(p, step_loss_cap);
-            const double remaining = p - constant_loss;
-            const double fill = nan_min(remaining, d);
-            d = d - fill;
-            step_excess = remaining - fill;
-            step_loss = fill + constant_loss;
-        }
+        deficit_step(constants, rain[i], d, step_excess, step_loss);
 
         append_reserved(excess, step_excess);
         append_reserved(loss, step_loss);

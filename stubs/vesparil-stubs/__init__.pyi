@@ -6,6 +6,7 @@
 # stub module and are re-exported here under the public name, so a type checker accepts the two
 # working forms and, like the interpreter, rejects the dotted import.
 from vesparil import _baseflow as baseflow
+from vesparil import _basin as basin
 from vesparil import _metrics as metrics
 from vesparil import _rainfall_loss as rainfall_loss
 from vesparil import _rainfall_transform as rainfall_transform
@@ -21,4 +22,5 @@ __all__ = [
     "rainfall_loss",
     "baseflow",
     "metrics",
+    "basin",
 ]

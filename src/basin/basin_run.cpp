@@ -1,0 +1,208 @@
+// A basin run: the elements in network order, each reading its upstream elements' outflows.
+#include "basin/basin_run.hpp"
+
+#include <span>
+#include <string>
+
+#include "basin/element_flow.hpp"
+#include "core/format.hpp"
+#include "core/nan_minmax.hpp"
+
+namespace vesparil {
+
+namespace {
+
+constexpr double kSquareFeetPerAcre = 43560.0;
+constexpr double kInchesPerFoot = 12.0;
+
+bool takes_series(const Element& element) {
+    return std::holds_alternative<Subbasin>(element.method) ||
+           std::holds_alternative<Source>(element.method);
+}
+
+// The sum of the upstream outflows, added one element after another in their order.
+void add_inflows(const std::vector<std::size_t>& upstream,
+                 const std::vector<std::vector<double>>& outflows, std::vector<double>& sum) {
+    sum = outflows[upstream[0]];
+    for (std::size_t k = 1; k < upstream.size(); ++k) {
+        const std::vector<double>& more = outflows[upstream[k]];
+        for (std::size_t i = 0; i < sum.size(); ++i) sum[i] = sum[i] + more[i];
+    }
+}
+
+double flow_volume(std::span<const double> flows, double seconds) {
+    double total = 0.0;
+    for (const double flow : flows) total = total + flow;
+    return total * seconds / kSquareFeetPerAcre;
+}
+
+// The core's own message, with the element it came from.
+Result<void> with_element(const Element& element, Result<void> done) {
+    if (done || done.error().kind != ErrorKind::Value) return done;
+    return Error::value(std::string(kind_word(element)) + " '" + element.name +
+                        "': " + done.error().message);
+}
+
+}  // namespace
+
+Result<void> check_forcing(const BasinModel& model, const BasinForcing& forcing) {
+    if (forcing.inputs.size() != model.elements.size()) {
+        return Error::internal("one forcing slot per element");
+    }
+    for (std::size_t i = 0; i < model.elements.size(); ++i) {
+        const Element& element = model.elements[i];
+        if (!takes_series(element)) continue;
+        const std::size_t length = forcing.inputs[i].data.size();
+        const std::string prefix = std::string(kind_word(element)) + " '" + element.name + "': ";
+        if (length == 0) return Error::value(prefix + "no series given");
+        if (length != forcing.steps) {
+            return Error::value(prefix + "the series has " +
+                                format_int(static_cast<std::int64_t>(length)) +
+                                " values; the basin's first one has " +
+                                format_int(static_cast<std::int64_t>(forcing.steps)));
+        }
+    }
+    return {};
+}
+
+std::vector<bool> upstream_of(const Network& network, std::size_t at) {
+    std::vector<bool> needed(network.downstream.size(), false);
+    needed[at] = true;
+    // The order lists every element before the ones below it, so walking it backwards marks an
+    // element after the one it flows into.
+    for (auto it = network.order.rbegin(); it != network.order.rend(); ++it) {
+        const std::size_t below = network.downstream[*it];
+        if (below != kNoElement && needed[below]) needed[*it] = true;
+    }
+    return needed;
+}
+
+namespace {
+
+Result<void> element_outflow(const BasinModel& model, const Network& network,
+                            const BasinForcing& forcing, std::size_t i,
+                            std::vector<std::vector<double>>& outflows,
+                            std::vector<double>& inflow, InterruptCheck interrupt,
+                            ElementDetails* details) {
+    const Element& element = model.elements[i];
+    std::vector<double>& out = outflows[i];
+    Result<void> done;
+    if (const auto* subbasin = std::get_if<Subbasin>(&element.method)) {
+        done = subbasin_outflow(*subbasin, forcing.inputs[i], out, interrupt, details);
+    } else if (std::holds_alternative<Source>(element.method)) {
+        out = forcing.inputs[i].data;
+    } else if (std::holds_alternative<Junction>(element.method)) {
+        add_inflows(network.upstream[i], outflows, out);
+    } else {
+        add_inflows(network.upstream[i], outflows, inflow);
+        if (const auto* reach = std::get_if<Reach>(&element.method)) {
+            done = reach_outflow(*reach, model.time_step, inflow, out, interrupt);
+        } else {
+            done = reservoir_outflow(std::get<Reservoir>(element.method), model.time_step, inflow,
+                                     out, interrupt, details);
+        }
+    }
+    return with_element(element, std::move(done));
+}
+
+Result<void> check_elements(const BasinModel& model) {
+    for (const Element& element : model.elements) {
+        auto checked = check_element(element, model.time_step);
+        if (!checked) return checked;
+    }
+    return {};
+}
+
+}  // namespace
+
+Result<void> run_elements(const BasinModel& model, const Network& network,
+                          const BasinForcing& forcing, const std::vector<bool>& needed,
+                          std::vector<std::vector<double>>& outflows, InterruptCheck interrupt,
+                          std::vector<ElementDetails>* details) {
+    auto checked = check_elements(model);
+    if (!checked) return checked;
+    outflows.resize(model.elements.size());
+    if (details != nullptr) details->resize(model.elements.size());
+    std::vector<double> inflow;
+    for (const std::size_t i : network.order) {
+        if (!needed.empty() && !needed[i]) continue;
+        auto done = element_outflow(model, network, forcing, i, outflows, inflow, interrupt,
+                                    details != nullptr ? &(*details)[i] : nullptr);
+        if (!done) return done;
+    }
+    return {};
+}
+
+Result<void> run_elements_group(std::span<const BasinModel* const> models, const Network& network,
+                                const BasinForcing& forcing, const std::vector<bool>& needed,
+                                std::span<std::vector<std::vector<double>>* const> outflows,
+                                GroupScratch& scratch, InterruptCheck interrupt) {
+    const std::size_t members = models.size();
+    for (std::size_t g = 0; g < members; ++g) {
+        auto checked = check_elements(*models[g]);
+        if (!checked) return checked;
+        outflows[g]->resize(models[g]->elements.size());
+    }
+    std::vector<double> inflow;
+    const Subbasin* subbasins[kGroupMembers];
+    std::vector<double>* outs[kGroupMembers];
+    for (const std::size_t i : network.order) {
+        if (!needed.empty() && !needed[i]) continue;
+        if (std::holds_alternative<Subbasin>(models[0]->elements[i].method)) {
+            for (std::size_t g = 0; g < members; ++g) {
+                subbasins[g] = &std::get<Subbasin>(models[g]->elements[i].method);
+                outs[g] = &(*outflows[g])[i];
+            }
+            auto done = subbasin_outflow_group({subbasins, members}, forcing.inputs[i],
+                                               {outs, members}, scratch, interrupt);
+            done = with_element(models[0]->elements[i], std::move(done));
+            if (!done) return done;
+            continue;
+        }
+        for (std::size_t g = 0; g < members; ++g) {
+            auto done = element_outflow(*models[g], network, forcing, i, *outflows[g], inflow,
+                                        interrupt, nullptr);
+            if (!done) return done;
+        }
+    }
+    return {};
+}
+
+std::vector<ElementSummary> summarize(const BasinModel& model, const Network& network,
+                                      const BasinForcing& forcing,
+                                      const std::vector<std::vector<double>>& outflows) {
+    const double seconds = static_cast<double>(model.time_step);
+    std::vector<ElementSummary> summaries(model.elements.size());
+    for (const std::size_t i : network.order) {
+        ElementSummary& summary = summaries[i];
+        const std::vector<double>& out = outflows[i];
+        bool found = false;
+        for (std::size_t step = 0; step < out.size(); ++step) {
+            const double flow = out[step];
+            if (flow != flow) continue;
+            if (!found || flow > summary.peak) {
+                summary.peak = flow;
+                summary.peak_step = static_cast<std::int64_t>(step);
+                found = true;
+            }
+        }
+        if (!found && !out.empty()) summary.peak = out[0];
+        summary.volume_out = flow_volume(out, seconds);
+        const Element& element = model.elements[i];
+        if (const auto* subbasin = std::get_if<Subbasin>(&element.method)) {
+            double depth = 0.0;
+            for (const double rain : forcing.inputs[i].data) depth = depth + rain;
+            summary.volume_in = depth * subbasin->area / kInchesPerFoot;
+        } else if (std::holds_alternative<Source>(element.method)) {
+            summary.volume_in = summary.volume_out;
+        } else {
+            for (const std::size_t up : network.upstream[i]) {
+                summary.volume_in = summary.volume_in + summaries[up].volume_out;
+            }
+        }
+        summary.balance = summary.volume_in - summary.volume_out;
+    }
+    return summaries;
+}
+
+}  // namespace vesparil

@@ -1,0 +1,67 @@
+// One run of a basin: every element's outflow on the basin's axis, computed upstream to
+// downstream, and the per-element summary.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "basin/basin_model.hpp"
+#include "basin/element_flow.hpp"
+#include "basin/network.hpp"
+#include "basin/subbasin_group.hpp"
+#include "core/interrupt.hpp"
+#include "core/result.hpp"
+#include "utils/time_series.hpp"
+
+namespace vesparil {
+
+// One series per element, in element order: the rainfall of a sub-basin (inches per step), the
+// flows of a source (cfs), empty for the other elements. Every given series has `steps` values.
+struct BasinForcing {
+    std::size_t steps = 0;
+    std::vector<IncrementalTimeSeries> inputs;
+};
+
+// Fails with a ValueError naming the element when a sub-basin or source has no series, when
+// the series have different lengths or none has a value.
+Result<void> check_forcing(const BasinModel& model, const BasinForcing& forcing);
+
+// Outflows of the elements marked in `needed` (all when it is empty), each T values, into
+// `outflows` (one vector per element, reused from call to call), and, when `details` is given,
+// every element's inner series (element_flow.hpp). Every element's check (check_element) is made
+// first.
+Result<void> run_elements(const BasinModel& model, const Network& network,
+                          const BasinForcing& forcing, const std::vector<bool>& needed,
+                          std::vector<std::vector<double>>& outflows, InterruptCheck interrupt,
+                          std::vector<ElementDetails>* details = nullptr);
+
+// The same for a group of members of one model (alike but for their parameter values), each
+// with its own outflows: sub-basins advance the members together (basin/subbasin_group.hpp),
+// other elements take them one after another. Every member gets the bits of run_elements.
+Result<void> run_elements_group(std::span<const BasinModel* const> models, const Network& network,
+                                const BasinForcing& forcing, const std::vector<bool>& needed,
+                                std::span<std::vector<std::vector<double>>* const> outflows,
+                                GroupScratch& scratch, InterruptCheck interrupt);
+
+// The elements that `at` depends on, itself included.
+std::vector<bool> upstream_of(const Network& network, std::size_t at);
+
+// Volumes in acre-feet: a flow value i stands for the interval [i Δt, (i + 1) Δt); a sub-basin's
+// inflow is its rainfall over its area. Balance = volume in - volume out: what the element kept
+// (storage at the end, the sub-basin's loss that feeds no baseflow layer) or gave beyond its
+// inflow (a baseflow's initial flow).
+struct ElementSummary {
+    double peak = 0.0;             // largest outflow, NaN ignored
+    std::int64_t peak_step = 0;    // first step at the peak
+    double volume_in = 0.0;
+    double volume_out = 0.0;
+    double balance = 0.0;
+};
+
+std::vector<ElementSummary> summarize(const BasinModel& model, const Network& network,
+                                      const BasinForcing& forcing,
+                                      const std::vector<std::vector<double>>& outflows);
+
+}  // namespace vesparil

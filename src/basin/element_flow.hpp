@@ -1,0 +1,58 @@
+// Each element's outflow on the basin's time axis.
+//
+// The axis rule: a basin run has T steps of Δt. Rainfall value i is the depth over the interval
+// [i Δt, (i + 1) Δt); every outflow value i is the flow at the instant i Δt, so every element
+// writes exactly T values:
+//   sub-basin  direct runoff = the Clark hydrograph of the excess, its first T values (the
+//              N - 1 values after them fall beyond the axis); baseflow value 0 = the layers'
+//              initial flows added in layer order, value i = the baseflow core's value i - 1
+//              (which is the flow at the end of interval i - 1); outflow = direct + baseflow.
+//   reach      Muskingum of the inflow, starting from the first inflow value (a steady start).
+//   reservoir  level pool of the inflow with its first value repeated in front, so the first
+//              interval enters the pool; outflow value 0 is the release at the initial elevation.
+//   junction   the sum of its inflows, added in the order the upstream elements were added.
+//   source     the given series.
+// Every stage calls the method's own core unchanged, so a basin equals the chain of today's
+// functions lined up by this rule, bit for bit.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "basin/basin_model.hpp"
+#include "core/interrupt.hpp"
+#include "core/result.hpp"
+#include "utils/time_series.hpp"
+
+namespace vesparil {
+
+// An element's inner series on the basin's axis, kept by a single run when asked: a sub-basin's
+// "excess" and "loss" (inches per step, incremental), "direct" and "baseflow" (cfs); a
+// reservoir's "storage" (ft3) and "elevation" (ft) and one release per outlet, named by it (cfs).
+struct NamedSeries {
+    std::string name;
+    std::vector<double> values;
+    bool incremental = false;
+};
+using ElementDetails = std::vector<NamedSeries>;
+
+// `rain` holds T values with the basin's time step; `out` receives T values.
+Result<void> subbasin_outflow(const Subbasin& subbasin, const IncrementalTimeSeries& rain,
+                              std::vector<double>& out, InterruptCheck interrupt,
+                              ElementDetails* details = nullptr);
+
+Result<void> reach_outflow(const Reach& reach, std::int32_t time_step,
+                           std::span<const double> inflow, std::vector<double>& out,
+                           InterruptCheck interrupt);
+
+Result<void> reservoir_outflow(const Reservoir& reservoir, std::int32_t time_step,
+                               std::span<const double> inflow, std::vector<double>& out,
+                               InterruptCheck interrupt, ElementDetails* details = nullptr);
+
+// Checks that a run would otherwise meet only later, or never: a negative or NaN area, and a
+// Muskingum reach whose first outflows would go negative (2 k x above the step, per sub-reach).
+Result<void> check_element(const Element& element, std::int32_t time_step);
+
+}  // namespace vesparil

@@ -1,0 +1,61 @@
+// Parameters named "element.method.parameter", as a batch's columns and for Basin.with_parameters.
+//
+//   <sub-basin>.subbasin.area                                      acres
+//   <sub-basin>.loss.initial_deficit | maximum_deficit | constant_rate
+//   <sub-basin>.loss.recovery                                      hours
+//   <sub-basin>.transform.tc | storage                             hours
+//   <sub-basin>.baseflow.<layer>.k_duration                        hours (kept in whole seconds)
+//   <sub-basin>.baseflow.<layer>.gw_fraction | initial_q
+//   <reach>.muskingum.k                                            hours
+//   <reach>.muskingum.x
+//   <reservoir>.level_pool.initial_elevation
+//
+// A duration in hours becomes hours * 3600 seconds, the same double for every member.
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "basin/basin_model.hpp"
+#include "basin/network.hpp"
+#include "core/result.hpp"
+
+namespace vesparil {
+
+enum class ParameterField {
+    area,
+    initial_deficit,
+    maximum_deficit,
+    constant_rate,
+    recovery,
+    tc,
+    storage,
+    k_duration,
+    gw_fraction,
+    initial_q,
+    muskingum_k,
+    muskingum_x,
+    initial_elevation,
+};
+
+struct ParameterColumn {
+    std::string name;
+    std::size_t element = 0;
+    ParameterField field = ParameterField::area;
+    std::size_t layer = 0;  // baseflow fields only
+};
+
+// Fails with a ValueError naming the column when its element, method or parameter is unknown,
+// or when its element has no such method (a sub-basin without a loss).
+Result<ParameterColumn> parse_column(const BasinModel& model, const std::string& name);
+
+// Sets one parameter; nothing is checked here (check_element does that for a whole element).
+void apply_parameter(BasinModel& model, const ParameterColumn& column, double value);
+
+// A negative or NaN duration, or a NaN where the element's check would not see it, as the
+// message of that value alone; empty when the value may go on to the element's check.
+std::string check_value(const ParameterColumn& column, double value);
+
+}  // namespace vesparil

@@ -1,0 +1,78 @@
+// Reading and writing the plain data of a basin: dicts built from named values, and a reader
+// that takes typed fields out of a dict, turning every failure into an Error that names where in
+// the data it happened.
+#pragma once
+
+#include <Python.h>
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "basin/basin_model.hpp"
+#include "binding/containers.hpp"
+#include "binding/convert.hpp"
+#include "binding/ref.hpp"
+#include "core/result.hpp"
+
+namespace vesparil {
+
+using PlainItems = std::vector<std::pair<const char*, binding::Ref>>;
+
+// A new dict of the items in order; null with the first item's failure pending.
+binding::Ref plain_dict_of(PlainItems items);
+
+inline bool add_plain_items(PyObject*) { return true; }
+template <class... Rest>
+bool add_plain_items(PyObject* dict, const char* key, binding::Ref value, Rest&&... rest) {
+    if (!value || PyDict_SetItemString(dict, key, value.get()) < 0) return false;
+    return add_plain_items(dict, std::forward<Rest>(rest)...);
+}
+
+// plain_dict("key", value, "key", value, ...): every value is a new reference, possibly null.
+template <class... Items>
+binding::Ref plain_dict(Items&&... items) {
+    binding::Ref dict = binding::Ref::steal(PyDict_New());
+    if (!dict || !add_plain_items(dict.get(), std::forward<Items>(items)...)) return {};
+    return dict;
+}
+
+// {"elevation": [...], second_name: [...]}
+binding::Ref curve_plain(const std::vector<double>& elevation, const char* second_name,
+                         const std::vector<double>& second);
+
+// An outlet with its "kind" and the fields of its class.
+binding::Ref outlet_plain(const DischargeInfo& outlet);
+
+struct PlainReader {
+    PyObject* dict = nullptr;  // borrowed from the data being read
+    std::string path;          // where in the data, for messages
+
+    // TypeError (pending) when the object is not a dict.
+    bool check_dict() const;
+
+    bool raw(const char* key, PyObject*& out);
+    template <class T>
+    bool read(const char* key, T& out) {
+        PyObject* value = nullptr;
+        if (!raw(key, value)) return false;
+        if (binding::Extract<T>::from(value, out)) return true;
+        return take_python_error(key);
+    }
+    bool nested(const char* key, PlainReader& out);
+    bool nested(const char* key, std::optional<PlainReader>& out);  // None: empty
+
+    Result<std::vector<std::pair<std::string, LinearReservoir>>> layers(const char* key);
+    Result<LevelPoolRouting> level_pool(const char* key);
+
+    bool failed() const { return failure.has_value(); }
+    Error error() const { return *failure; }
+
+    std::optional<Error> failure;
+
+private:
+    bool take_python_error(const char* key);
+};
+
+}  // namespace vesparil

@@ -1,0 +1,149 @@
+# vesparil.basin: a network of elements run on one time axis, once or for many parameter sets.
+from collections.abc import Mapping, Sequence
+from datetime import datetime, timedelta
+from typing import Any, Literal, Self, SupportsIndex, final
+
+from vesparil._baseflow import LinearReservoir
+from vesparil._reservoir_utils import ElevationStorage, _DischargeInfo
+from vesparil._types import FloatLike, FloatVector
+from vesparil._utils import ContinuousTimeSeries, IncrementalTimeSeries
+
+__all__ = [
+    "Basin",
+    "DeficitAndConstant",
+    "Clark",
+    "Muskingum",
+    "LevelPool",
+    "BasinRun",
+    "ElementRun",
+]
+
+# A sub-basin's rainfall (in per step) or a source's flows (cfs), one value per step.
+_Series = IncrementalTimeSeries | ContinuousTimeSeries | FloatVector
+
+@final
+class Basin:
+    """Sub-basins, reaches, reservoirs, junctions and sources, each flowing into at most one."""
+
+    def __new__(cls, time_step: timedelta) -> Self: ...
+    @property
+    def time_step(self) -> timedelta: ...
+    @property
+    def names(self) -> list[str]: ...
+    def add_subbasin(
+        self,
+        name: str,
+        area: FloatLike,
+        loss: DeficitAndConstant | None,
+        transform: Clark,
+        baseflow: dict[str, LinearReservoir] | None = None,
+        downstream: str | None = None,
+    ) -> None: ...
+    def add_reach(self, name: str, routing: Muskingum, downstream: str | None = None) -> None: ...
+    def add_reservoir(
+        self, name: str, routing: LevelPool, downstream: str | None = None
+    ) -> None: ...
+    def add_junction(self, name: str, downstream: str | None = None) -> None: ...
+    def add_source(self, name: str, downstream: str | None = None) -> None: ...
+    def run(self, forcing: Mapping[str, _Series]) -> BasinRun: ...
+    def run_batch(
+        self,
+        parameters: Any,
+        columns: Sequence[str],
+        forcing: Mapping[str, _Series],
+        observed: FloatVector,
+        at: str | None = None,
+        metric: Literal["kge", "nse"] = "kge",
+        threads: SupportsIndex | None = None,
+        outflows: bool = False,
+    ) -> Any:
+        """N scores (a list); with outflows=True the pair (scores, N x T float64 array)."""
+    def with_parameters(self, values: FloatVector, columns: Sequence[str]) -> Basin: ...
+    def to_dict(self) -> dict[str, Any]: ...
+    @classmethod
+    def from_dict(cls, plain: dict[str, Any]) -> Basin: ...
+
+@final
+class DeficitAndConstant:
+    """Deficit-and-constant loss: deficits in inches, the rate in inches per hour."""
+
+    def __new__(
+        cls,
+        initial_deficit: FloatLike,
+        maximum_deficit: FloatLike,
+        constant_rate: FloatLike,
+        recovery: timedelta,
+    ) -> Self: ...
+    @property
+    def initial_deficit(self) -> float: ...
+    @property
+    def maximum_deficit(self) -> float: ...
+    @property
+    def constant_rate(self) -> float: ...
+    @property
+    def recovery(self) -> timedelta: ...
+
+@final
+class Clark:
+    """Clark unit hydrograph: time of concentration and storage coefficient."""
+
+    def __new__(cls, tc: timedelta, storage: timedelta) -> Self: ...
+    @property
+    def tc(self) -> timedelta: ...
+    @property
+    def storage(self) -> timedelta: ...
+
+@final
+class Muskingum:
+    """Muskingum routing of a reach through `sub_reaches` equal segments."""
+
+    def __new__(cls, k: timedelta, x: FloatLike, sub_reaches: SupportsIndex = 1) -> Self: ...
+    @property
+    def k(self) -> timedelta: ...
+    @property
+    def x(self) -> float: ...
+    @property
+    def sub_reaches(self) -> int: ...
+
+@final
+class LevelPool:
+    """Level pool routing of a reservoir: its curve, its outlets in order, its first elevation."""
+
+    def __new__(
+        cls,
+        elevation_storage: ElevationStorage,
+        outlets: dict[str, _DischargeInfo],
+        initial_elevation: FloatLike,
+    ) -> Self: ...
+    @property
+    def elevation_storage(self) -> ElevationStorage: ...
+    @property
+    def outlets(self) -> dict[str, _DischargeInfo]: ...
+    @property
+    def initial_elevation(self) -> float: ...
+
+class BasinRun:
+    """Every element's outflow of one run; not constructible."""
+
+    @property
+    def names(self) -> list[str]: ...
+    @property
+    def time_step(self) -> timedelta: ...
+    def __getitem__(self, name: str) -> ElementRun: ...
+    def __len__(self) -> int: ...
+    def summary(self) -> dict[str, dict[str, Any]]:
+        """Per element: peak, time_of_peak, volume_in, volume_out, balance (acre-feet)."""
+    def to_dataframe(self, start: datetime | str | None = None) -> Any:
+        """A pandas DataFrame of the outflows, one column per element."""
+
+class ElementRun:
+    """One element's outflow in a run; not constructible."""
+
+    @property
+    def name(self) -> str: ...
+    @property
+    def outflow(self) -> ContinuousTimeSeries: ...
+    @property
+    def series(self) -> dict[str, ContinuousTimeSeries | IncrementalTimeSeries]:
+        """A sub-basin's excess, loss, direct and baseflow; a reservoir's storage, elevation and
+        each outlet's release; empty for the other elements."""
