@@ -99,6 +99,20 @@ def rows():
     kge = [vesparil.metrics.calculate_kge(routed.data, observed),
            vesparil.metrics.calculate_kge(routed.data, observed, use_log=True)]
     rows.append(("calculate_kge", kge))
+    m = vesparil.metrics
+    gappy = [q if i % 11 else float("nan") for i, q in enumerate(observed)]
+    members = [routed.data, runoff.data[: len(routed.data)], observed]
+    rows += [
+        ("calculate_nse ensemble, omit", m.calculate_nse(members, gappy, missing="omit")),
+        ("calculate_nse log", m.calculate_nse(members, gappy, True, missing="omit")),
+        ("calculate_kge_components 2009", [
+            x for c in m.calculate_kge_components(members, observed)
+            for x in (c.kge, c.r, c.variability, c.bias)]),
+        ("calculate_kge_components 2012", [
+            x for c in m.calculate_kge_components(members, observed, variant="2012")
+            for x in (c.kge, c.r, c.variability, c.bias)]),
+    ] + [(f.__name__, [f(routed.data, gappy, missing="omit")]) for f in (
+        m.calculate_pbias, m.calculate_rmse, m.calculate_mae, m.calculate_pearson_r)]
 
     b = vesparil.basin
     model = b.Basin(HOUR)

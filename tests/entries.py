@@ -36,7 +36,8 @@ SUBMODULE_ALL = {
         "DeficitConstantResult", "run_deficit_and_constant", "CurveNumberResult", "run_curve_number",
         "GreenAmptResult", "run_green_ampt"],
     "baseflow": ["run_linear_reservoir", "LinearReservoir"],
-    "metrics": ["calculate_kge"],
+    "metrics": ["calculate_kge", "calculate_nse", "calculate_kge_components", "KgeComponents",
+                "calculate_pbias", "calculate_rmse", "calculate_mae", "calculate_pearson_r"],
     "basin": [
         "Basin", "DeficitAndConstant", "Clark", "Muskingum", "LevelPool", "BasinRun", "ElementRun"
     ],
@@ -91,6 +92,14 @@ FUNCTIONS = {
     "snow.run_cemaneige": (
         "(precipitation, temperature, kf, ctg, mean_annual_snowfall, elevations, median_elevation, "
         "temperature_gradient=-0.65, precipitation_gradient=0.0004, warmup=0)", "snow.md"),
+    "metrics.calculate_nse": (
+        "(sim, obs, use_log=False, *, epsilon=None, missing='propagate', out=None)", "metrics.md"),
+    "metrics.calculate_kge_components": (
+        "(sim, obs, *, variant='2009', missing='propagate')", "metrics.md"),
+    "metrics.calculate_pbias": ("(sim, obs, *, missing='propagate', out=None)", "metrics.md"),
+    "metrics.calculate_rmse": ("(sim, obs, *, missing='propagate', out=None)", "metrics.md"),
+    "metrics.calculate_mae": ("(sim, obs, *, missing='propagate', out=None)", "metrics.md"),
+    "metrics.calculate_pearson_r": ("(sim, obs, *, missing='propagate', out=None)", "metrics.md"),
 }
 
 RU = "reservoir.reservoir_utils"
@@ -139,6 +148,7 @@ CLASSES = {
     "baseflow.LinearReservoir": ("(k_duration, gw_fraction, initial_q, num_reservoir=1)", False, {},
                                  ["gw_fraction", "initial_q", "num_reservoir", "k_duration"],
                                  "baseflow.md"),
+    "metrics.KgeComponents": (None, True, {}, ["kge", "r", "variability", "bias"], "metrics.md"),
     "basin.Basin": ("(time_step)", False, {
         "add_subbasin": "($self, name, area, loss, transform, baseflow=None, downstream=None)",
         "add_reach": "($self, name, routing, downstream=None)",

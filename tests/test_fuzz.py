@@ -17,6 +17,7 @@ VESPARIL_FUZZ_EXAMPLES sets the examples per entry (a few seconds in all by defa
 VESPARIL_FUZZ_REPORT names a file that receives the examples run per entry (scripts/fuzz.sh).
 """
 
+import array
 import collections
 import itertools
 import math
@@ -481,6 +482,46 @@ def paired_series(draw):
     return [draw(as_vector(sim)), draw(as_vector(obs)), draw(bools)]
 
 
+class Written(np.ndarray):
+    """An `out=` array: it is meant to change, so the unchanged-argument check skips it."""
+
+
+def out_buffers(size):
+    return st.one_of(st.none(), st.just(size).map(lambda k: np.zeros(k).view(Written)),
+                     st.just(size).map(lambda k: array.array("d", [0.0] * k)))
+
+
+# Ensembles: two-dimensional arrays (NaN included), lists of rows, and rows of other lengths.
+ensembles = st.one_of(
+    hnp.arrays(np.float64, st.tuples(st.integers(0, 4), st.integers(0, 6))),
+    st.lists(st.lists(floats, max_size=6), max_size=4),
+    st.lists(hnp.arrays(np.float64, st.integers(0, 6)), max_size=4).map(tuple),
+)
+missing_words = st.one_of(st.sampled_from(["propagate", "omit", "raise"]), texts)
+out_arguments = st.one_of(st.integers(0, 5).flatmap(out_buffers), vectors)
+
+
+@st.composite
+def scored_ensembles(draw, extra):
+    """sim (one series or an ensemble), obs, then `extra`'s values."""
+    members, n = draw(st.integers(0, 4)), draw(st.integers(1, 8))
+    rows = [draw(st.lists(floats, min_size=n, max_size=n)) for _ in range(members)]
+    obs = draw(as_vector(draw(st.lists(floats, min_size=n, max_size=n))))
+    sim = draw(st.sampled_from([np.array(rows).reshape(members, n), rows,
+                                rows[0] if rows else obs]))
+    return [sim, obs] + [draw(value) for value in extra]
+
+
+def scores(value, target):
+    return (type(value) in (float, Written, array.array) or
+            (type(value) is list and all(type(item) is float for item in value)))
+
+
+def kge_components(value, target):
+    kind = vesparil.metrics.KgeComponents
+    return type(value) is kind or (type(value) is list and all(type(v) is kind for v in value))
+
+
 @st.composite
 def daily_runs(draw, ranges, series=((0.0, 200.0), (0.0, 200.0))):
     """Equal-length daily series drawn from the `series` bounds (mm/day, deg C), then parameters
@@ -539,10 +580,11 @@ class Param:
     name: str
     values: Any
     required: bool = True
+    keyword_only: bool = False
 
 
-def p(name, valid, required=True, but=()):
-    return Param(name, mostly(valid, but), required)
+def p(name, valid, required=True, but=(), keyword_only=False):
+    return Param(name, mostly(valid, but), required, keyword_only)
 
 
 def is_panic(error):
@@ -628,7 +670,7 @@ BREAKS = ["extra positional", "unknown keyword", "repeated keyword", "missing"]
 
 def bind(data, params, values):
     """Positional and keyword arguments for `values`; one binding fault in six calls."""
-    count = len(params)
+    count = sum(1 for param in params if not param.keyword_only)
     positional = data.draw(st.integers(0, count), label="positional")
     args = values[:positional]
     kwargs = {param.name: value for param, value in zip(params[positional:], values[positional:])
@@ -870,6 +912,30 @@ ENTRIES = [
              {name: floats_list for name in ["flow", "production_store", "routing_store",
                                              "unit_hydrograph_store", "actual_evapotranspiration",
                                              "exchange"]}),
+    Call("calculate_nse", st.just(vesparil.metrics.calculate_nse),
+         [p("sim", st.one_of(vectors, ensembles)), p("obs", vectors),
+          p("use_log", bools, False), p("epsilon", optional_floats, False, keyword_only=True),
+          p("missing", missing_words, False, keyword_only=True),
+          p("out", out_arguments, False, keyword_only=True)], scores,
+         joint=scored_ensembles([bools, st.none(), missing_words, out_buffers(2)])),
+    Call("calculate_kge_components", st.just(vesparil.metrics.calculate_kge_components),
+         [p("sim", st.one_of(vectors, ensembles)), p("obs", vectors),
+          p("variant", st.one_of(st.sampled_from(["2009", "2012"]), texts), False,
+            keyword_only=True),
+          p("missing", missing_words, False, keyword_only=True)], kge_components,
+         joint=scored_ensembles([st.sampled_from(["2009", "2012"]), missing_words])),
+    *(Call(name, st.just(getattr(vesparil.metrics, name)),
+           [p("sim", st.one_of(vectors, ensembles)), p("obs", vectors),
+            p("missing", missing_words, False, keyword_only=True),
+            p("out", out_arguments, False, keyword_only=True)], scores,
+           joint=scored_ensembles([missing_words, out_buffers(2)]))
+      for name in ("calculate_pbias", "calculate_rmse", "calculate_mae", "calculate_pearson_r")),
+    Call("KgeComponents()", st.just(vesparil.metrics.KgeComponents), [], constructs),
+    *getters("KgeComponents", st.just(vesparil.metrics.calculate_kge_components([1.0, 2.0],
+                                                                                [2.0, 1.5])),
+             {"kge": is_float, "r": is_float, "variability": is_float, "bias": is_float}),
+    Set("KgeComponents read-only =", st.just(vesparil.metrics.calculate_kge_components(
+        [1.0, 2.0], [2.0, 1.5])), ["kge", "r", "variability", "bias"]),
     *getters("ContinuousTimeSeries", series(C), SERIES_GETTERS),
     *getters("IncrementalTimeSeries", series(I), SERIES_GETTERS),
     *getters("LevelPoolResult", st.just(POOL_RESULT),

@@ -188,6 +188,12 @@ MODEL_ENTRIES = [
      build_model(lambda: [640.0, _rain(), _layers(4)], fails_with=ValueError)),
     ("calculate_kge", "metrics.calculate_kge",
      build_model(lambda: [DATA, [x * 1.1 + 0.2 for x in DATA], True])),
+    ("calculate_nse", "metrics.calculate_nse",
+     build_model(lambda: [DATA, [x * 1.1 + 0.2 for x in DATA], True])),
+    ("calculate_kge_components ensemble", "metrics.calculate_kge_components",
+     build_model(lambda: [[DATA, DATA[::-1]], [x * 1.1 + 0.2 for x in DATA]])),
+    ("calculate_rmse ensemble", "metrics.calculate_rmse",
+     build_model(lambda: [np.array([DATA, DATA[::-1]]), DATA])),
     ("run_level_pool_routing", "reservoir.run_level_pool_routing", build_model(_pool_args)),
     ("run_storage_indication_routing", "reservoir.run_storage_indication_routing",
      build_model(lambda: _pool_args()[:3] + [{k: v for k, v in _pool_args()[3].items()
@@ -299,11 +305,15 @@ def arguments():
         scs=v.rainfall_transform.run_scs_uh,
         indication=v.reservoir.run_storage_indication_routing,
         cunge=v.reach.run_muskingum_cunge_routing, ga=v.rainfall_loss.run_green_ampt,
-        snyder=v.rainfall_transform.run_snyder_uh)
+        snyder=v.rainfall_transform.run_snyder_uh, m=v.metrics)
     o.data = list(DATA)
     o.array = np.array(DATA) + 0.5  # owns its data, so it can be resized
     o.other_array = np.array(DATA) * 2.0 + 1.0
     o.short_array = np.zeros(3)
+    o.rows = np.array([DATA, DATA[::-1]])
+    o.scores = np.zeros(2)
+    o.gappy = list(DATA[:-1]) + [float("nan")]
+    o.components = v.metrics.calculate_kge_components(o.data, o.gappy, missing="omit")
     o.hour = timedelta(hours=1)
     o.flow = v.utils.ContinuousTimeSeries(o.data, o.hour, "discharge")
     o.empty_flow = v.utils.ContinuousTimeSeries([], o.hour, "discharge")
@@ -510,6 +520,33 @@ EVERY_ENTRY = [
     ("calculate_kge array lengths differ", lambda o: o.kge(o.array, o.short_array), ValueError),
     ("calculate_kge array then text", lambda o: o.kge(o.array, "x"), TypeError),
     ("calculate_kge arrays then bad flag", lambda o: o.kge(o.array, o.other_array, 1), TypeError),
+    ("calculate_nse", lambda o: o.m.calculate_nse(o.array, o.other_array), None),
+    ("calculate_nse log, omit", lambda o: o.m.calculate_nse(o.data, o.gappy, True, missing="omit"),
+     None),
+    ("calculate_nse raise", lambda o: o.m.calculate_nse(o.data, o.gappy, missing="raise"),
+     ValueError),
+    ("calculate_nse ensemble into out", lambda o: o.m.calculate_nse(o.rows, o.array, out=o.scores),
+     None),
+    ("calculate_nse ensemble, out too long",
+     lambda o: o.m.calculate_nse(o.rows, o.array, out=o.other_array), ValueError),
+    ("calculate_nse bad out", lambda o: o.m.calculate_nse(o.rows, o.array, out=o.data), TypeError),
+    ("calculate_kge_components", lambda o: o.m.calculate_kge_components(o.array, o.data), None),
+    ("calculate_kge_components ensemble",
+     lambda o: o.m.calculate_kge_components([o.array, o.data], o.data, variant="2012"), None),
+    ("calculate_kge_components bad variant",
+     lambda o: o.m.calculate_kge_components(o.array, o.data, variant="2010"), ValueError),
+    ("KgeComponents()", lambda o: o.m.KgeComponents(), TypeError),
+    ("KgeComponents.kge", lambda o: o.components.kge, None),
+    ("KgeComponents.r", lambda o: o.components.r, None),
+    ("KgeComponents.variability", lambda o: o.components.variability, None),
+    ("KgeComponents.bias", lambda o: o.components.bias, None),
+    ("KgeComponents repr", lambda o: repr(o.m.calculate_kge_components(o.data, o.data)), None),
+    ("calculate_pbias", lambda o: o.m.calculate_pbias(o.rows, o.data), None),
+    ("calculate_rmse rows differ", lambda o: o.m.calculate_rmse([o.array, o.short_array], o.data),
+     ValueError),
+    ("calculate_mae bad row", lambda o: o.m.calculate_mae([o.array, "x"], o.data), TypeError),
+    ("calculate_pearson_r bad missing",
+     lambda o: o.m.calculate_pearson_r(o.array, o.data, missing="drop"), ValueError),
     ("Basin()", lambda o: o.B.Basin(o.hour), None),
     ("Basin() bad step", lambda o: o.B.Basin(60), TypeError),
     ("Basin.add_subbasin", lambda o: o.B.Basin(o.hour).add_subbasin(
@@ -673,7 +710,7 @@ def test_every_entry_keeps_reference_counts(name, call, raises):
     assert abs(sys.getrefcount(None) - nones) < REF_CALLS // 10
     assert grown < REF_CALLS // 10, f"{name}: {grown} references more after {REF_CALLS} calls"
     del watched
-    for field in ("array", "other_array", "short_array"):
+    for field in ("array", "other_array", "short_array", "rows", "scores"):
         # Refused while anything else holds the array. Held by one local only: from 3.14 on
         # NumPy also refuses an array reached through an attribute.
         array = vars(given).pop(field)

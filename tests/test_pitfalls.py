@@ -156,6 +156,19 @@ QUOTES = [
     ("ga.hourly_in", "and {:.2f} in as one hourly step", ["event_loss.md"]),
     ("snyder.sketch_peak_cfs", "the equations give {:.1f} cfs", ["unit_hydrographs.md"]),
     ("snyder.peak_cfs", "peaks at {:.1f} cfs", ["unit_hydrographs.md"]),
+    ("metrics.nse_drying", "the plain NSE is {:.3f}", ["metrics.md"]),
+    ("metrics.log_eps", "ε = m_o / 100 = {}", ["metrics.md"]),
+    ("metrics.log_nse_drying", "the log NSE is {:.3f}", ["metrics.md"]),
+    ("metrics.log_nse_drying_1e6", "with ε = 1e-6 it is {:.3f}", ["metrics.md"]),
+    ("metrics.log_nse_drying_01", "with ε = 0.1 it is {:.3f}", ["metrics.md"]),
+    ("metrics.kge2009_biased", "KGE = {:.3f}", ["metrics.md", "index.md"]),
+    ("metrics.kge2012_biased", "and gives {:.3f}", ["metrics.md"]),
+    ("metrics.gaps", "dropping {} days (30 %)", ["metrics.md"]),
+    ("metrics.nse_year", "scored with NSE {:.3f}", ["metrics.md"]),
+    ("metrics.nse_scattered_gaps", "over the year leaves {:.3f}", ["metrics.md"]),
+    ("metrics.nse_wet_gaps", "floods, gives {:.3f}", ["metrics.md", "index.md"]),
+    ("metrics.pbias_year", "goes from {:.1f}", ["metrics.md"]),
+    ("metrics.pbias_wet_gaps", "to {:.1f}", ["metrics.md"]),
     ("kge.nan", "is {}", ["kge.md"]),
     ("kge.constant_obs", "{:.2f}", ["kge.md", "index.md"]),
     ("kge.log_of_zero", "ln(1e-6) = {:.4f}", ["kge.md"]),
@@ -256,6 +269,9 @@ def test_numbers_agree_with_hand_arithmetic(numbers):
     assert numbers["kge.constant_obs"] == pytest.approx(
         1.0 - math.sqrt(1.0 + 1.0 + (gamma - 1.0) ** 2), rel=1e-12)
     assert math.isnan(numbers["kge.nan"])
+    # 1.3 x the observations: r = 1, alpha = beta = 1.3 (2009); gamma = 1 (2012).
+    assert numbers["metrics.kge2009_biased"] == pytest.approx(1.0 - math.sqrt(2 * 0.3**2))
+    assert numbers["metrics.kge2012_biased"] == pytest.approx(0.7)
     assert numbers["errors.panic_caught_by_except_exception"] is False
 
 
@@ -282,8 +298,8 @@ def run_blocks(path):
 
 
 PAGES_WITH_CODE = [DOCS / name for name in ("loss.md", "clark.md", "baseflow.md", "muskingum.md",
-                                            "level_pool.md", "kge.md", "data.md", "errors.md",
-                                            "basin.md")]
+                                            "level_pool.md", "kge.md", "metrics.md", "data.md",
+                                            "errors.md", "basin.md")]
 
 
 @pytest.mark.parametrize("path", PAGES_WITH_CODE + [REPO / "README.md"], ids=lambda p: p.name)
