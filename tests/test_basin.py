@@ -180,11 +180,8 @@ def test_batch_members_equal_single_runs_whatever_the_thread_count(metric, membe
         assert rows[member].tolist() == flow
         if metric == "kge":
             assert scores[member] == vesparil.metrics.calculate_kge(flow, observed)
-        else:  # 1 - sum((s - o)^2) / sum((o - mean)^2), each sum added in order
-            obs = observed.tolist()
-            mean = sum(obs) / len(obs)
-            errors = sum((s - o) * (s - o) for s, o in zip(flow, obs))
-            assert scores[member] == 1.0 - errors / sum((o - mean) * (o - mean) for o in obs)
+        else:
+            assert scores[member] == vesparil.metrics.calculate_nse(flow, observed)
 
 
 def test_batch_scores_another_element_and_leaves_its_table_alone():
