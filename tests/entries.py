@@ -37,7 +37,9 @@ SUBMODULE_ALL = {
     "baseflow": ["run_linear_reservoir", "LinearReservoir"],
     "metrics": ["calculate_kge"],
     "basin": [
-        "Basin", "DeficitAndConstant", "Clark", "Muskingum", "LevelPool", "BasinRun", "ElementRun"
+        "Basin", "DeficitAndConstant", "Clark", "Muskingum", "LevelPool", "BasinRun", "ElementRun",
+        "CurveNumber", "GreenAmpt", "ScsUnitHydrograph", "Snyder", "MuskingumCunge",
+        "StorageIndication",
     ],
 }
 
@@ -140,6 +142,25 @@ CLASSES = {
     "basin.BasinRun": (None, True, {"summary": "($self)", "to_dataframe": "($self, start=None)"},
                        ["names", "time_step"], "basin.md"),
     "basin.ElementRun": (None, True, {}, ["name", "outflow", "series"], "basin.md"),
+    "basin.CurveNumber": ("(curve_number, initial_abstraction_ratio=0.2, antecedent_moisture=2)",
+                          False, {},
+                          ["curve_number", "initial_abstraction_ratio", "antecedent_moisture"],
+                          "basin.md"),
+    "basin.GreenAmpt": (
+        "(hydraulic_conductivity, suction_head, moisture_deficit, initial_infiltration=0.0)", False,
+        {}, ["hydraulic_conductivity", "suction_head", "moisture_deficit", "initial_infiltration"],
+        "basin.md"),
+    "basin.ScsUnitHydrograph": ("(lag, peak_rate_factor=484.0)", False, {},
+                                ["lag", "peak_rate_factor"], "basin.md"),
+    "basin.Snyder": ("(ct, cp, stream_length, centroid_length)", False, {},
+                     ["ct", "cp", "stream_length", "centroid_length"], "basin.md"),
+    "basin.MuskingumCunge": (
+        "(length, slope, manning_n, bottom_width, side_slope=0.0, reference_flow=None, "
+        "sub_reaches=None, sub_steps=None)", False, {},
+        ["length", "slope", "manning_n", "bottom_width", "side_slope", "reference_flow",
+         "sub_reaches", "sub_steps"], "basin.md"),
+    "basin.StorageIndication": ("(elevation_storage, outlets, initial_elevation)", False, {},
+                                ["elevation_storage", "outlets", "initial_elevation"], "basin.md"),
 }
 
 # Classes that pickle (through their own __reduce__) and so say where they can be imported from:
