@@ -123,7 +123,14 @@ def test_batch_members_equal_single_runs(make, columns):
     observed = np.array(m.run(forcing_of(m))[m.names[-1]].outflow.data) + 1.0
     scores, rows = m.run_batch(table, names, forcing_of(m), observed, threads=2, outflows=True)
     for member, values in enumerate(table):
-        single = m.with_parameters(list(values), names).run(forcing_of(m))[m.names[-1]].outflow.data
+        member_basin = m.with_parameters(list(values), names)
+        # Each column lands on its own parameter (plain data holds durations in seconds).
+        plain = {e["name"]: e for e in member_basin.to_dict()["elements"]}
+        for column, value in zip(names, values, strict=True):
+            element, method, parameter = column.split(".")
+            held = plain[element] if method == "subbasin" else plain[element][method]
+            assert held[parameter] == (value * 3600.0 if parameter == "lag" else value), column
+        single = member_basin.run(forcing_of(m))[m.names[-1]].outflow.data
         assert rows[member].tolist() == single
         assert scores[member] == vesparil.metrics.calculate_kge(single, observed)
 
