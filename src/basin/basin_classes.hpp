@@ -1,5 +1,5 @@
 // The Python classes of the basin submodule: the method records (basin/method_classes.cpp and,
-// for the event methods, basin/event_method_classes.cpp),
+// for the event methods, basin/subbasin_method_classes.cpp and basin/routing_method_classes.cpp),
 // the Basin itself (basin/basin_class.cpp) and the run results (basin/run_classes.cpp).
 #pragma once
 
