@@ -21,10 +21,12 @@ Rows:
   muskingum, clark, baseflow, kge 1e7 (arrays): the rows already at the C loop
   kge 10   calculate_kge on 10 values, per call, from two arrays and from two lists
   threads  two threads each routing the month through the level pool, 2 cores, against one
+  scores   the goodness-of-fit scores beside calculate_kge (benchmarks/bench_scores.py)
   basin    run_batch of a Fulda-like chain against its C loop, the per-call loop and two threads;
            run against the hand-wired chain (benchmarks/bench_basin.py)
   events   curve number, SCS unit hydrograph, storage indication (benchmarks/bench_events.py);
            Green-Ampt, Snyder, Muskingum-Cunge (benchmarks/bench_event_cores.py)
+  run_gr4j, run_hbv  2e6 days, per day (benchmarks/bench_lumped.py)
 """
 
 import argparse
@@ -44,6 +46,7 @@ from datetime import timedelta
 import numpy as np
 
 import bench_basin
+import bench_scores
 import vesparil
 
 HOUR = timedelta(hours=1)
@@ -610,12 +613,16 @@ def bench_kge_small():
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--quick", action="store_true", help="smaller inputs, fewer repeats")
+    parser.add_argument("--scores-only", action="store_true", help="only the scores' rows")
     options = parser.parse_args()
     load = ", ".join(f"{value:.1f}" for value in os.getloadavg())
     print(f"vesparil from {os.path.dirname(vesparil.__file__)}; Python {sys.version.split()[0]}, "
           f"NumPy {np.__version__}, {os.cpu_count()} CPUs, load average {load} (the threads "
           f"row needs two idle cores)")
     with tempfile.TemporaryDirectory() as directory:
+        if options.scores_only:
+            bench_scores.run_rows(directory, row, median_times, options.quick)
+            return
         lib = compile_baselines(directory)
         bench_series(options.quick)
         bench_loss(lib, options.quick)
@@ -626,6 +633,10 @@ def main():
         bench_clark(lib, options.quick)
         bench_baseflow(lib, options.quick)
         bench_kge(lib, options.quick)
+        import bench_lumped  # the continuous models' rows, with their own C loops
+
+        bench_lumped.bench(bench_lumped.compile_loops(directory), options.quick)
+        bench_scores.run_rows(directory, row, median_times, options.quick)
     bench_basin.bench(options.quick)
     import bench_event_cores  # noqa: PLC0415 - they import this module's helpers in turn
     import bench_events  # noqa: PLC0415

@@ -325,6 +325,48 @@ def kge():
     return numbers
 
 
+# An intermittent stream: the observations dry up; the model keeps a trickle of 0.05.
+DRYING_OBS = [0.0, 0.0, 0.4, 3.0, 12.0, 6.0, 2.0, 0.8, 0.1, 0.0, 0.0, 0.0]
+DRYING_SIM = [0.05, 0.05, 0.5, 2.6, 11.0, 6.5, 2.2, 0.7, 0.15, 0.05, 0.05, 0.05]
+
+
+def seasonal_year():
+    """A year of daily flows with one wet season, and a simulation 15 % low plus 20 cfs."""
+    _, noise = random_series(365, seed=3)
+    obs = [15.0 + 300.0 * max(0.0, math.sin(2.0 * math.pi * (d - 40) / 365)) ** 4
+           + 0.2 * noise[d] for d in range(365)]
+    sim = [0.85 * q + 20.0 + 10.0 * math.sin(d * 0.9) for d, q in enumerate(obs)]
+    return sim, obs
+
+
+def metrics():
+    m = vesparil.metrics
+    _, obs = random_series(365, seed=7)
+    biased = [1.3 * q for q in obs]
+    sim, year = seasonal_year()
+    wettest = set(sorted(range(365), key=lambda d: -year[d])[:110])  # 30 %: gauge out in floods
+    scattered = {d for d in range(365) if (d * 37) % 10 < 3}         # 30 %: spread over the year
+
+    def gappy(days):
+        return [math.nan if d in days else q for d, q in enumerate(year)]
+
+    return {
+        "metrics.log_eps": plain_sum(DRYING_OBS) / len(DRYING_OBS) / 100.0,
+        "metrics.nse_drying": m.calculate_nse(DRYING_SIM, DRYING_OBS),
+        "metrics.log_nse_drying": m.calculate_nse(DRYING_SIM, DRYING_OBS, True),
+        "metrics.log_nse_drying_1e6": m.calculate_nse(DRYING_SIM, DRYING_OBS, True, epsilon=1e-6),
+        "metrics.log_nse_drying_01": m.calculate_nse(DRYING_SIM, DRYING_OBS, True, epsilon=0.1),
+        "metrics.kge2009_biased": m.calculate_kge_components(biased, obs).kge,
+        "metrics.kge2012_biased": m.calculate_kge_components(biased, obs, variant="2012").kge,
+        "metrics.gaps": len(wettest),
+        "metrics.nse_year": m.calculate_nse(sim, year),
+        "metrics.nse_scattered_gaps": m.calculate_nse(sim, gappy(scattered), missing="omit"),
+        "metrics.nse_wet_gaps": m.calculate_nse(sim, gappy(wettest), missing="omit"),
+        "metrics.pbias_year": m.calculate_pbias(sim, year),
+        "metrics.pbias_wet_gaps": m.calculate_pbias(sim, gappy(wettest), missing="omit"),
+    }
+
+
 def errors():
     try:
         vesparil.reach.run_muskingum_routing(
@@ -457,9 +499,15 @@ def muskingum_cunge():
 
 def numbers():
     found = {}
-    for part in (clark, baseflow, level_pool, loss, muskingum, kge, errors, curve_number,
+    for part in (clark, baseflow, level_pool, loss, muskingum, kge, metrics, errors, curve_number,
                  scs_uh, storage_indication, muskingum_cunge):
         found.update(part())
+    # The continuous-simulation models' numbers live beside this file.
+    lumped = importlib.util.spec_from_file_location(
+        "pitfalls_lumped", Path(__file__).resolve().parent / "pitfalls_lumped.py")
+    module = importlib.util.module_from_spec(lumped)
+    lumped.loader.exec_module(module)
+    found.update(module.numbers())
     return found
 
 

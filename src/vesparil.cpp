@@ -11,6 +11,11 @@
 //   metrics             calculate_kge
 //   basin               Basin, DeficitAndConstant, Clark, Muskingum, LevelPool, BasinRun,
 //                       ElementRun
+//   lumped              run_gr4j, GR4JResult, run_hbv, HBVResult
+//   evapotranspiration  calculate_extraterrestrial_radiation, calculate_pet_oudin,
+//                       calculate_pet_hargreaves, calculate_pet_hamon
+//   snow                run_degree_day_snow, DegreeDaySnowResult, run_cemaneige,
+//                       CemaNeigeResult
 //
 // The seven init_* entries build one submodule's contents as a stand-alone module.
 #include <Python.h>
@@ -60,7 +65,11 @@ int exec_vesparil(PyObject* module) {
                            build_submodule(module, "rainfall_loss", init_loss) &&
                            build_submodule(module, "baseflow", init_baseflow) &&
                            build_submodule(module, "metrics", init_metrics) &&
-                           build_submodule(module, "basin", init_basin);
+                           build_submodule(module, "basin", init_basin) &&
+                           build_submodule(module, "lumped", init_lumped) &&
+                           build_submodule(module, "evapotranspiration",
+                                           init_evapotranspiration) &&
+                           build_submodule(module, "snow", init_snow);
         return built ? 0 : -1;
     });
 }

@@ -99,6 +99,20 @@ def rows():
     kge = [vesparil.metrics.calculate_kge(routed.data, observed),
            vesparil.metrics.calculate_kge(routed.data, observed, use_log=True)]
     rows.append(("calculate_kge", kge))
+    m = vesparil.metrics
+    gappy = [q if i % 11 else float("nan") for i, q in enumerate(observed)]
+    members = [routed.data, runoff.data[: len(routed.data)], observed]
+    rows += [
+        ("calculate_nse ensemble, omit", m.calculate_nse(members, gappy, missing="omit")),
+        ("calculate_nse log", m.calculate_nse(members, gappy, True, missing="omit")),
+        ("calculate_kge_components 2009", [
+            x for c in m.calculate_kge_components(members, observed)
+            for x in (c.kge, c.r, c.variability, c.bias)]),
+        ("calculate_kge_components 2012", [
+            x for c in m.calculate_kge_components(members, observed, variant="2012")
+            for x in (c.kge, c.r, c.variability, c.bias)]),
+    ] + [(f.__name__, [f(routed.data, gappy, missing="omit")]) for f in (
+        m.calculate_pbias, m.calculate_rmse, m.calculate_mae, m.calculate_pearson_r)]
 
     b = vesparil.basin
     model = b.Basin(HOUR)
@@ -130,6 +144,39 @@ def rows():
     event.add_reservoir("pool", b.StorageIndication(curve, outlets, 104.3))
     run = event.run({"north": rain, "south": rain})
     rows += [(f"Basin.run event methods {name}", run[name].outflow.data) for name in run.names]
+    rain_mm = [x * 25.4 for x in series(1500, 3, 1.2, dry_every=2)]
+    pet_mm = series(1500, 5, 4.0)
+    gr4j = vesparil.lumped.run_gr4j(rain_mm, pet_mm, 320.0, -1.2, 75.0, 2.3, warmup=100)
+    rows += [(f"run_gr4j {name}", getattr(gr4j, name)) for name in
+             ["flow", "production_store", "routing_store", "unit_hydrograph_store",
+              "actual_evapotranspiration", "exchange"]]
+    temperature = [t * 30.0 - 12.0 for t in series(1500, 9, 1.0)]
+    hbv = vesparil.lumped.run_hbv(rain_mm, temperature, pet_mm, 0.5, 3.2, 1.15, 0.05, 0.1, 180.0,
+                                  0.75, 2.2, 1.4, 18.0, 0.25, 0.09, 0.04, 3.4, warmup=100)
+    rows += [(f"run_hbv {name}", getattr(hbv, name)) for name in
+             ["flow", "snowpack", "snow_water", "soil_moisture", "upper_zone", "lower_zone",
+              "routing_store", "actual_evapotranspiration", "recharge", "snowfall"]]
+    degree_day = vesparil.snow.run_degree_day_snow(rain_mm, temperature, 0.3, 3.1, 0.05, 0.12,
+                                                   warmup=50)
+    rows += [(f"run_degree_day_snow {name}", getattr(degree_day, name)) for name in
+             ["outflow", "snowpack", "snow_water", "snowfall", "melt"]]
+    cemaneige = vesparil.snow.run_cemaneige(rain_mm, temperature, 3.7, 0.35, 180.0,
+                                            [420.0, 610.0, 880.0, 1320.0, 2050.0], 880.0)
+    rows += [(f"run_cemaneige {name}", getattr(cemaneige, name)) for name in
+             ["liquid_water", "snowpack", "melt", "snowfall", "thermal_state"]]
+    et = vesparil.evapotranspiration
+    days = [float(d % 366 + 1) for d in range(731)]
+    warm = [t * 40.0 - 15.0 for t in series(731, 13, 1.0)]
+    spread = [t * 15.0 for t in series(731, 17, 1.0)]
+    for latitude in (-41.3, 0.0, 52.5, 78.2):
+        rows += [
+            (f"calculate_extraterrestrial_radiation {latitude}",
+             et.calculate_extraterrestrial_radiation(latitude, days)),
+            (f"calculate_pet_oudin {latitude}", et.calculate_pet_oudin(warm, latitude, days)),
+            (f"calculate_pet_hamon {latitude}", et.calculate_pet_hamon(warm, latitude, days)),
+            (f"calculate_pet_hargreaves {latitude}", et.calculate_pet_hargreaves(
+                warm, [t + s for t, s in zip(warm, spread)], latitude, days)),
+        ]
     return rows
 
 

@@ -13,7 +13,8 @@ words after a space (`calculate_kge arrays`).
 """
 
 TOP_ALL = [
-    "utils", "reach", "reservoir", "rainfall_transform", "rainfall_loss", "baseflow", "metrics", "basin"
+    "utils", "reach", "reservoir", "rainfall_transform", "rainfall_loss", "baseflow", "metrics", "basin",
+    "lumped", "evapotranspiration", "snow",
 ]
 
 # Registration order of every submodule, keyed by its path below the top module.
@@ -35,12 +36,17 @@ SUBMODULE_ALL = {
         "DeficitConstantResult", "run_deficit_and_constant", "CurveNumberResult", "run_curve_number",
         "GreenAmptResult", "run_green_ampt"],
     "baseflow": ["run_linear_reservoir", "LinearReservoir"],
-    "metrics": ["calculate_kge"],
+    "metrics": ["calculate_kge", "calculate_nse", "calculate_kge_components", "KgeComponents",
+                "calculate_pbias", "calculate_rmse", "calculate_mae", "calculate_pearson_r"],
     "basin": [
         "Basin", "DeficitAndConstant", "Clark", "Muskingum", "LevelPool", "BasinRun", "ElementRun",
         "CurveNumber", "GreenAmpt", "ScsUnitHydrograph", "Snyder", "MuskingumCunge",
         "StorageIndication",
     ],
+    "lumped": ["run_gr4j", "GR4JResult", "run_hbv", "HBVResult"],
+    "evapotranspiration": ["calculate_extraterrestrial_radiation", "calculate_pet_oudin",
+                           "calculate_pet_hargreaves", "calculate_pet_hamon"],
+    "snow": ["run_degree_day_snow", "DegreeDaySnowResult", "run_cemaneige", "CemaNeigeResult"],
 }
 
 # path -> (text signature, the guide page that documents it)
@@ -68,6 +74,34 @@ FUNCTIONS = {
     "rainfall_transform.run_snyder_uh": (
         "(rainfall, basin_area, ct, cp, stream_length, centroid_length)", "unit_hydrographs.md"),
     "metrics.calculate_kge": ("(sim, obs, use_log=False)", "kge.md"),
+    "lumped.run_gr4j": ("(precipitation, evapotranspiration, x1, x2, x3, x4, "
+                        "initial_production=0.3, initial_routing=0.5, warmup=0)", "gr4j.md"),
+    "lumped.run_hbv": ("(precipitation, temperature, evapotranspiration, tt, cfmax, sfcf, cfr, "
+                       "cwh, fc, lp, beta, perc, uzl, k0, k1, k2, maxbas, "
+                       "initial_soil_moisture=0.5, initial_upper_zone=0.0, "
+                       "initial_lower_zone=0.0, warmup=0)", "hbv.md"),
+    "evapotranspiration.calculate_extraterrestrial_radiation": ("(latitude, day_of_year)",
+                                                                "evapotranspiration.md"),
+    "evapotranspiration.calculate_pet_oudin": ("(temperature, latitude, day_of_year)",
+                                               "evapotranspiration.md"),
+    "evapotranspiration.calculate_pet_hargreaves": (
+        "(temperature_min, temperature_max, latitude, day_of_year)", "evapotranspiration.md"),
+    "evapotranspiration.calculate_pet_hamon": ("(temperature, latitude, day_of_year)",
+                                               "evapotranspiration.md"),
+    "snow.run_degree_day_snow": (
+        "(precipitation, temperature, threshold_temperature, melt_factor, refreezing_coefficient, "
+        "water_holding, initial_snowpack=0.0, warmup=0)", "snow.md"),
+    "snow.run_cemaneige": (
+        "(precipitation, temperature, kf, ctg, mean_annual_snowfall, elevations, median_elevation, "
+        "temperature_gradient=-0.65, precipitation_gradient=0.0004, warmup=0)", "snow.md"),
+    "metrics.calculate_nse": (
+        "(sim, obs, use_log=False, *, epsilon=None, missing='propagate', out=None)", "metrics.md"),
+    "metrics.calculate_kge_components": (
+        "(sim, obs, *, variant='2009', missing='propagate')", "metrics.md"),
+    "metrics.calculate_pbias": ("(sim, obs, *, missing='propagate', out=None)", "metrics.md"),
+    "metrics.calculate_rmse": ("(sim, obs, *, missing='propagate', out=None)", "metrics.md"),
+    "metrics.calculate_mae": ("(sim, obs, *, missing='propagate', out=None)", "metrics.md"),
+    "metrics.calculate_pearson_r": ("(sim, obs, *, missing='propagate', out=None)", "metrics.md"),
 }
 
 RU = "reservoir.reservoir_utils"
@@ -116,6 +150,7 @@ CLASSES = {
     "baseflow.LinearReservoir": ("(k_duration, gw_fraction, initial_q, num_reservoir=1)", False, {},
                                  ["gw_fraction", "initial_q", "num_reservoir", "k_duration"],
                                  "baseflow.md"),
+    "metrics.KgeComponents": (None, True, {}, ["kge", "r", "variability", "bias"], "metrics.md"),
     "basin.Basin": ("(time_step)", False, {
         "add_subbasin": "($self, name, area, loss, transform, baseflow=None, downstream=None)",
         "add_reach": "($self, name, routing, downstream=None)",
@@ -161,6 +196,17 @@ CLASSES = {
          "sub_reaches", "sub_steps"], "basin.md"),
     "basin.StorageIndication": ("(elevation_storage, outlets, initial_elevation)", False, {},
                                 ["elevation_storage", "outlets", "initial_elevation"], "basin.md"),
+    "lumped.GR4JResult": (None, True, {}, [
+        "flow", "production_store", "routing_store", "unit_hydrograph_store",
+        "actual_evapotranspiration", "exchange"], "gr4j.md"),
+    "lumped.HBVResult": (None, True, {}, [
+        "flow", "snowpack", "snow_water", "soil_moisture", "upper_zone", "lower_zone",
+        "routing_store", "actual_evapotranspiration", "recharge", "snowfall"], "hbv.md"),
+    "snow.DegreeDaySnowResult": (
+        None, True, {}, ["outflow", "snowpack", "snow_water", "snowfall", "melt"], "snow.md"),
+    "snow.CemaNeigeResult": (
+        None, True, {}, ["liquid_water", "snowpack", "melt", "snowfall", "thermal_state"],
+        "snow.md"),
 }
 
 # Classes that pickle (through their own __reduce__) and so say where they can be imported from:

@@ -99,6 +99,7 @@ def test_binding_messages(call, message):
 # Callables with optional parameters use the "from R to N" form.
 SOME_OPTIONAL = [
     ("metrics.calculate_kge", "calculate_kge()", 2, 3),
+    ("metrics.calculate_nse", "calculate_nse()", 2, 3),
     ("baseflow.LinearReservoir", "LinearReservoir.__new__()", 3, 4),
     ("reservoir.reservoir_utils.ConstantDischargeInfo", "ConstantDischargeInfo.__new__()", 1, 3),
     ("reservoir.reservoir_utils.UnControlledDischargeInfo", "UnControlledDischargeInfo.__new__()", 1, 2),

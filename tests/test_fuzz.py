@@ -17,6 +17,7 @@ VESPARIL_FUZZ_EXAMPLES sets the examples per entry (a few seconds in all by defa
 VESPARIL_FUZZ_REPORT names a file that receives the examples run per entry (scripts/fuzz.sh).
 """
 
+import array
 import collections
 import itertools
 import math
@@ -353,6 +354,17 @@ CN_RESULT = vesparil.rainfall_loss.run_curve_number(I([0.5, 2.0], timedelta(hour
                                                     75.0)
 GA_RESULT = vesparil.rainfall_loss.run_green_ampt(I([0.5, 2.0], timedelta(hours=1), "rainfall"),
                                                   0.3, 4.0, 0.3)
+GR4J_RESULT = vesparil.lumped.run_gr4j([5.0, 0.0], [1.0, 2.0], 300.0, 0.5, 80.0, 1.5)
+HBV_RANGES = [(-3.0, 3.0), (0.0, 10.0), (0.0, 1.5), (0.0, 0.2), (0.0, 0.3), (1.0, 800.0),
+              (0.1, 1.0), (0.1, 6.0), (0.0, 6.0), (0.0, 100.0), (0.0, 0.5), (0.0, 0.5),
+              (0.0, 1.0), (1.0, 12.0)]
+HBV_NAMES = ["tt", "cfmax", "sfcf", "cfr", "cwh", "fc", "lp", "beta", "perc", "uzl", "k0", "k1",
+             "k2", "maxbas"]
+SNOW_RESULTS = [vesparil.snow.run_degree_day_snow([5.0, 1.0], [-1.0, 4.0], 0.0, 3.0, 0.05, 0.1),
+                vesparil.snow.run_cemaneige([5.0, 1.0], [-1.0, 4.0], 3.0, 0.5, 100.0,
+                                            [400.0, 900.0], 650.0)]
+HBV_RESULT = vesparil.lumped.run_hbv([5.0, 0.0], [-1.0, 4.0], [1.0, 2.0],
+                                     *[lo for lo, _ in HBV_RANGES])
 
 
 # ---------------------------------------------------------------------------------------------
@@ -470,6 +482,82 @@ def paired_series(draw):
     return [draw(as_vector(sim)), draw(as_vector(obs)), draw(bools)]
 
 
+class Written(np.ndarray):
+    """An `out=` array: it is meant to change, so the unchanged-argument check skips it."""
+
+
+def out_buffers(size):
+    return st.one_of(st.none(), st.just(size).map(lambda k: np.zeros(k).view(Written)),
+                     st.just(size).map(lambda k: array.array("d", [0.0] * k)))
+
+
+# Ensembles: two-dimensional arrays (NaN included), lists of rows, and rows of other lengths.
+ensembles = st.one_of(
+    hnp.arrays(np.float64, st.tuples(st.integers(0, 4), st.integers(0, 6))),
+    st.lists(st.lists(floats, max_size=6), max_size=4),
+    st.lists(hnp.arrays(np.float64, st.integers(0, 6)), max_size=4).map(tuple),
+)
+missing_words = st.one_of(st.sampled_from(["propagate", "omit", "raise"]), texts)
+out_arguments = st.one_of(st.integers(0, 5).flatmap(out_buffers), vectors)
+
+
+@st.composite
+def scored_ensembles(draw, extra):
+    """sim (one series or an ensemble), obs, then `extra`'s values."""
+    members, n = draw(st.integers(0, 4)), draw(st.integers(1, 8))
+    rows = [draw(st.lists(floats, min_size=n, max_size=n)) for _ in range(members)]
+    obs = draw(as_vector(draw(st.lists(floats, min_size=n, max_size=n))))
+    sim = draw(st.sampled_from([np.array(rows).reshape(members, n), rows,
+                                rows[0] if rows else obs]))
+    return [sim, obs] + [draw(value) for value in extra]
+
+
+def scores(value, target):
+    return (type(value) in (float, Written, array.array) or
+            (type(value) is list and all(type(item) is float for item in value)))
+
+
+def kge_components(value, target):
+    kind = vesparil.metrics.KgeComponents
+    return type(value) is kind or (type(value) is list and all(type(v) is kind for v in value))
+
+
+@st.composite
+def daily_runs(draw, ranges, series=((0.0, 200.0), (0.0, 200.0))):
+    """Equal-length daily series drawn from the `series` bounds (mm/day, deg C), then parameters
+    drawn from `ranges`, as positional values."""
+    n = draw(st.integers(0, 40))
+    values = [draw(as_vector(draw(st.lists(st.floats(lo, hi), min_size=n, max_size=n))))
+              for lo, hi in series]
+    return values + [draw(st.floats(lo, hi)) for lo, hi in ranges]
+
+
+MM, CELSIUS = (0.0, 200.0), (-20.0, 20.0)
+
+
+@st.composite
+def cemaneige_runs(draw):
+    """P, T, kf, ctg, the mean annual snowfall, band elevations and the median elevation."""
+    p, t = draw(daily_runs([], series=(MM, CELSIUS)))
+    bands = draw(st.lists(st.floats(0.0, 4000.0), min_size=1, max_size=6))
+    return [p, t, draw(st.floats(0.0, 10.0)), draw(st.floats(0.0, 1.0)),
+            draw(st.floats(1.0, 2000.0)), draw(as_vector(bands)), draw(st.floats(0.0, 4000.0))]
+
+
+@st.composite
+def solar_days(draw, temperatures):
+    """`temperatures` series of deg C (ordered, for a minimum and a maximum), a latitude and
+    days of year, as positional values."""
+    n = draw(st.integers(0, 30))
+    series = [draw(st.lists(st.floats(-60.0, 60.0), min_size=n, max_size=n))
+              for _ in range(temperatures)]
+    if temperatures == 2:
+        series = [[min(a, b) for a, b in zip(*series)], [max(a, b) for a, b in zip(*series)]]
+    days = draw(st.lists(st.integers(1, 366), min_size=n, max_size=n))
+    return ([draw(as_vector(s)) for s in series] + [draw(st.floats(-90.0, 90.0))]
+            + [draw(as_vector([float(d) for d in days]))])
+
+
 @st.composite
 def pool_runs(draw):
     x = draw(increasing(min_size=2))
@@ -492,10 +580,11 @@ class Param:
     name: str
     values: Any
     required: bool = True
+    keyword_only: bool = False
 
 
-def p(name, valid, required=True, but=()):
-    return Param(name, mostly(valid, but), required)
+def p(name, valid, required=True, but=(), keyword_only=False):
+    return Param(name, mostly(valid, but), required, keyword_only)
 
 
 def is_panic(error):
@@ -581,7 +670,7 @@ BREAKS = ["extra positional", "unknown keyword", "repeated keyword", "missing"]
 
 def bind(data, params, values):
     """Positional and keyword arguments for `values`; one binding fault in six calls."""
-    count = len(params)
+    count = sum(1 for param in params if not param.keyword_only)
     positional = data.draw(st.integers(0, count), label="positional")
     args = values[:positional]
     kwargs = {param.name: value for param, value in zip(params[positional:], values[positional:])
@@ -766,6 +855,87 @@ ENTRIES = [
     Call("calculate_kge", st.just(vesparil.metrics.calculate_kge),
          [p("sim", vectors), p("obs", vectors), p("use_log", bools, False)],
          lambda r, t: type(r) is float, joint=paired_series()),
+    Call("run_gr4j", st.just(vesparil.lumped.run_gr4j),
+         [p("precipitation", vectors), p("evapotranspiration", vectors), p("x1", float_values),
+          p("x2", float_values), p("x3", float_values), p("x4", float_values),
+          p("initial_production", float_values, False), p("initial_routing", float_values, False),
+          p("warmup", counts, False)], is_instance_of(vesparil.lumped.GR4JResult),
+         joint=daily_runs([(1.0, 2000.0), (-20.0, 20.0), (1.0, 1000.0), (0.5, 30.0)])),
+    Call("GR4JResult()", st.just(vesparil.lumped.GR4JResult), [], constructs),
+    Call("run_hbv", st.just(vesparil.lumped.run_hbv),
+         [p("precipitation", vectors), p("temperature", vectors), p("evapotranspiration", vectors),
+          *[p(name, float_values) for name in HBV_NAMES],
+          p("initial_soil_moisture", float_values, False),
+          p("initial_upper_zone", float_values, False),
+          p("initial_lower_zone", float_values, False), p("warmup", counts, False)],
+         is_instance_of(vesparil.lumped.HBVResult),
+         joint=daily_runs(HBV_RANGES, series=(MM, CELSIUS, MM))),
+    Call("HBVResult()", st.just(vesparil.lumped.HBVResult), [], constructs),
+    Call("run_degree_day_snow", st.just(vesparil.snow.run_degree_day_snow),
+         [p("precipitation", vectors), p("temperature", vectors),
+          p("threshold_temperature", float_values), p("melt_factor", float_values),
+          p("refreezing_coefficient", float_values), p("water_holding", float_values),
+          p("initial_snowpack", float_values, False), p("warmup", counts, False)],
+         is_instance_of(vesparil.snow.DegreeDaySnowResult),
+         joint=daily_runs([(-3.0, 3.0), (0.0, 10.0), (0.0, 0.2), (0.0, 0.3), (0.0, 500.0)],
+                          series=(MM, CELSIUS))),
+    Call("DegreeDaySnowResult()", st.just(vesparil.snow.DegreeDaySnowResult), [], constructs),
+    Call("run_cemaneige", st.just(vesparil.snow.run_cemaneige),
+         [p("precipitation", vectors), p("temperature", vectors), p("kf", float_values),
+          p("ctg", float_values), p("mean_annual_snowfall", float_values),
+          p("elevations", vectors), p("median_elevation", float_values),
+          p("temperature_gradient", float_values, False),
+          p("precipitation_gradient", float_values, False), p("warmup", counts, False)],
+         is_instance_of(vesparil.snow.CemaNeigeResult), joint=cemaneige_runs()),
+    Call("CemaNeigeResult()", st.just(vesparil.snow.CemaNeigeResult), [], constructs),
+    *[Get(f"{type(result).__name__}.{name}", st.just(result), name, floats_list)
+      for result in SNOW_RESULTS for name in type(result).__dict__ if not name.startswith("_")],
+    Call("calculate_extraterrestrial_radiation",
+         st.just(vesparil.evapotranspiration.calculate_extraterrestrial_radiation),
+         [p("latitude", float_values), p("day_of_year", vectors)], lambda r, t: floats_list(r),
+         joint=solar_days(0)),
+    Call("calculate_pet_oudin", st.just(vesparil.evapotranspiration.calculate_pet_oudin),
+         [p("temperature", vectors), p("latitude", float_values), p("day_of_year", vectors)],
+         lambda r, t: floats_list(r), joint=solar_days(1)),
+    Call("calculate_pet_hamon", st.just(vesparil.evapotranspiration.calculate_pet_hamon),
+         [p("temperature", vectors), p("latitude", float_values), p("day_of_year", vectors)],
+         lambda r, t: floats_list(r), joint=solar_days(1)),
+    Call("calculate_pet_hargreaves",
+         st.just(vesparil.evapotranspiration.calculate_pet_hargreaves),
+         [p("temperature_min", vectors), p("temperature_max", vectors),
+          p("latitude", float_values), p("day_of_year", vectors)],
+         lambda r, t: floats_list(r), joint=solar_days(2)),
+    *getters("HBVResult", st.just(HBV_RESULT),
+             {name: floats_list for name in vesparil.lumped.HBVResult.__dict__
+              if not name.startswith("_")}),
+    *getters("GR4JResult", st.just(GR4J_RESULT),
+             {name: floats_list for name in ["flow", "production_store", "routing_store",
+                                             "unit_hydrograph_store", "actual_evapotranspiration",
+                                             "exchange"]}),
+    Call("calculate_nse", st.just(vesparil.metrics.calculate_nse),
+         [p("sim", st.one_of(vectors, ensembles)), p("obs", vectors),
+          p("use_log", bools, False), p("epsilon", optional_floats, False, keyword_only=True),
+          p("missing", missing_words, False, keyword_only=True),
+          p("out", out_arguments, False, keyword_only=True)], scores,
+         joint=scored_ensembles([bools, st.none(), missing_words, out_buffers(2)])),
+    Call("calculate_kge_components", st.just(vesparil.metrics.calculate_kge_components),
+         [p("sim", st.one_of(vectors, ensembles)), p("obs", vectors),
+          p("variant", st.one_of(st.sampled_from(["2009", "2012"]), texts), False,
+            keyword_only=True),
+          p("missing", missing_words, False, keyword_only=True)], kge_components,
+         joint=scored_ensembles([st.sampled_from(["2009", "2012"]), missing_words])),
+    *(Call(name, st.just(getattr(vesparil.metrics, name)),
+           [p("sim", st.one_of(vectors, ensembles)), p("obs", vectors),
+            p("missing", missing_words, False, keyword_only=True),
+            p("out", out_arguments, False, keyword_only=True)], scores,
+           joint=scored_ensembles([missing_words, out_buffers(2)]))
+      for name in ("calculate_pbias", "calculate_rmse", "calculate_mae", "calculate_pearson_r")),
+    Call("KgeComponents()", st.just(vesparil.metrics.KgeComponents), [], constructs),
+    *getters("KgeComponents", st.just(vesparil.metrics.calculate_kge_components([1.0, 2.0],
+                                                                                [2.0, 1.5])),
+             {"kge": is_float, "r": is_float, "variability": is_float, "bias": is_float}),
+    Set("KgeComponents read-only =", st.just(vesparil.metrics.calculate_kge_components(
+        [1.0, 2.0], [2.0, 1.5])), ["kge", "r", "variability", "bias"]),
     *getters("ContinuousTimeSeries", series(C), SERIES_GETTERS),
     *getters("IncrementalTimeSeries", series(I), SERIES_GETTERS),
     *getters("LevelPoolResult", st.just(POOL_RESULT),

@@ -337,6 +337,10 @@ LONG_CALLS = {
     "muskingum-cunge": """lambda: vesparil.reach.run_muskingum_cunge_routing(
         C([1.0, 100.0] * 5_000, timedelta(hours=1), "discharge"), 1.0e5, 0.001, 0.035, 20.0,
         sub_reaches=100_000, sub_steps=1000)""",
+    # An ensemble of 10^5 members of 10^5 steps, each member the same array read in place:
+    # 10^10 values.
+    "metrics ensemble": """(lambda row: lambda: vesparil.metrics.calculate_nse([row] * 10**5, row))(
+        __import__("numpy").linspace(1.0, 2.0, 10**5))""",
     # 2^31 one-second sub-steps.
     "level pool": """lambda: vesparil.reservoir.run_level_pool_routing(
         C([0.0, 0.0, 0.0], timedelta(seconds=2**31 - 1), "discharge"), 0.0,

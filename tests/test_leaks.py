@@ -201,6 +201,12 @@ MODEL_ENTRIES = [
      build_model(lambda: [640.0, _rain(), _layers(4)], fails_with=ValueError)),
     ("calculate_kge", "metrics.calculate_kge",
      build_model(lambda: [DATA, [x * 1.1 + 0.2 for x in DATA], True])),
+    ("calculate_nse", "metrics.calculate_nse",
+     build_model(lambda: [DATA, [x * 1.1 + 0.2 for x in DATA], True])),
+    ("calculate_kge_components ensemble", "metrics.calculate_kge_components",
+     build_model(lambda: [[DATA, DATA[::-1]], [x * 1.1 + 0.2 for x in DATA]])),
+    ("calculate_rmse ensemble", "metrics.calculate_rmse",
+     build_model(lambda: [np.array([DATA, DATA[::-1]]), DATA])),
     ("run_level_pool_routing", "reservoir.run_level_pool_routing", build_model(_pool_args)),
     ("run_storage_indication_routing", "reservoir.run_storage_indication_routing",
      build_model(lambda: _pool_args()[:3] + [{k: v for k, v in _pool_args()[3].items()
@@ -230,6 +236,37 @@ MODEL_ENTRIES = [
     ("Basin.to_dict and from_dict", "basin.Basin", lambda cls: (
         lambda b: (lambda: cls.from_dict(b.to_dict()), [cls, b]))(_basin())),
 ]
+
+HBV_PARAMETERS = [0.0, 3.0, 1.1, 0.05, 0.1, 200.0, 0.7, 2.0, 1.5, 20.0, 0.2, 0.1, 0.05, 2.5]
+MODEL_ENTRIES += [
+    ("run_gr4j", "lumped.run_gr4j",
+     build_model(lambda: [DATA, [1.0] * len(DATA), 300.0, -0.5, 80.0, 1.7, 0.4, 0.6, 2])),
+    ("run_gr4j bad x4 (ValueError)", "lumped.run_gr4j",
+     build_model(lambda: [DATA, DATA, 300.0, -0.5, 80.0, 0.0], fails_with=ValueError)),
+    ("run_hbv", "lumped.run_hbv", build_model(lambda: [DATA, [x - 3.0 for x in DATA], DATA,
+                                                       *HBV_PARAMETERS, 0.4, 5.0, 9.0, 3])),
+    ("run_hbv bad maxbas (ValueError)", "lumped.run_hbv",
+     build_model(lambda: [DATA, DATA, DATA, *HBV_PARAMETERS[:-1], 0.0], fails_with=ValueError)),
+]
+
+MODEL_ENTRIES += [
+    ("run_degree_day_snow", "snow.run_degree_day_snow",
+     build_model(lambda: [DATA, [x - 4.0 for x in DATA], 0.0, 3.0, 0.05, 0.1, 5.0, 2])),
+    ("run_cemaneige", "snow.run_cemaneige",
+     build_model(lambda: [DATA, [x - 4.0 for x in DATA], 3.0, 0.4, 150.0, [300.0, 900.0], 600.0])),
+    ("run_cemaneige no band (ValueError)", "snow.run_cemaneige",
+     build_model(lambda: [DATA, DATA, 3.0, 0.4, 150.0, [], 600.0], fails_with=ValueError)),
+]
+DAYS = [float(d) for d in range(100, 100 + len(DATA))]
+MODEL_ENTRIES += [
+    (name, f"evapotranspiration.{name}", build_model(make)) for name, make in [
+        ("calculate_extraterrestrial_radiation", lambda: [45.0, DAYS]),
+        ("calculate_pet_oudin", lambda: [DATA, 45.0, DAYS]),
+        ("calculate_pet_hargreaves", lambda: [DATA, [x + 5.0 for x in DATA], -33.0, DAYS]),
+        ("calculate_pet_hamon", lambda: [DATA, 60.0, DAYS]),
+    ]
+] + [("calculate_pet_oudin bad day (ValueError)", "evapotranspiration.calculate_pet_oudin",
+      build_model(lambda: [DATA, 45.0, [0.0] * len(DATA)], fails_with=ValueError))]
 
 ENTRIES += MODEL_ENTRIES
 
@@ -281,11 +318,15 @@ def arguments():
         scs=v.rainfall_transform.run_scs_uh,
         indication=v.reservoir.run_storage_indication_routing,
         cunge=v.reach.run_muskingum_cunge_routing, ga=v.rainfall_loss.run_green_ampt,
-        snyder=v.rainfall_transform.run_snyder_uh)
+        snyder=v.rainfall_transform.run_snyder_uh, m=v.metrics)
     o.data = list(DATA)
     o.array = np.array(DATA) + 0.5  # owns its data, so it can be resized
     o.other_array = np.array(DATA) * 2.0 + 1.0
     o.short_array = np.zeros(3)
+    o.rows = np.array([DATA, DATA[::-1]])
+    o.scores = np.zeros(2)
+    o.gappy = list(DATA[:-1]) + [float("nan")]
+    o.components = v.metrics.calculate_kge_components(o.data, o.gappy, missing="omit")
     o.hour = timedelta(hours=1)
     o.flow = v.utils.ContinuousTimeSeries(o.data, o.hour, "discharge")
     o.empty_flow = v.utils.ContinuousTimeSeries([], o.hour, "discharge")
@@ -315,6 +356,16 @@ def arguments():
     o.event_forcing = {"north": o.rain, "south": o.rain}
     o.cn_result = o.cn(o.rain, 80.0)
     o.ga_result = o.ga(o.rain, 0.1, 4.0, 0.3)
+    o.gr4j = v.lumped.run_gr4j
+    o.gr4j_result = o.gr4j(o.array, o.other_array, 300.0, 0.5, 80.0, 1.7)
+    o.hbv = v.lumped.run_hbv
+    o.et = v.evapotranspiration
+    o.snow = v.snow
+    o.degree_day = o.snow.run_degree_day_snow(o.array, o.other_array - 8.0, 0.0, 3.0, 0.05, 0.1)
+    o.cemaneige = o.snow.run_cemaneige(o.array, o.other_array - 8.0, 3.0, 0.4, 150.0,
+                                       o.other_array * 100.0, 500.0)
+    o.days = o.array + 99.5
+    o.hbv_result = o.hbv(o.array, o.other_array - 5.0, o.array, *HBV_PARAMETERS)
     return o
 
 
@@ -485,6 +536,33 @@ EVERY_ENTRY = [
     ("calculate_kge array lengths differ", lambda o: o.kge(o.array, o.short_array), ValueError),
     ("calculate_kge array then text", lambda o: o.kge(o.array, "x"), TypeError),
     ("calculate_kge arrays then bad flag", lambda o: o.kge(o.array, o.other_array, 1), TypeError),
+    ("calculate_nse", lambda o: o.m.calculate_nse(o.array, o.other_array), None),
+    ("calculate_nse log, omit", lambda o: o.m.calculate_nse(o.data, o.gappy, True, missing="omit"),
+     None),
+    ("calculate_nse raise", lambda o: o.m.calculate_nse(o.data, o.gappy, missing="raise"),
+     ValueError),
+    ("calculate_nse ensemble into out", lambda o: o.m.calculate_nse(o.rows, o.array, out=o.scores),
+     None),
+    ("calculate_nse ensemble, out too long",
+     lambda o: o.m.calculate_nse(o.rows, o.array, out=o.other_array), ValueError),
+    ("calculate_nse bad out", lambda o: o.m.calculate_nse(o.rows, o.array, out=o.data), TypeError),
+    ("calculate_kge_components", lambda o: o.m.calculate_kge_components(o.array, o.data), None),
+    ("calculate_kge_components ensemble",
+     lambda o: o.m.calculate_kge_components([o.array, o.data], o.data, variant="2012"), None),
+    ("calculate_kge_components bad variant",
+     lambda o: o.m.calculate_kge_components(o.array, o.data, variant="2010"), ValueError),
+    ("KgeComponents()", lambda o: o.m.KgeComponents(), TypeError),
+    ("KgeComponents.kge", lambda o: o.components.kge, None),
+    ("KgeComponents.r", lambda o: o.components.r, None),
+    ("KgeComponents.variability", lambda o: o.components.variability, None),
+    ("KgeComponents.bias", lambda o: o.components.bias, None),
+    ("KgeComponents repr", lambda o: repr(o.m.calculate_kge_components(o.data, o.data)), None),
+    ("calculate_pbias", lambda o: o.m.calculate_pbias(o.rows, o.data), None),
+    ("calculate_rmse rows differ", lambda o: o.m.calculate_rmse([o.array, o.short_array], o.data),
+     ValueError),
+    ("calculate_mae bad row", lambda o: o.m.calculate_mae([o.array, "x"], o.data), TypeError),
+    ("calculate_pearson_r bad missing",
+     lambda o: o.m.calculate_pearson_r(o.array, o.data, missing="drop"), ValueError),
     ("Basin()", lambda o: o.B.Basin(o.hour), None),
     ("Basin() bad step", lambda o: o.B.Basin(60), TypeError),
     ("Basin.add_subbasin", lambda o: o.B.Basin(o.hour).add_subbasin(
@@ -579,6 +657,63 @@ EVERY_ENTRY = [
          ["elevation_storage", "outlets", "initial_elevation"]),
     ]
     for attribute in attributes
+] + [
+    ("run_gr4j", lambda o: o.gr4j(o.array, o.other_array, 300.0, 0.5, 80.0, 1.7, warmup=1), None),
+    ("run_gr4j lengths differ", lambda o: o.gr4j(o.array, o.short_array, 300.0, 0.5, 80.0, 1.7),
+     ValueError),
+    ("run_gr4j bad x1", lambda o: o.gr4j(o.data, o.data, "x", 0.5, 80.0, 1.7), TypeError),
+    ("GR4JResult()", lambda o: o.v.lumped.GR4JResult(), TypeError),
+    *[(f"GR4JResult.{name}", lambda o, name=name: getattr(o.gr4j_result, name), None)
+      for name in ["flow", "production_store", "routing_store", "unit_hydrograph_store",
+                   "actual_evapotranspiration", "exchange"]],
+    ("run_hbv", lambda o: o.hbv(o.array, o.other_array, o.array, *HBV_PARAMETERS, warmup=2), None),
+    ("run_hbv lengths differ", lambda o: o.hbv(o.array, o.short_array, o.array, *HBV_PARAMETERS),
+     ValueError),
+    ("run_hbv bad fc", lambda o: o.hbv(o.data, o.data, o.data, *HBV_PARAMETERS[:5], "x",
+                                       *HBV_PARAMETERS[6:]), TypeError),
+    ("HBVResult()", lambda o: o.v.lumped.HBVResult(), TypeError),
+    ("run_degree_day_snow",
+     lambda o: o.snow.run_degree_day_snow(o.array, o.other_array, 0.5, 3.0, 0.05, 0.1, 4.0, 1),
+     None),
+    ("run_degree_day_snow lengths differ",
+     lambda o: o.snow.run_degree_day_snow(o.array, o.short_array, 0.5, 3.0, 0.05, 0.1),
+     ValueError),
+    ("run_degree_day_snow bad melt factor",
+     lambda o: o.snow.run_degree_day_snow(o.array, o.array, 0.5, None, 0.05, 0.1), TypeError),
+    ("DegreeDaySnowResult()", lambda o: o.snow.DegreeDaySnowResult(), TypeError),
+    *[(f"DegreeDaySnowResult.{name}", lambda o, name=name: getattr(o.degree_day, name), None)
+      for name in ["outflow", "snowpack", "snow_water", "snowfall", "melt"]],
+    ("run_cemaneige",
+     lambda o: o.snow.run_cemaneige(o.array, o.other_array, 3.0, 0.4, 150.0, o.array * 100.0,
+                                    400.0, -0.5, 0.0003, 2), None),
+    ("run_cemaneige bad ctg",
+     lambda o: o.snow.run_cemaneige(o.array, o.other_array, 3.0, 1.4, 150.0, o.array, 400.0),
+     ValueError),
+    ("run_cemaneige bad elevations",
+     lambda o: o.snow.run_cemaneige(o.array, o.other_array, 3.0, 0.4, 150.0, "x", 400.0),
+     TypeError),
+    ("CemaNeigeResult()", lambda o: o.snow.CemaNeigeResult(), TypeError),
+    *[(f"CemaNeigeResult.{name}", lambda o, name=name: getattr(o.cemaneige, name), None)
+      for name in ["liquid_water", "snowpack", "melt", "snowfall", "thermal_state"]],
+    ("calculate_extraterrestrial_radiation",
+     lambda o: o.et.calculate_extraterrestrial_radiation(45.0, o.days), None),
+    ("calculate_extraterrestrial_radiation bad latitude",
+     lambda o: o.et.calculate_extraterrestrial_radiation(95.0, o.days), ValueError),
+    ("calculate_pet_oudin", lambda o: o.et.calculate_pet_oudin(o.array, 45.0, o.days), None),
+    ("calculate_pet_oudin lengths differ",
+     lambda o: o.et.calculate_pet_oudin(o.short_array, 45.0, o.days), ValueError),
+    ("calculate_pet_hamon", lambda o: o.et.calculate_pet_hamon(o.array, 45.0, o.days), None),
+    ("calculate_pet_hamon bad day", lambda o: o.et.calculate_pet_hamon(o.data, 45.0, o.data),
+     ValueError),
+    ("calculate_pet_hargreaves",
+     lambda o: o.et.calculate_pet_hargreaves(o.array, o.other_array, 45.0, o.days), None),
+    ("calculate_pet_hargreaves max below min",
+     lambda o: o.et.calculate_pet_hargreaves(o.other_array, o.array, 45.0, o.days), ValueError),
+    ("calculate_pet_hargreaves bad latitude",
+     lambda o: o.et.calculate_pet_hargreaves(o.array, o.other_array, "x", o.days), TypeError),
+    *[(f"HBVResult.{name}", lambda o, name=name: getattr(o.hbv_result, name), None)
+      for name in ["flow", "snowpack", "snow_water", "soil_moisture", "upper_zone", "lower_zone",
+                   "routing_store", "actual_evapotranspiration", "recharge", "snowfall"]],
 ]
 
 
@@ -624,7 +759,7 @@ def test_every_entry_keeps_reference_counts(name, call, raises):
     assert abs(sys.getrefcount(None) - nones) < REF_CALLS // 10
     assert grown < REF_CALLS // 10, f"{name}: {grown} references more after {REF_CALLS} calls"
     del watched
-    for field in ("array", "other_array", "short_array"):
+    for field in ("array", "other_array", "short_array", "rows", "scores"):
         # Refused while anything else holds the array. Held by one local only: from 3.14 on
         # NumPy also refuses an array reached through an attribute.
         array = vars(given).pop(field)

@@ -156,6 +156,19 @@ QUOTES = [
     ("ga.hourly_in", "and {:.2f} in as one hourly step", ["event_loss.md"]),
     ("snyder.sketch_peak_cfs", "the equations give {:.1f} cfs", ["unit_hydrographs.md"]),
     ("snyder.peak_cfs", "peaks at {:.1f} cfs", ["unit_hydrographs.md"]),
+    ("metrics.nse_drying", "the plain NSE is {:.3f}", ["metrics.md"]),
+    ("metrics.log_eps", "ε = m_o / 100 = {}", ["metrics.md"]),
+    ("metrics.log_nse_drying", "the log NSE is {:.3f}", ["metrics.md"]),
+    ("metrics.log_nse_drying_1e6", "with ε = 1e-6 it is {:.3f}", ["metrics.md"]),
+    ("metrics.log_nse_drying_01", "with ε = 0.1 it is {:.3f}", ["metrics.md"]),
+    ("metrics.kge2009_biased", "KGE = {:.3f}", ["metrics.md", "index.md"]),
+    ("metrics.kge2012_biased", "and gives {:.3f}", ["metrics.md"]),
+    ("metrics.gaps", "dropping {} days (30 %)", ["metrics.md"]),
+    ("metrics.nse_year", "scored with NSE {:.3f}", ["metrics.md"]),
+    ("metrics.nse_scattered_gaps", "over the year leaves {:.3f}", ["metrics.md"]),
+    ("metrics.nse_wet_gaps", "floods, gives {:.3f}", ["metrics.md", "index.md"]),
+    ("metrics.pbias_year", "goes from {:.1f}", ["metrics.md"]),
+    ("metrics.pbias_wet_gaps", "to {:.1f}", ["metrics.md"]),
     ("kge.nan", "is {}", ["kge.md"]),
     ("kge.constant_obs", "{:.2f}", ["kge.md", "index.md"]),
     ("kge.log_of_zero", "ln(1e-6) = {:.4f}", ["kge.md"]),
@@ -175,6 +188,29 @@ QUOTES = [
     ("errors.panic_stderr_first_line_starts", "{} thread <thread id> at", ["errors.md"]),
     ("errors.panic_stderr_second_line", "<column>: {}", ["errors.md"]),
     ("errors.panic_message", '"{}"', ["errors.md"]),
+    ("gr4j.rain_mm", lambda v: f"({commas(v)} mm of rain)", ["gr4j.md"]),
+    ("gr4j.first_year_empty_mm", "{:.1f} mm of flow from empty stores", ["gr4j.md"]),
+    ("gr4j.first_year_full_mm", "{:.1f} mm from full ones", ["gr4j.md"]),
+    ("gr4j.second_year_ratio", "a ratio of {:.4f}", ["gr4j.md"]),
+    ("gr4j.lossy_exchange_mm", "exports {:.1f} mm", ["gr4j.md"]),
+    ("gr4j.lossy_flow_mm", "the flow is {:.1f} mm", ["gr4j.md"]),
+    ("gr4j.x4_below_half_same", "(identical: {})", ["gr4j.md"]),
+    ("hbv.rain_mm", lambda v: f"({commas(v)} mm of precipitation", ["hbv.md"]),
+    ("hbv.snow_days_p_mm", "the {:.1f} mm that fell", ["hbv.md"]),
+    ("hbv.snow_days_p_mm", "({:.1f} mm of snow-day", ["index.md"]),
+    ("hbv.snowfall_mm", "becomes {:.1f} mm)", ["index.md"]),
+    ("hbv.snowfall_mm", "enter as {:.1f} mm of snowfall", ["hbv.md"]),
+    ("hbv.first_year_dry_mm", "first year gives {:.1f} mm", ["hbv.md"]),
+    ("hbv.first_year_wet_mm", "lower zone {:.1f} mm", ["hbv.md"]),
+    ("hbv.second_year_ratio", "a ratio of {:.4f}", ["hbv.md"]),
+    ("pet.oudin_year_mm", "Oudin gives {:.1f} mm", ["evapotranspiration.md"]),
+    ("pet.hargreaves_year_mm", "Hargreaves {:.1f} mm", ["evapotranspiration.md", "index.md"]),
+    ("pet.hamon_year_mm", "Hamon {:.1f} mm", ["evapotranspiration.md", "index.md"]),
+    ("pet.oudin_year_mm", "(Oudin {:.1f} mm", ["index.md"]),
+    ("snow.one_band_peak_mm", "of {:.1f} mm, five bands", ["snow.md"]),
+    ("snow.five_band_peak_mm", "same median {:.1f} mm", ["snow.md"]),
+    ("snow.minus_half_snowfall_share", "a share of {:.3f} falls as snow", ["snow.md"]),
+    ("pet.polar_zero_days", "{} days of the year at 75° N", ["evapotranspiration.md"]),
 ]
 
 
@@ -233,6 +269,9 @@ def test_numbers_agree_with_hand_arithmetic(numbers):
     assert numbers["kge.constant_obs"] == pytest.approx(
         1.0 - math.sqrt(1.0 + 1.0 + (gamma - 1.0) ** 2), rel=1e-12)
     assert math.isnan(numbers["kge.nan"])
+    # 1.3 x the observations: r = 1, alpha = beta = 1.3 (2009); gamma = 1 (2012).
+    assert numbers["metrics.kge2009_biased"] == pytest.approx(1.0 - math.sqrt(2 * 0.3**2))
+    assert numbers["metrics.kge2012_biased"] == pytest.approx(0.7)
     assert numbers["errors.panic_caught_by_except_exception"] is False
 
 
@@ -259,8 +298,8 @@ def run_blocks(path):
 
 
 PAGES_WITH_CODE = [DOCS / name for name in ("loss.md", "clark.md", "baseflow.md", "muskingum.md",
-                                            "level_pool.md", "kge.md", "data.md", "errors.md",
-                                            "basin.md")]
+                                            "level_pool.md", "kge.md", "metrics.md", "data.md",
+                                            "errors.md", "basin.md")]
 
 
 @pytest.mark.parametrize("path", PAGES_WITH_CODE + [REPO / "README.md"], ids=lambda p: p.name)

@@ -199,6 +199,9 @@ LOCK_RELEASING_RUNS = {
         ContinuousTimeSeries([1.0] * 4, HOUR, "discharge"), HOUR, 0.2, 2**62, 1.0),
     # Few steps through a long cascade: the estimate must count the reservoirs.
     "linear reservoir, 256 steps x 1e6 reservoirs": cascade_run(256, 1_000_000),
+    # 3,000 members of 1e5 values, each the same array read in place: 3e8 values scored.
+    "metrics ensemble, 3e8 values": (lambda row: lambda: vesparil.metrics.calculate_kge_components(
+        [row] * 3000, row))(np.linspace(1.0, 2.0, 100_000)),
 }
 
 

@@ -15,7 +15,7 @@
 #include "basin/element_flow.hpp"
 #include "core/format.hpp"
 #include "metrics/kge.hpp"
-#include "metrics/nse.hpp"
+#include "metrics/scores.hpp"
 
 namespace vesparil {
 
@@ -56,8 +56,15 @@ bool pool_stop_requested(void* context) {
 
 Result<double> score_of(BatchScore score, std::span<const double> sim,
                         std::span<const double> obs) {
-    if (score == BatchScore::nse) return calculate_nse(sim, obs);
-    return calculate_kge(sim, obs, false);
+    if (score == BatchScore::kge) return calculate_kge(sim, obs, false);
+    // The NSE of calculate_nse: the same sums, in the same order, for one member.
+    if (obs.empty()) return Error::value("Observed series is empty.");
+    if (sim.size() != obs.size()) return Error::value("Series length mismatch.");
+    ObservedSums observed = observed_sums(ScoreKind::nse, ScoreOptions{}, obs);
+    const double* const row = sim.data();
+    double nse = 0.0;
+    score_rows(ScoreKind::nse, ScoreOptions{}, observed, {&row, 1}, {&nse, 1});
+    return nse;
 }
 
 // A failed group is run again member by member, so the error names the member that made it.

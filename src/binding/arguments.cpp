@@ -12,7 +12,7 @@ namespace {
 std::string plural(Py_ssize_t count) { return count == 1 ? "was" : "were"; }
 
 bool too_many_positional(const Signature& signature, Py_ssize_t given) {
-    const auto total = signature.names.size();
+    const auto total = signature.positional;
     std::string message = signature.callable;
     if (signature.required == total) {
         message += " takes " + std::to_string(total) + " positional arguments but ";
@@ -71,7 +71,7 @@ bool bind_keyword(const Signature& signature, PyObject* key, PyObject* value,
 bool bind_arguments(const Signature& signature, PyObject* const* args, Py_ssize_t nargs,
                     PyObject* kwnames, std::span<PyObject*> bound) {
     for (auto& slot : bound) slot = nullptr;
-    if (static_cast<std::size_t>(nargs) > signature.names.size()) {
+    if (static_cast<std::size_t>(nargs) > signature.positional) {
         return too_many_positional(signature, nargs);
     }
     for (Py_ssize_t i = 0; i < nargs; ++i) bound[static_cast<std::size_t>(i)] = args[i];
@@ -90,7 +90,7 @@ bool bind_arguments(const Signature& signature, PyObject* args, PyObject* kwargs
                     std::span<PyObject*> bound) {
     for (auto& slot : bound) slot = nullptr;
     const Py_ssize_t nargs = PyTuple_GET_SIZE(args);
-    if (static_cast<std::size_t>(nargs) > signature.names.size()) {
+    if (static_cast<std::size_t>(nargs) > signature.positional) {
         return too_many_positional(signature, nargs);
     }
     for (Py_ssize_t i = 0; i < nargs; ++i) {

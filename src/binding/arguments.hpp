@@ -1,7 +1,7 @@
 // The argument parser: binds positional and keyword arguments to a fixed parameter list.
 //
-// Every entry takes positional-or-keyword parameters only; the first `required` are required and
-// the rest optional (absent when not given). Binding failures raise TypeError with the messages
+// The first `required` parameters are required and the rest optional (absent when not given);
+// those after the first `positional` may only be given by keyword. Binding failures raise TypeError with the messages
 // users know from Python functions, prefixed with the callable's full name ("f()" for a function,
 // "Class.method()" for a method, "Class.__new__()" for a constructor).
 #pragma once
@@ -18,6 +18,7 @@ struct Signature {
     const char* callable;                // "run_clark_uh()", "LinearReservoir.__new__()"
     std::span<const char* const> names;  // parameter names, in order
     std::size_t required;                // how many leading parameters must be given
+    std::size_t positional;              // how many leading parameters may be given by position
 };
 
 // Vectorcall form (METH_FASTCALL | METH_KEYWORDS). On success `bound[i]` is a borrowed pointer to

@@ -142,20 +142,22 @@ Element element_of(const char* format, Py_ssize_t itemsize) {
 
 }  // namespace
 
-bool ArrayView::open(PyObject* object) {
+bool ArrayView::open(PyObject* object, int max_dimensions) {
     if (!PyObject_CheckBuffer(object) || !is_exact_ndarray(Py_TYPE(object))) return false;
-    if (open_known_float64(object)) return true;
+    if (open_known_float64(object, max_dimensions)) return true;
     if (PyObject_GetBuffer(object, &view_, PyBUF_C_CONTIGUOUS | PyBUF_FORMAT) != 0) {
         PyErr_Clear();
         return false;
     }
     held_ = true;
-    element_ = view_.ndim == 1 ? element_of(view_.format, view_.itemsize) : Element::other;
+    const bool rows = view_.ndim == 2 && max_dimensions == 2;
+    element_ = view_.ndim == 1 || rows ? element_of(view_.format, view_.itemsize) : Element::other;
     if (element_ == Element::float64) remember_float64_dtype(object);
+    if (rows && element_ != Element::float64) element_ = Element::other;
     return element_ != Element::other;
 }
 
-bool ArrayView::open_known_float64(PyObject* object) {
+bool ArrayView::open_known_float64(PyObject* object, int max_dimensions) {
     PyObject* known = known_float64_dtype.load(std::memory_order_acquire);
     if (known == nullptr) return false;
     if (Ref dtype = dtype_of(object); dtype.get() != known) return false;
@@ -163,7 +165,7 @@ bool ArrayView::open_known_float64(PyObject* object) {
         PyErr_Clear();
         return false;
     }
-    if (view_.ndim != 1 || view_.itemsize != sizeof(double)) {
+    if (view_.ndim < 1 || view_.ndim > max_dimensions || view_.itemsize != sizeof(double)) {
         PyBuffer_Release(&view_);
         return false;
     }

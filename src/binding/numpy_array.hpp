@@ -1,4 +1,5 @@
-// One-dimensional contiguous NumPy arrays read straight from their buffer.
+// Contiguous NumPy arrays read straight from their buffer: one-dimensional series, and the
+// two-dimensional float64 arrays of an ensemble (members x steps).
 #pragma once
 
 #include <Python.h>
@@ -26,8 +27,9 @@ enum class Element {
     other
 };
 
-// A held buffer export of a one-dimensional, contiguous NumPy array (exactly ndarray, so
-// iteration cannot have been overridden) of a supported element type; released on destruction.
+// A held buffer export of a C-contiguous NumPy array (exactly ndarray, so iteration cannot have
+// been overridden) of a supported element type, one-dimensional or, where the caller allows it,
+// two-dimensional with float64 items; released on destruction.
 class ArrayView {
 public:
     ArrayView() = default;
@@ -39,12 +41,15 @@ public:
 
     // False, with no exception, when the object does not qualify (it then takes the sequence
     // path, which decides what is accepted and raises what it always raised).
-    bool open(PyObject* object);
+    bool open(PyObject* object, int max_dimensions = 1);
 
     Element element() const { return element_; }
     std::size_t size() const {
         return static_cast<std::size_t>(view_.len) / static_cast<std::size_t>(view_.itemsize);
     }
+    int dimensions() const { return view_.ndim; }
+    // The length of axis 0 or 1.
+    std::size_t extent(int axis) const { return static_cast<std::size_t>(view_.shape[axis]); }
     template <class T>
     const T* items() const {
         return static_cast<const T*>(view_.buf);
@@ -52,7 +57,7 @@ public:
 
 private:
     // The export without its format, for an array of the remembered float64 dtype.
-    bool open_known_float64(PyObject* object);
+    bool open_known_float64(PyObject* object, int max_dimensions);
 
     Py_buffer view_{};
     bool held_ = false;

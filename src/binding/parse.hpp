@@ -20,13 +20,15 @@
 
 namespace vesparil::binding {
 
+// The parameters after the first `positional` are keyword-only (`*` in the text signature).
 template <std::size_t N>
 struct Parameters {
     const char* callable;
     std::array<const char*, N> names;
     std::size_t required;
+    std::size_t positional = N;
 
-    Signature signature() const { return {callable, names, required}; }
+    Signature signature() const { return {callable, names, required, positional}; }
 };
 
 template <std::size_t N, class... Out>

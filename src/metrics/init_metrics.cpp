@@ -1,4 +1,5 @@
-// Python entries of the metrics submodule: calculate_kge.
+// Python entries of the metrics submodule: calculate_kge here, the other scores in
+// metrics/init_scores.cpp.
 #include <array>
 
 #include "binding/entry.hpp"
@@ -8,6 +9,7 @@
 #include "binding/unlocked.hpp"
 #include "init.hpp"
 #include "metrics/kge.hpp"
+#include "metrics/metrics_classes.hpp"
 
 namespace vesparil {
 
@@ -55,7 +57,7 @@ PyMethodDef calculate_kge_definition = {
 }  // namespace
 
 bool init_metrics(PyObject* module) {
-    return binding::add_function(module, &calculate_kge_definition);
+    return binding::add_function(module, &calculate_kge_definition) && init_scores(module);
 }
 
 }  // namespace vesparil

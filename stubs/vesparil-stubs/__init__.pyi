@@ -7,11 +7,14 @@
 # working forms and, like the interpreter, rejects the dotted import.
 from vesparil import _baseflow as baseflow
 from vesparil import _basin as basin
+from vesparil import _evapotranspiration as evapotranspiration
+from vesparil import _lumped as lumped
 from vesparil import _metrics as metrics
 from vesparil import _rainfall_loss as rainfall_loss
 from vesparil import _rainfall_transform as rainfall_transform
 from vesparil import _reach as reach
 from vesparil import _reservoir as reservoir
+from vesparil import _snow as snow
 from vesparil import _utils as utils
 
 __all__ = [
@@ -23,4 +26,7 @@ __all__ = [
     "baseflow",
     "metrics",
     "basin",
+    "lumped",
+    "evapotranspiration",
+    "snow",
 ]
