@@ -2,6 +2,7 @@
 data, checked against its standalone function (the rule of docs/basin.md, "One time axis")."""
 
 import json
+import pickle
 from datetime import timedelta
 
 import pytest
@@ -170,6 +171,19 @@ def test_plain_data_round_trips(make):
     m = make()
     plain = m.to_dict()
     again = basin.Basin.from_dict(json.loads(json.dumps(plain)))
-    assert again.to_dict() == plain
+    assert again.to_dict() == plain == pickle.loads(pickle.dumps(m)).to_dict()
     at = m.names[-1]
     assert again.run(forcing_of(m))[at].outflow.data == m.run(forcing_of(m))[at].outflow.data
+
+
+@pytest.mark.parametrize("index, edit, error, message", [
+    (0, lambda e: e["loss"].update(method="horton"), ValueError,
+     "element 'sub'.loss: unknown loss method 'horton'"),
+    (3, lambda e: e["transform"].pop("cp"), ValueError, "element 'sub'.transform: missing 'cp'"),
+    (4, lambda e: e["muskingum_cunge"].update(sub_steps=1.5), TypeError, "element 'down'"),
+])
+def test_from_dict_errors_of_the_event_methods(index, edit, error, message):
+    plain = METHODS[index][1]().to_dict()
+    edit(plain["elements"][-1])
+    with pytest.raises(error, match="^" + message):
+        basin.Basin.from_dict(plain)
