@@ -134,6 +134,16 @@ def rows():
                                            metric=metric, threads=2, outflows=True)
         rows += [(f"Basin.run_batch {metric}", scores),
                  (f"Basin.run_batch {metric} flows", list(memoryview(outflows).cast("B").cast("d")))]
+
+    event = b.Basin(HOUR)
+    event.add_subbasin("north", 1234.5, b.CurveNumber(77.5, 0.05),
+                       b.ScsUnitHydrograph(timedelta(hours=3, minutes=10)), layers, "reach")
+    event.add_subbasin("south", 456.7, b.GreenAmpt(0.3, 6.6, 0.25),
+                       b.Snyder(1.9, 0.62, 3.1, 1.4), {}, "reach")
+    event.add_reach("reach", b.MuskingumCunge(30000.0, 0.0007, 0.037, 35.0, 1.5), "pool")
+    event.add_reservoir("pool", b.StorageIndication(curve, outlets, 104.3))
+    run = event.run({"north": rain, "south": rain})
+    rows += [(f"Basin.run event methods {name}", run[name].outflow.data) for name in run.names]
     rain_mm = [x * 25.4 for x in series(1500, 3, 1.2, dry_every=2)]
     pet_mm = series(1500, 5, 4.0)
     gr4j = vesparil.lumped.run_gr4j(rain_mm, pet_mm, 320.0, -1.2, 75.0, 2.3, warmup=100)

@@ -39,7 +39,9 @@ SUBMODULE_ALL = {
     "metrics": ["calculate_kge", "calculate_nse", "calculate_kge_components", "KgeComponents",
                 "calculate_pbias", "calculate_rmse", "calculate_mae", "calculate_pearson_r"],
     "basin": [
-        "Basin", "DeficitAndConstant", "Clark", "Muskingum", "LevelPool", "BasinRun", "ElementRun"
+        "Basin", "DeficitAndConstant", "Clark", "Muskingum", "LevelPool", "BasinRun", "ElementRun",
+        "CurveNumber", "GreenAmpt", "ScsUnitHydrograph", "Snyder", "MuskingumCunge",
+        "StorageIndication",
     ],
     "lumped": ["run_gr4j", "GR4JResult", "run_hbv", "HBVResult"],
     "evapotranspiration": ["calculate_extraterrestrial_radiation", "calculate_pet_oudin",
@@ -175,6 +177,25 @@ CLASSES = {
     "basin.BasinRun": (None, True, {"summary": "($self)", "to_dataframe": "($self, start=None)"},
                        ["names", "time_step"], "basin.md"),
     "basin.ElementRun": (None, True, {}, ["name", "outflow", "series"], "basin.md"),
+    "basin.CurveNumber": ("(curve_number, initial_abstraction_ratio=0.2, antecedent_moisture=2)",
+                          False, {},
+                          ["curve_number", "initial_abstraction_ratio", "antecedent_moisture"],
+                          "basin.md"),
+    "basin.GreenAmpt": (
+        "(hydraulic_conductivity, suction_head, moisture_deficit, initial_infiltration=0.0)", False,
+        {}, ["hydraulic_conductivity", "suction_head", "moisture_deficit", "initial_infiltration"],
+        "basin.md"),
+    "basin.ScsUnitHydrograph": ("(lag, peak_rate_factor=484.0)", False, {},
+                                ["lag", "peak_rate_factor"], "basin.md"),
+    "basin.Snyder": ("(ct, cp, stream_length, centroid_length)", False, {},
+                     ["ct", "cp", "stream_length", "centroid_length"], "basin.md"),
+    "basin.MuskingumCunge": (
+        "(length, slope, manning_n, bottom_width, side_slope=0.0, reference_flow=None, "
+        "sub_reaches=None, sub_steps=None)", False, {},
+        ["length", "slope", "manning_n", "bottom_width", "side_slope", "reference_flow",
+         "sub_reaches", "sub_steps"], "basin.md"),
+    "basin.StorageIndication": ("(elevation_storage, outlets, initial_elevation)", False, {},
+                                ["elevation_storage", "outlets", "initial_elevation"], "basin.md"),
     "lumped.GR4JResult": (None, True, {}, [
         "flow", "production_store", "routing_store", "unit_hydrograph_store",
         "actual_evapotranspiration", "exchange"], "gr4j.md"),

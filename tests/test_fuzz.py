@@ -997,7 +997,18 @@ def small_basin():
     return model
 
 
+def event_basin():
+    model = B.Basin(timedelta(hours=1))
+    model.add_subbasin("north", 640.0, B.CurveNumber(75.0), B.ScsUnitHydrograph(timedelta(hours=2)),
+                       {"deep": LR(timedelta(days=20), 0.5, 4.0)}, "channel")
+    model.add_subbasin("south", 320.0, B.GreenAmpt(0.4, 4.3, 0.3), B.Snyder(2.0, 0.6, 2.0, 1.0),
+                       {}, "channel")
+    model.add_reach("channel", B.MuskingumCunge(2e4, 1e-3, 0.04, 20.0, 2.0))
+    return model
+
+
 BASIN = small_basin()
+EVENT_BASIN = event_basin()
 BASIN_RUN = BASIN.run({"north": [0.0, 0.5, 0.2] + [0.0] * 9})
 HOUR_ = timedelta(hours=1)
 returns_none = lambda r, t: r is None  # noqa: E731
@@ -1014,6 +1025,8 @@ BATCH_COLUMNS = ["north.loss.initial_deficit", "north.subbasin.area", "channel.m
 tables = st.lists(st.lists(st.floats(allow_nan=True), min_size=3, max_size=3), max_size=5).map(
     lambda rows: np.array(rows, dtype=np.float64).reshape(-1, 3))
 forcings = st.lists(floats, min_size=1, max_size=40).map(lambda rain: {"north": rain})
+event_forcings = st.lists(floats, min_size=1, max_size=40).map(
+    lambda rain: {"north": rain, "south": rain[::-1]})
 scores = lambda r, t: type(r) is list and all(type(v) is float for v in r)  # noqa: E731
 
 ENTRIES += [
@@ -1027,6 +1040,8 @@ ENTRIES += [
          constructs),
     Call("Basin.run", st.just(BASIN.run), [p("forcing", forcings)],
          lambda r, t: type(r) is B.BasinRun),
+    Call("Basin.run event methods", st.just(EVENT_BASIN.run), [p("forcing", event_forcings)],
+         lambda r, t: type(r) is B.BasinRun),
     Call("Basin.run_batch", st.just(BASIN.run_batch),
          [p("parameters", tables), p("columns", st.just(BATCH_COLUMNS)),
           p("forcing", st.just({"north": [0.0, 0.5, 0.2] + [0.0] * 9})),
@@ -1037,15 +1052,19 @@ ENTRIES += [
          [p("plain", st.just(BASIN.to_dict()))], lambda r, t: type(r) is B.Basin),
     Call("Basin.add_subbasin", st.builds(small_basin).map(lambda b: b.add_subbasin),
          [p("name", names), p("area", float_values),
-          p("loss", st.one_of(st.none(), st.just(B.DeficitAndConstant(0.1, 1.0, 0.1, HOUR_)))),
-          p("transform", st.just(B.Clark(HOUR_, HOUR_))), p("baseflow", layer_dicts, False),
+          p("loss", st.one_of(st.none(), st.just(B.DeficitAndConstant(0.1, 1.0, 0.1, HOUR_)),
+                              st.just(B.CurveNumber(80.0)), st.just(B.GreenAmpt(0.4, 4.3, 0.3)))),
+          p("transform", st.sampled_from([B.Clark(HOUR_, HOUR_), B.ScsUnitHydrograph(HOUR_),
+                                          B.Snyder(2.0, 0.6, 2.0, 1.0)])), p("baseflow", layer_dicts, False),
           p("downstream", st.one_of(st.none(), names), False)], returns_none),
     Call("Basin.add_reach", st.builds(small_basin).map(lambda b: b.add_reach),
-         [p("name", names), p("routing", st.just(B.Muskingum(HOUR_, 0.2))),
+         [p("name", names), p("routing", st.sampled_from(
+             [B.Muskingum(HOUR_, 0.2), B.MuskingumCunge(1e4, 1e-3, 0.04, 10.0)])),
           p("downstream", st.one_of(st.none(), names), False)], returns_none),
     Call("Basin.add_reservoir", st.builds(small_basin).map(lambda b: b.add_reservoir),
-         [p("name", names), p("routing", storage_curves().map(
-             lambda curve: B.LevelPool(curve, {}, 0.0))),
+         [p("name", names), p("routing", storage_curves().flatmap(
+             lambda curve: st.sampled_from([B.LevelPool(curve, {}, 0.0),
+                                            B.StorageIndication(curve, {}, 0.0)]))),
           p("downstream", st.one_of(st.none(), names), False)], returns_none),
     Call("Basin.add_junction", st.builds(small_basin).map(lambda b: b.add_junction),
          [p("name", names), p("downstream", st.one_of(st.none(), names), False)], returns_none),
@@ -1076,6 +1095,51 @@ ENTRIES += [
              {"k": lambda v: type(v) is timedelta, "x": is_float,
               "sub_reaches": lambda v: type(v) is int}),
     *getters("LevelPool", storage_curves().map(lambda curve: B.LevelPool(curve, {}, 1.0)),
+             {"elevation_storage": lambda v: type(v) is ES, "outlets": lambda v: v == {},
+              "initial_elevation": is_float}),
+    Call("CurveNumber()", st.just(B.CurveNumber),
+         [p("curve_number", float_values), p("initial_abstraction_ratio", float_values, False),
+          p("antecedent_moisture", sub_reaches, False)], constructs),
+    Call("GreenAmpt()", st.just(B.GreenAmpt),
+         [p("hydraulic_conductivity", float_values), p("suction_head", float_values),
+          p("moisture_deficit", float_values), p("initial_infiltration", float_values, False)],
+         constructs),
+    Call("ScsUnitHydrograph()", st.just(B.ScsUnitHydrograph),
+         [p("lag", durations), p("peak_rate_factor", float_values, False)], constructs),
+    Call("Snyder()", st.just(B.Snyder),
+         [p("ct", float_values), p("cp", float_values), p("stream_length", float_values),
+          p("centroid_length", float_values)], constructs),
+    Call("MuskingumCunge()", st.just(B.MuskingumCunge),
+         [p("length", float_values), p("slope", float_values), p("manning_n", float_values),
+          p("bottom_width", float_values), p("side_slope", float_values, False),
+          p("reference_flow", st.one_of(st.none(), float_values), False),
+          p("sub_reaches", st.one_of(st.none(), sub_reaches), False),
+          p("sub_steps", st.one_of(st.none(), sub_reaches), False)], constructs),
+    Call("StorageIndication()", st.just(B.StorageIndication),
+         [p("elevation_storage", storage_curves()), p("outlets", outlet_dicts),
+          p("initial_elevation", float_values)], constructs),
+    *getters("CurveNumber", st.builds(B.CurveNumber, floats, floats, st.integers(-3, 5)),
+             {"curve_number": is_float, "initial_abstraction_ratio": is_float,
+              "antecedent_moisture": lambda v: type(v) is int}),
+    *getters("GreenAmpt", st.builds(B.GreenAmpt, floats, floats, floats, floats),
+             {"hydraulic_conductivity": is_float, "suction_head": is_float,
+              "moisture_deficit": is_float, "initial_infiltration": is_float}),
+    *getters("ScsUnitHydrograph", st.builds(B.ScsUnitHydrograph, durations, floats),
+             {"lag": lambda v: type(v) is timedelta, "peak_rate_factor": is_float}),
+    *getters("Snyder", st.builds(B.Snyder, floats, floats, floats, floats),
+             {"ct": is_float, "cp": is_float, "stream_length": is_float,
+              "centroid_length": is_float}),
+    *getters("MuskingumCunge",
+             st.builds(B.MuskingumCunge, floats, floats, floats, floats, floats,
+                       st.one_of(st.none(), floats), st.one_of(st.none(), st.integers(0, 9)),
+                       st.one_of(st.none(), st.integers(0, 9))),
+             {"length": is_float, "slope": is_float, "manning_n": is_float,
+              "bottom_width": is_float, "side_slope": is_float,
+              "reference_flow": lambda v: v is None or type(v) is float,
+              "sub_reaches": lambda v: v is None or type(v) is int,
+              "sub_steps": lambda v: v is None or type(v) is int}),
+    *getters("StorageIndication",
+             storage_curves().map(lambda curve: B.StorageIndication(curve, {}, 1.0)),
              {"elevation_storage": lambda v: type(v) is ES, "outlets": lambda v: v == {},
               "initial_elevation": is_float}),
     *getters("BasinRun", st.just(BASIN_RUN), {"names": lambda v: v == ["north", "channel"],

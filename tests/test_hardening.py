@@ -354,6 +354,12 @@ LONG_CALLS = {
             "baseflow": {}}]}).run_batch(
         memoryview(bytearray(8 * 10**6)).cast("d", (10**6, 1)), ["s.loss.initial_deficit"],
         {"s": [0.1] * 5000}, [1.0] * 5000)""",
+    # The Muskingum-Cunge call above as a basin's reach: the basin hands the core its check.
+    "basin muskingum-cunge": """(lambda b: (b.add_source("up", "r"), b.add_reach(
+        "r", vesparil.basin.MuskingumCunge(1.0e5, 0.001, 0.035, 20.0, sub_reaches=100_000,
+                                           sub_steps=1000)),
+        lambda: b.run({"up": [1.0, 100.0] * 5_000}))[-1])(vesparil.basin.Basin(
+            timedelta(hours=1)))""",
 }
 
 

@@ -173,6 +173,19 @@ def _basin():
     return b
 
 
+def _event_basin():
+    v = _vesparil()
+    b = v.basin.Basin(HOUR)
+    b.add_subbasin("north", 640.0, v.basin.CurveNumber(75.0),
+                   v.basin.ScsUnitHydrograph(timedelta(hours=2)), _layers(), "channel")
+    b.add_subbasin("south", 320.0, v.basin.GreenAmpt(0.4, 4.3, 0.3),
+                   v.basin.Snyder(2.0, 0.6, 2.0, 1.0), {}, "channel")
+    b.add_reach("channel", v.basin.MuskingumCunge(2e4, 1e-3, 0.04, 20.0, 2.0), "pool")
+    pool = _pool_args()
+    b.add_reservoir("pool", v.basin.StorageIndication(pool[2], {"weir": pool[3]["weir"]}, 100.0))
+    return b
+
+
 MODEL_ENTRIES = [
     ("run_deficit_and_constant", "rainfall_loss.run_deficit_and_constant",
      build_model(lambda: [_rain(), 0.2, 1.0, 0.1, timedelta(hours=12)])),
@@ -356,6 +369,9 @@ def arguments():
     # Made once: under the debug interpreter NumPy's own total grows with each new array.
     o.rain_array = o.array[:6] * 0.1
     o.elevations = o.array * 100.0
+    o.event_basin = _event_basin()
+    o.event_columns = ["north.loss.curve_number", "north.transform.lag"]
+    o.event_forcing = {"north": o.rain, "south": o.rain}
     o.cn_result = o.cn(o.rain, 80.0)
     o.ga_result = o.ga(o.rain, 0.1, 4.0, 0.3)
     o.gr4j = v.lumped.run_gr4j
@@ -608,6 +624,27 @@ EVERY_ENTRY = [
      None),
     ("Muskingum() bad x", lambda o: o.B.Muskingum(o.hour, "x"), TypeError),
     ("LevelPool() bad outlet", lambda o: o.B.LevelPool(o.curve, {"c": o.rating}, 101.0), TypeError),
+    ("CurveNumber()", lambda o: o.B.CurveNumber(75.0, 0.05, 3).curve_number, None),
+    ("CurveNumber() bad condition", lambda o: o.B.CurveNumber(75.0, 0.2, "wet"), TypeError),
+    ("GreenAmpt()", lambda o: o.B.GreenAmpt(0.4, 4.3, 0.3).initial_infiltration, None),
+    ("ScsUnitHydrograph()", lambda o: o.B.ScsUnitHydrograph(o.hour, 300.0).lag, None),
+    ("ScsUnitHydrograph() negative lag", lambda o: o.B.ScsUnitHydrograph(-o.hour), ValueError),
+    ("Snyder()", lambda o: o.B.Snyder(2.0, 0.6, 10.0, 5.0).cp, None),
+    ("MuskingumCunge()",
+     lambda o: o.B.MuskingumCunge(5e3, 1e-3, 0.04, 20.0, 2.0, None, 3).sub_reaches, None),
+    ("MuskingumCunge() bad flow", lambda o: o.B.MuskingumCunge(5e3, 1e-3, 0.04, 20.0, 0.0, "q"),
+     TypeError),
+    ("StorageIndication()", lambda o: o.B.StorageIndication(o.curve, {"c": o.constant},
+                                                            101.0).outlets, None),
+    ("StorageIndication() bad outlet",
+     lambda o: o.B.StorageIndication(o.curve, {"c": o.rating}, 101.0), TypeError),
+    ("Basin.run event methods", lambda o: o.event_basin.run(o.event_forcing), None),
+    ("Basin.from_dict event methods",
+     lambda o: o.B.Basin.from_dict(o.event_basin.to_dict()), None),
+    ("Basin.run_batch event methods", lambda o: o.event_basin.run_batch(
+        o.table, o.event_columns, o.event_forcing, o.observed), None),
+    ("Basin.add_reach bad routing", lambda o: o.B.Basin(o.hour).add_reach("r", o.curve),
+     TypeError),
     ("BasinRun()", lambda o: o.B.BasinRun(), TypeError),
     ("ElementRun()", lambda o: o.B.ElementRun(), TypeError),
     ("Basin.time_step", lambda o: o.basin.time_step, None),
@@ -624,6 +661,18 @@ EVERY_ENTRY = [
         ("BasinRun", lambda o: o.basin_run, ["names", "time_step"]),
         ("ElementRun", lambda o: o.basin_run["channel"], ["name", "outflow"]),
         ("ElementRun", lambda o: o.basin_run["pool"], ["series"]),
+        ("CurveNumber", lambda o: o.B.CurveNumber(75.0),
+         ["curve_number", "initial_abstraction_ratio", "antecedent_moisture"]),
+        ("GreenAmpt", lambda o: o.B.GreenAmpt(0.4, 4.3, 0.3, 0.1),
+         ["hydraulic_conductivity", "suction_head", "moisture_deficit", "initial_infiltration"]),
+        ("ScsUnitHydrograph", lambda o: o.B.ScsUnitHydrograph(o.hour), ["lag", "peak_rate_factor"]),
+        ("Snyder", lambda o: o.B.Snyder(2.0, 0.6, 10.0, 5.0),
+         ["ct", "cp", "stream_length", "centroid_length"]),
+        ("MuskingumCunge", lambda o: o.B.MuskingumCunge(5e3, 1e-3, 0.04, 20.0, 2.0, 50.0, 2, 3),
+         ["length", "slope", "manning_n", "bottom_width", "side_slope", "reference_flow",
+          "sub_reaches", "sub_steps"]),
+        ("StorageIndication", lambda o: o.B.StorageIndication(o.curve, {"c": o.constant}, 101.0),
+         ["elevation_storage", "outlets", "initial_elevation"]),
     ]
     for attribute in attributes
 ] + [

@@ -189,17 +189,18 @@ bool extract_forcing(PyObject* object, const BasinModel& model, BasinForcing& ou
 PyMethodDef basin_methods[] = {
     {"add_subbasin", as_method(py_basin_add_subbasin), kFastcallFlags,
      "add_subbasin($self, name, area, loss, transform, baseflow=None, downstream=None)\n--\n\n"
-     "Adds a sub-basin of `area` acres: `loss` (DeficitAndConstant or None), `transform`\n"
-     "(Clark), `baseflow` (a dict of baseflow.LinearReservoir fed by the loss)."},
+     "Adds a sub-basin of `area` acres: `loss` (DeficitAndConstant, CurveNumber, GreenAmpt\n"
+     "or None), `transform` (Clark, ScsUnitHydrograph or Snyder), `baseflow` (a dict of\n"
+     "baseflow.LinearReservoir fed by the loss)."},
     {"add_reach",
-     as_method(add_routing<Reach, MuskingumRouting, kAddReachParameters>), kFastcallFlags,
+     as_method(add_routing<Reach, ReachMethod, kAddReachParameters>), kFastcallFlags,
      "add_reach($self, name, routing, downstream=None)\n--\n\nAdds a reach routed by `routing` "
-     "(Muskingum)."},
+     "(Muskingum or MuskingumCunge)."},
     {"add_reservoir",
-     as_method(add_routing<Reservoir, LevelPoolRouting, kAddReservoirParameters>),
+     as_method(add_routing<Reservoir, ReservoirMethod, kAddReservoirParameters>),
      kFastcallFlags,
      "add_reservoir($self, name, routing, downstream=None)\n--\n\nAdds a reservoir routed by "
-     "`routing` (LevelPool)."},
+     "`routing` (LevelPool or StorageIndication)."},
     {"add_junction", as_method(add_plain<Junction, kAddJunctionParameters>), kFastcallFlags,
      "add_junction($self, name, downstream=None)\n--\n\nAdds a junction: the sum of its inflows."},
     {"add_source", as_method(add_plain<Source, kAddSourceParameters>), kFastcallFlags,

@@ -1,4 +1,5 @@
-// The Python classes of the basin submodule: the four method records (basin/method_classes.cpp),
+// The Python classes of the basin submodule: the method records (basin/method_classes.cpp and,
+// for the event methods, basin/subbasin_method_classes.cpp and basin/routing_method_classes.cpp),
 // the Basin itself (basin/basin_class.cpp) and the run results (basin/run_classes.cpp).
 #pragma once
 
@@ -10,6 +11,7 @@
 
 #include "basin/basin_model.hpp"
 #include "basin/basin_run.hpp"
+#include "binding/first_of.hpp"
 #include "binding/record_argument.hpp"
 #include "utils/time_series.hpp"
 
@@ -77,6 +79,19 @@ template <>
 PyType_Spec& class_spec<ElementRun>();
 
 template <>
+PyType_Spec& class_spec<CurveNumberLoss>();
+template <>
+PyType_Spec& class_spec<GreenAmptLoss>();
+template <>
+PyType_Spec& class_spec<ScsTransform>();
+template <>
+PyType_Spec& class_spec<SnyderTransform>();
+template <>
+PyType_Spec& class_spec<MuskingumCungeRouting>();
+template <>
+PyType_Spec& class_spec<StorageIndicationRouting>();
+
+template <>
 inline constexpr bool is_argument_class<DeficitAndConstantLoss> = true;
 template <>
 inline constexpr bool is_argument_class<ClarkTransform> = true;
@@ -84,4 +99,40 @@ template <>
 inline constexpr bool is_argument_class<MuskingumRouting> = true;
 template <>
 inline constexpr bool is_argument_class<LevelPoolRouting> = true;
+template <>
+inline constexpr bool is_argument_class<CurveNumberLoss> = true;
+template <>
+inline constexpr bool is_argument_class<GreenAmptLoss> = true;
+template <>
+inline constexpr bool is_argument_class<ScsTransform> = true;
+template <>
+inline constexpr bool is_argument_class<SnyderTransform> = true;
+template <>
+inline constexpr bool is_argument_class<MuskingumCungeRouting> = true;
+template <>
+inline constexpr bool is_argument_class<StorageIndicationRouting> = true;
+
+// A method argument of add_subbasin, add_reach or add_reservoir: the first method class of its
+// family that the value is an instance of.
+template <>
+struct UnionNames<LossMethod> {
+    static constexpr const char* name = "LossMethod";
+    static constexpr std::array<const char*, 3> variants{"DeficitAndConstant", "CurveNumber",
+                                                         "GreenAmpt"};
+};
+template <>
+struct UnionNames<TransformMethod> {
+    static constexpr const char* name = "TransformMethod";
+    static constexpr std::array<const char*, 3> variants{"Clark", "ScsUnitHydrograph", "Snyder"};
+};
+template <>
+struct UnionNames<ReachMethod> {
+    static constexpr const char* name = "ReachMethod";
+    static constexpr std::array<const char*, 2> variants{"Muskingum", "MuskingumCunge"};
+};
+template <>
+struct UnionNames<ReservoirMethod> {
+    static constexpr const char* name = "ReservoirMethod";
+    static constexpr std::array<const char*, 2> variants{"LevelPool", "StorageIndication"};
+};
 }  // namespace vesparil::binding

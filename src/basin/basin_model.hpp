@@ -1,10 +1,11 @@
 // A basin model as plain data: named elements, each with at most one downstream element.
 //
-// The elements reach the methods' numeric cores through one small record per method family:
-// rainfall loss (deficit and constant), transform (Clark unit hydrograph), baseflow (linear
-// reservoir layers), reach routing (Muskingum) and reservoir routing (level pool). Units are those
-// of the cores: areas in acres, rainfall in inches per step, flows in cfs, durations in seconds,
-// elevations and storages in the curves' units.
+// The elements reach the methods' numeric cores through one small record per method: rainfall
+// loss (deficit and constant, curve number, Green-Ampt), transform (Clark, SCS or Snyder unit
+// hydrograph), baseflow (linear reservoir layers), reach routing (Muskingum, Muskingum-Cunge) and
+// reservoir routing (level pool, storage indication). Units are those of the cores: areas in
+// acres, rainfall in inches per step, flows in cfs, durations in seconds, lengths in the cores'
+// units, elevations and storages in the curves' units.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,9 @@
 #include <vector>
 
 #include "baseflow/linear_reservoir.hpp"
+#include "rainfall_loss/curve_number.hpp"
+#include "rainfall_loss/green_ampt.hpp"
+#include "reach_routing/muskingum_cunge.hpp"
 #include "reservoir_routing/reservoir_utils/discharge_source.hpp"
 #include "reservoir_routing/reservoir_utils/elevation_storage.hpp"
 
@@ -48,20 +52,61 @@ struct LevelPoolRouting {
     double initial_elevation = 0.0;
 };
 
+// SCS curve-number loss (rainfall_loss/curve_number.hpp).
+struct CurveNumberLoss {
+    CurveNumberParameters parameters;
+};
+
+// Green-Ampt loss (rainfall_loss/green_ampt.hpp); the step is the basin's.
+struct GreenAmptLoss {
+    GreenAmptParameters parameters;
+};
+
+// SCS dimensionless unit hydrograph (rainfall_transform/scs_uh.hpp) on the sub-basin's area.
+struct ScsTransform {
+    double lag_seconds = 0.0;
+    double peak_rate_factor = 484.0;
+};
+
+// Snyder's unit hydrograph (rainfall_transform/snyder_uh.hpp) on the sub-basin's area.
+struct SnyderTransform {
+    double ct = 0.0;
+    double cp = 0.0;
+    double stream_length = 0.0;    // miles
+    double centroid_length = 0.0;  // miles
+};
+
+// Muskingum-Cunge routing from the channel's geometry (reach_routing/muskingum_cunge.hpp).
+struct MuskingumCungeRouting {
+    MuskingumCungeParameters parameters;
+};
+
+// Storage-indication routing (reservoir_routing/storage_indication.hpp): the level pool's
+// curves, outlets and initial elevation, routed at the basin's step.
+struct StorageIndicationRouting {
+    LevelPoolRouting pool;
+};
+
+// The methods of each family, the first one being the family's original method.
+using LossMethod = std::variant<DeficitAndConstantLoss, CurveNumberLoss, GreenAmptLoss>;
+using TransformMethod = std::variant<ClarkTransform, ScsTransform, SnyderTransform>;
+using ReachMethod = std::variant<MuskingumRouting, MuskingumCungeRouting>;
+using ReservoirMethod = std::variant<LevelPoolRouting, StorageIndicationRouting>;
+
 // Rain falls on the sub-basin; without a loss method all of it is excess.
 struct Subbasin {
     double area = 0.0;  // acres
-    std::optional<DeficitAndConstantLoss> loss;
-    ClarkTransform transform;
+    std::optional<LossMethod> loss;
+    TransformMethod transform;
     std::vector<std::pair<std::string, LinearReservoir>> baseflow;  // fed by the loss
 };
 
 struct Reach {
-    MuskingumRouting routing;
+    ReachMethod routing;
 };
 
 struct Reservoir {
-    LevelPoolRouting routing;
+    ReservoirMethod routing;
 };
 
 // Adds its inflows; the simplest way to join branches or to name an outlet.

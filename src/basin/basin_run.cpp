@@ -148,7 +148,8 @@ Result<void> run_elements_group(std::span<const BasinModel* const> models, const
     std::vector<double>* outs[kGroupMembers];
     for (const std::size_t i : network.order) {
         if (!needed.empty() && !needed[i]) continue;
-        if (std::holds_alternative<Subbasin>(models[0]->elements[i].method)) {
+        const auto* first = std::get_if<Subbasin>(&models[0]->elements[i].method);
+        if (first != nullptr && groups_with_loss(*first)) {
             for (std::size_t g = 0; g < members; ++g) {
                 subbasins[g] = &std::get<Subbasin>(models[g]->elements[i].method);
                 outs[g] = &(*outflows[g])[i];

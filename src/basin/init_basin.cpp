@@ -75,7 +75,13 @@ bool init_basin(PyObject* module) {
            binding::add_class<ClarkTransform>(module) &&
            binding::add_class<MuskingumRouting>(module) &&
            binding::add_class<LevelPoolRouting>(module) &&
-           binding::add_class<BasinRunResult>(module) && binding::add_class<ElementRun>(module);
+           binding::add_class<BasinRunResult>(module) && binding::add_class<ElementRun>(module) &&
+           binding::add_class<CurveNumberLoss>(module) &&
+           binding::add_class<GreenAmptLoss>(module) &&
+           binding::add_class<ScsTransform>(module) &&
+           binding::add_class<SnyderTransform>(module) &&
+           binding::add_class<MuskingumCungeRouting>(module) &&
+           binding::add_class<StorageIndicationRouting>(module);
 }
 
 }  // namespace vesparil

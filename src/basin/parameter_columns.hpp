@@ -9,7 +9,17 @@
 //   <reach>.muskingum.k                                            hours
 //   <reach>.muskingum.x
 //   <reservoir>.level_pool.initial_elevation
+//   <sub-basin>.loss.curve_number | initial_abstraction_ratio      curve number
+//   <sub-basin>.loss.hydraulic_conductivity | suction_head | moisture_deficit
+//                   | initial_infiltration                         Green-Ampt (in/h, in, -, in)
+//   <sub-basin>.transform.lag                                      hours (SCS)
+//   <sub-basin>.transform.peak_rate_factor                         (SCS)
+//   <sub-basin>.transform.ct | cp | stream_length | centroid_length   (Snyder; miles)
+//   <reach>.muskingum_cunge.length | slope | manning_n | bottom_width | side_slope   (ft, ft/ft)
+//   <reservoir>.storage_indication.initial_elevation
 //
+// A loss or transform parameter names the sub-basin's own method's parameter; another method's
+// is refused.
 // A duration in hours becomes hours * 3600 seconds, the same double for every member.
 #pragma once
 
@@ -38,6 +48,24 @@ enum class ParameterField {
     muskingum_k,
     muskingum_x,
     initial_elevation,
+    curve_number,
+    initial_abstraction_ratio,
+    hydraulic_conductivity,
+    suction_head,
+    moisture_deficit,
+    initial_infiltration,
+    lag,
+    peak_rate_factor,
+    ct,
+    cp,
+    stream_length,
+    centroid_length,
+    channel_length,
+    channel_slope,
+    manning_n,
+    bottom_width,
+    side_slope,
+    indication_initial_elevation,
 };
 
 struct ParameterColumn {

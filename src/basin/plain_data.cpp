@@ -5,8 +5,9 @@
 //
 // with, by kind, "area", "loss" (dict or None), "transform" and "baseflow" (dict of layers by
 // name); "muskingum"; "level_pool" with its curve, its outlets by name (each with its "kind":
-// "uncontrolled", "controlled", "specified" or "constant") and "initial_elevation". Durations are
-// seconds (exact round trips), the fields are named as the classes' attributes.
+// "uncontrolled", "controlled", "specified" or "constant") and "initial_elevation"; the event
+// methods as basin/plain_methods.cpp writes them. Durations are seconds (exact round trips), the
+// fields are named as the classes' attributes.
 #include "basin/basin_classes.hpp"
 #include "basin/plain_fields.hpp"
 #include "binding/parse.hpp"
@@ -16,10 +17,6 @@ namespace vesparil {
 using namespace binding;
 
 namespace {
-
-Ref loss_plain(const DeficitAndConstantLoss& loss) {
-    return plain_dict("initial_deficit", to_python(loss.initial_deficit), "maximum_deficit", to_python(loss.maximum_deficit), "constant_rate", to_python(loss.constant_rate), "recovery", to_python(loss.recovery_seconds));
-}
 
 Ref layer_plain(const LinearReservoir& layer) {
     return plain_dict("k_duration", to_python(static_cast<std::int64_t>(layer.k_seconds)), "gw_fraction", to_python(layer.gw_fraction), "initial_q", to_python(layer.initial_q), "num_reservoir", to_python(layer.num_reservoir));
@@ -35,21 +32,10 @@ Ref element_plain(const Element& element) {
         items.emplace_back("area", to_python(subbasin->area));
         items.emplace_back("loss",
                            subbasin->loss ? loss_plain(*subbasin->loss) : Ref::borrow(Py_None));
-        items.emplace_back(
-            "transform",
-            plain_dict("tc", to_python(subbasin->transform.tc_seconds), "storage", to_python(subbasin->transform.storage_seconds)));
+        items.emplace_back("transform", transform_plain(subbasin->transform));
         items.emplace_back("baseflow", to_python_dict(subbasin->baseflow, layer_plain));
-    } else if (const auto* reach = std::get_if<Reach>(&element.method)) {
-        const MuskingumRouting& routing = reach->routing;
-        items.emplace_back("muskingum",
-                           plain_dict("k", to_python(routing.k_seconds), "x", to_python(routing.x), "sub_reaches", to_python(routing.sub_reaches)));
-    } else if (const auto* reservoir = std::get_if<Reservoir>(&element.method)) {
-        const LevelPoolRouting& routing = reservoir->routing;
-        items.emplace_back(
-            "level_pool",
-            plain_dict("elevation_storage", curve_plain(routing.elevation_storage.elevation,
-                                                          "storage",
-                                                          routing.elevation_storage.storage), "outlets", to_python_dict(routing.outlets, outlet_plain), "initial_elevation", to_python(routing.initial_elevation)));
+    } else {
+        routing_items(element, items);
     }
     return plain_dict_of(std::move(items));
 }
@@ -73,33 +59,23 @@ Result<Element> element_from(PlainReader& reader) {
             return reader.error();
         }
         if (loss) {
-            DeficitAndConstantLoss& l = subbasin.loss.emplace();
-            if (!loss->read("initial_deficit", l.initial_deficit) ||
-                !loss->read("maximum_deficit", l.maximum_deficit) ||
-                !loss->read("constant_rate", l.constant_rate) ||
-                !loss->read("recovery", l.recovery_seconds)) {
-                return loss->error();
-            }
+            auto method = loss_from(*loss);
+            if (!method) return std::move(method).error();
+            subbasin.loss = std::move(method).value();
         }
-        if (!transform.read("tc", subbasin.transform.tc_seconds) ||
-            !transform.read("storage", subbasin.transform.storage_seconds)) {
-            return transform.error();
-        }
+        auto method = transform_from(transform);
+        if (!method) return std::move(method).error();
+        subbasin.transform = std::move(method).value();
         auto layers = reader.layers("baseflow");
         if (!layers) return std::move(layers).error();
         subbasin.baseflow = std::move(layers).value();
         element.method = std::move(subbasin);
     } else if (kind == "reach") {
-        PlainReader routing;
-        Reach reach;
-        if (!reader.nested("muskingum", routing) ||
-            !routing.read("k", reach.routing.k_seconds) || !routing.read("x", reach.routing.x) ||
-            !routing.read("sub_reaches", reach.routing.sub_reaches)) {
-            return routing.failed() ? routing.error() : reader.error();
-        }
-        element.method = reach;
+        auto routing = reach_from(reader);
+        if (!routing) return std::move(routing).error();
+        element.method = Reach{std::move(routing).value()};
     } else if (kind == "reservoir") {
-        auto routing = reader.level_pool("level_pool");
+        auto routing = reservoir_from(reader);
         if (!routing) return std::move(routing).error();
         element.method = Reservoir{std::move(routing).value()};
     } else if (kind == "junction") {

@@ -75,4 +75,14 @@ private:
     bool take_python_error(const char* key);
 };
 
+// The methods of each family, as plain data and back (basin/plain_methods.cpp).
+binding::Ref loss_plain(const LossMethod& loss);
+binding::Ref transform_plain(const TransformMethod& transform);
+// A reach's or reservoir's method, under the key of its name.
+void routing_items(const Element& element, PlainItems& items);
+Result<LossMethod> loss_from(PlainReader& reader);
+Result<TransformMethod> transform_from(PlainReader& reader);
+Result<ReachMethod> reach_from(PlainReader& element);
+Result<ReservoirMethod> reservoir_from(PlainReader& element);
+
 }  // namespace vesparil

@@ -5,9 +5,9 @@
 #include <utility>
 
 #include "baseflow/linear_reservoir.hpp"
+#include "basin/element_flow.hpp"
 #include "core/units.hpp"
 #include "rainfall_loss/deficit_and_constant.hpp"
-#include "rainfall_transform/clark_uh.hpp"
 
 namespace vesparil {
 
@@ -158,7 +158,7 @@ Result<void> advance(std::span<const Subbasin* const> members, const Incremental
     for (std::size_t g = 0; g < G; ++g) {
         const Subbasin& member = *members[g];
         if (has_loss) {
-            const DeficitAndConstantLoss& loss = *member.loss;
+            const auto& loss = std::get<DeficitAndConstantLoss>(*member.loss);
             constants[g] = deficit_constants(rain.time_step, loss.maximum_deficit,
                                              loss.constant_rate, loss.recovery_seconds);
             deficit[g] = loss.initial_deficit;
@@ -206,6 +206,10 @@ Result<void> advance(std::span<const Subbasin* const> members, const Incremental
 
 }  // namespace
 
+bool groups_with_loss(const Subbasin& subbasin) {
+    return !subbasin.loss || std::holds_alternative<DeficitAndConstantLoss>(*subbasin.loss);
+}
+
 Result<void> subbasin_outflow_group(std::span<const Subbasin* const> members,
                                     const IncrementalTimeSeries& rain,
                                     std::span<std::vector<double>* const> outs,
@@ -223,9 +227,8 @@ Result<void> subbasin_outflow_group(std::span<const Subbasin* const> members,
     const std::size_t steps = rain.data.size();
     for (std::size_t g = 0; g < members.size(); ++g) {
         const Subbasin& member = *members[g];
-        auto direct = clark_uh_rs(scratch.excess[g], rain.time_step, member.area,
-                                  member.transform.tc_seconds, member.transform.storage_seconds,
-                                  interrupt);
+        auto direct = direct_runoff(member.transform, scratch.excess[g], rain.time_step,
+                                    member.area, interrupt);
         if (!direct) return std::move(direct).error();
         const std::vector<double>& runoff = direct.value();
         std::vector<double>& out = *outs[g];

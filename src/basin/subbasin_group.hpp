@@ -5,7 +5,8 @@
 // one member alone leaves the processor idle most of the time. Here each step advances every
 // member in turn, so their independent chains overlap. Each member's operations are those of the
 // cores (deficit_step, layer_inflow, reservoir_step, in the same order, with the layers added in
-// their order), so every member has the bits of subbasin_outflow.
+// their order), so every member has the bits of subbasin_outflow. The members have no loss or
+// the deficit-and-constant loss (groups_with_loss); the transform is any of direct_runoff's.
 #pragma once
 
 #include <cstddef>
@@ -29,6 +30,10 @@ struct GroupScratch {
     std::vector<double> states;
     std::vector<double> flows;
 };
+
+// A sub-basin whose loss a group advances: none, or deficit and constant. The other losses are
+// run member by member, through subbasin_outflow.
+bool groups_with_loss(const Subbasin& subbasin);
 
 // `members` (1 to kGroupMembers, alike but for their parameter values) on `rain`; member g's
 // outflow goes to *outs[g].

@@ -16,6 +16,12 @@ __all__ = [
     "LevelPool",
     "BasinRun",
     "ElementRun",
+    "CurveNumber",
+    "GreenAmpt",
+    "ScsUnitHydrograph",
+    "Snyder",
+    "MuskingumCunge",
+    "StorageIndication",
 ]
 
 # A sub-basin's rainfall (in per step) or a source's flows (cfs), one value per step.
@@ -34,14 +40,16 @@ class Basin:
         self,
         name: str,
         area: FloatLike,
-        loss: DeficitAndConstant | None,
-        transform: Clark,
+        loss: DeficitAndConstant | CurveNumber | GreenAmpt | None,
+        transform: Clark | ScsUnitHydrograph | Snyder,
         baseflow: dict[str, LinearReservoir] | None = None,
         downstream: str | None = None,
     ) -> None: ...
-    def add_reach(self, name: str, routing: Muskingum, downstream: str | None = None) -> None: ...
+    def add_reach(
+        self, name: str, routing: Muskingum | MuskingumCunge, downstream: str | None = None
+    ) -> None: ...
     def add_reservoir(
-        self, name: str, routing: LevelPool, downstream: str | None = None
+        self, name: str, routing: LevelPool | StorageIndication, downstream: str | None = None
     ) -> None: ...
     def add_junction(self, name: str, downstream: str | None = None) -> None: ...
     def add_source(self, name: str, downstream: str | None = None) -> None: ...
@@ -147,3 +155,119 @@ class ElementRun:
     def series(self) -> dict[str, ContinuousTimeSeries | IncrementalTimeSeries]:
         """A sub-basin's excess, loss, direct and baseflow; a reservoir's storage, elevation and
         each outlet's release; empty for the other elements."""
+
+@final
+class CurveNumber:
+    """SCS curve-number loss: the curve number for its antecedent moisture condition (1-3)."""
+
+    def __new__(
+        cls,
+        curve_number: FloatLike,
+        initial_abstraction_ratio: FloatLike = 0.2,
+        antecedent_moisture: SupportsIndex = 2,
+    ) -> Self: ...
+    @property
+    def curve_number(self) -> float: ...
+    @property
+    def initial_abstraction_ratio(self) -> float: ...
+    @property
+    def antecedent_moisture(self) -> int: ...
+
+@final
+class GreenAmpt:
+    """Green-Ampt loss: K in inches per hour, suction head and infiltration in inches."""
+
+    def __new__(
+        cls,
+        hydraulic_conductivity: FloatLike,
+        suction_head: FloatLike,
+        moisture_deficit: FloatLike,
+        initial_infiltration: FloatLike = 0.0,
+    ) -> Self: ...
+    @property
+    def hydraulic_conductivity(self) -> float: ...
+    @property
+    def suction_head(self) -> float: ...
+    @property
+    def moisture_deficit(self) -> float: ...
+    @property
+    def initial_infiltration(self) -> float: ...
+
+@final
+class ScsUnitHydrograph:
+    """SCS dimensionless unit hydrograph on the sub-basin's area: lag and peak rate factor."""
+
+    def __new__(cls, lag: timedelta, peak_rate_factor: FloatLike = 484.0) -> Self: ...
+    @property
+    def lag(self) -> timedelta: ...
+    @property
+    def peak_rate_factor(self) -> float: ...
+
+@final
+class Snyder:
+    """Snyder's unit hydrograph on the sub-basin's area: Ct, Cp and the lengths in miles."""
+
+    def __new__(
+        cls,
+        ct: FloatLike,
+        cp: FloatLike,
+        stream_length: FloatLike,
+        centroid_length: FloatLike,
+    ) -> Self: ...
+    @property
+    def ct(self) -> float: ...
+    @property
+    def cp(self) -> float: ...
+    @property
+    def stream_length(self) -> float: ...
+    @property
+    def centroid_length(self) -> float: ...
+
+@final
+class MuskingumCunge:
+    """Muskingum-Cunge routing of a reach from its channel: lengths in ft, slope in ft/ft."""
+
+    def __new__(
+        cls,
+        length: FloatLike,
+        slope: FloatLike,
+        manning_n: FloatLike,
+        bottom_width: FloatLike,
+        side_slope: FloatLike = 0.0,
+        reference_flow: FloatLike | None = None,
+        sub_reaches: SupportsIndex | None = None,
+        sub_steps: SupportsIndex | None = None,
+    ) -> Self: ...
+    @property
+    def length(self) -> float: ...
+    @property
+    def slope(self) -> float: ...
+    @property
+    def manning_n(self) -> float: ...
+    @property
+    def bottom_width(self) -> float: ...
+    @property
+    def side_slope(self) -> float: ...
+    @property
+    def reference_flow(self) -> float | None: ...
+    @property
+    def sub_reaches(self) -> int | None: ...
+    @property
+    def sub_steps(self) -> int | None: ...
+
+@final
+class StorageIndication:
+    """Storage-indication routing of a reservoir: the arguments of LevelPool."""
+
+    def __new__(
+        cls,
+        elevation_storage: ElevationStorage,
+        outlets: dict[str, _DischargeInfo],
+        initial_elevation: FloatLike,
+    ) -> Self: ...
+    @property
+    def elevation_storage(self) -> ElevationStorage: ...
+    @property
+    def outlets(self) -> dict[str, _DischargeInfo]: ...
+    @property
+    def initial_elevation(self) -> float: ...
