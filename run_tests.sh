@@ -57,9 +57,9 @@ sid_packages=(
     python3-pytest python3-hypothesis python3-numpy python3-scipy python3-matplotlib
     python3-dask python3-distributed python3-mypy python3-pandas
 )
-# Pure-Python test dependencies that Debian does not package, installed by the stock
-# interpreter's pip into the root, on the root legs' PYTHONPATH.
-root_pip_packages=(spotpy)
+# Pure-Python test dependencies that Debian does not package (their import names), installed
+# by the stock interpreter's pip into the root, on the root legs' PYTHONPATH.
+root_pip_packages=(spotpy hydroeval HydroErr)
 root_extras=/opt/vesparil-tests/site-packages
 root_marker=.vesparil-root
 root_partial=.vesparil-root-incomplete
@@ -255,7 +255,9 @@ setup_root() {
                 -o DPkg::Lock::Timeout=600 "${missing[@]}" >> "$work/apt.log" 2>&1 \
             || { tail -20 "$work/apt.log"; return 1; }
     fi
-    if ! in_root env PYTHONPATH="$root_extras" python3.14 -c "import ${root_pip_packages[*]}" 2> /dev/null; then
+    local modules
+    modules="$(IFS=,; echo "${root_pip_packages[*]}")"
+    if ! in_root env PYTHONPATH="$root_extras" python3.14 -c "import $modules" 2> /dev/null; then
         local pip_python=python3
         [ -x "$venv/bin/python" ] && pip_python="$venv/bin/python"
         echo "installing into the root's $root_extras: ${root_pip_packages[*]}"
