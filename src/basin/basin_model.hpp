@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "baseflow/linear_reservoir.hpp"
+#include "lumped/gr4j.hpp"
+#include "lumped/hbv.hpp"
 #include "rainfall_loss/curve_number.hpp"
 #include "rainfall_loss/green_ampt.hpp"
 #include "reach_routing/muskingum_cunge.hpp"
@@ -93,12 +95,33 @@ using TransformMethod = std::variant<ClarkTransform, ScsTransform, SnyderTransfo
 using ReachMethod = std::variant<MuskingumRouting, MuskingumCungeRouting>;
 using ReservoirMethod = std::variant<LevelPoolRouting, StorageIndicationRouting>;
 
-// Rain falls on the sub-basin; without a loss method all of it is excess.
+// GR4J (lumped/gr4j.hpp) as a sub-basin's whole runoff, from stores at the given fractions.
+struct Gr4jRunoff {
+    Gr4jParameters parameters{};
+    double initial_production = 0.3;
+    double initial_routing = 0.5;
+};
+
+// HBV (lumped/hbv.hpp) as a sub-basin's whole runoff, from no snow and the given stores.
+struct HbvRunoff {
+    HbvParameters parameters{};
+    double initial_soil_moisture = 0.5;
+    double initial_upper_zone = 0.0;  // mm
+    double initial_lower_zone = 0.0;  // mm
+};
+
+// The continuous models that stand for a sub-basin's loss, transform and baseflow together.
+using ContinuousMethod = std::variant<Gr4jRunoff, HbvRunoff>;
+
+// Rain falls on the sub-basin; without a loss method all of it is excess. With a continuous
+// model, that model alone makes the outflow from its daily forcing (basin/lumped_flow.hpp); the
+// loss, transform and baseflow are then unused (none, a default Clark, none).
 struct Subbasin {
     double area = 0.0;  // acres
     std::optional<LossMethod> loss;
     TransformMethod transform;
     std::vector<std::pair<std::string, LinearReservoir>> baseflow;  // fed by the loss
+    std::optional<ContinuousMethod> continuous;
 };
 
 struct Reach {

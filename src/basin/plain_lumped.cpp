@@ -1,0 +1,86 @@
+// The continuous models of a sub-basin as plain data, in its "transform" slot (they stand for
+// the whole runoff): {"method": "gr4j", "x1", "x2", "x3", "x4", "initial_production",
+// "initial_routing"} or {"method": "hbv", the fourteen parameters by name, "initial_soil_moisture",
+// "initial_upper_zone", "initial_lower_zone"}, named as the classes' attributes.
+#include "basin/plain_fields.hpp"
+
+namespace vesparil {
+
+using namespace binding;
+
+namespace {
+
+// HBV's parameters in the order of its struct and constructor.
+struct HbvField {
+    const char* name;
+    double HbvParameters::*field;
+};
+constexpr HbvField kHbvFields[] = {
+    {"tt", &HbvParameters::tt},       {"cfmax", &HbvParameters::cfmax},
+    {"sfcf", &HbvParameters::sfcf},   {"cfr", &HbvParameters::cfr},
+    {"cwh", &HbvParameters::cwh},     {"fc", &HbvParameters::fc},
+    {"lp", &HbvParameters::lp},       {"beta", &HbvParameters::beta},
+    {"perc", &HbvParameters::perc},   {"uzl", &HbvParameters::uzl},
+    {"k0", &HbvParameters::k0},       {"k1", &HbvParameters::k1},
+    {"k2", &HbvParameters::k2},       {"maxbas", &HbvParameters::maxbas},
+};
+
+struct ContinuousPlain {
+    Ref operator()(const Gr4jRunoff& m) const {
+        const Gr4jParameters& p = m.parameters;
+        return plain_dict("method", to_python(std::string("gr4j")), "x1", to_python(p.x1), "x2",
+                          to_python(p.x2), "x3", to_python(p.x3), "x4", to_python(p.x4),
+                          "initial_production", to_python(m.initial_production),
+                          "initial_routing", to_python(m.initial_routing));
+    }
+    Ref operator()(const HbvRunoff& m) const {
+        PlainItems items;
+        items.emplace_back("method", to_python(std::string("hbv")));
+        for (const HbvField& f : kHbvFields) {
+            items.emplace_back(f.name, to_python(m.parameters.*f.field));
+        }
+        items.emplace_back("initial_soil_moisture", to_python(m.initial_soil_moisture));
+        items.emplace_back("initial_upper_zone", to_python(m.initial_upper_zone));
+        items.emplace_back("initial_lower_zone", to_python(m.initial_lower_zone));
+        return plain_dict_of(std::move(items));
+    }
+};
+
+}  // namespace
+
+Ref continuous_plain(const ContinuousMethod& method) {
+    return std::visit(ContinuousPlain{}, method);
+}
+
+Result<std::optional<ContinuousMethod>> continuous_from(PlainReader& reader) {
+    if (PyDict_GetItemString(reader.dict, "method") == nullptr) {
+        return std::optional<ContinuousMethod>{};
+    }
+    std::string method;
+    if (!reader.read("method", method)) return reader.error();
+    if (method == "gr4j") {
+        Gr4jRunoff m;
+        Gr4jParameters& p = m.parameters;
+        if (!reader.read("x1", p.x1) || !reader.read("x2", p.x2) || !reader.read("x3", p.x3) ||
+            !reader.read("x4", p.x4) || !reader.read("initial_production", m.initial_production) ||
+            !reader.read("initial_routing", m.initial_routing)) {
+            return reader.error();
+        }
+        return std::optional<ContinuousMethod>{m};
+    }
+    if (method == "hbv") {
+        HbvRunoff m;
+        for (const HbvField& f : kHbvFields) {
+            if (!reader.read(f.name, m.parameters.*f.field)) return reader.error();
+        }
+        if (!reader.read("initial_soil_moisture", m.initial_soil_moisture) ||
+            !reader.read("initial_upper_zone", m.initial_upper_zone) ||
+            !reader.read("initial_lower_zone", m.initial_lower_zone)) {
+            return reader.error();
+        }
+        return std::optional<ContinuousMethod>{m};
+    }
+    return std::optional<ContinuousMethod>{};
+}
+
+}  // namespace vesparil
