@@ -20,6 +20,7 @@ P = [0.0, 5.0, 12.0, 3.0, 0.0, 0.0, 20.0, 1.0, 0.0, 0.4] * 8
 E = [1.5, 2.0, 2.5, 3.0] * 20
 TEMPERATURE = [-6.0, -2.0, 1.0, 4.0, -1.0, 6.0, 2.0, 0.0, -3.0, 3.0] * 8
 GR4J = (320.0, -0.8, 70.0, 1.7)
+SNOW = (0.5, 3.5, 0.05, 0.1)
 HBV = (0.0, 3.0, 1.1, 0.05, 0.1, 210.0, 0.7, 2.0, 1.2, 15.0, 0.2, 0.1, 0.04, 2.5)
 
 # id, method, its forcing, the standalone flow (mm/day), columns with a range of good values,
@@ -32,6 +33,13 @@ MODELS = [
       "north.gr4j.x3": (20.0, 200.0), "north.gr4j.x4": (1.1, 4.0),
       "north.gr4j.initial_routing": (0.0, 1.0), "north.subbasin.area": (100.0, 2000.0)},
      ("north.gr4j.x1", 0.0, "subbasin 'north': x1 must be > 0")),
+    ("GR4J behind snow", lambda: basin.GR4J(*GR4J, snow=basin.DegreeDaySnow(*SNOW, 12.0)),
+     {"precipitation": P, "temperature": TEMPERATURE, "evapotranspiration": E},
+     lambda: lumped.run_gr4j(vesparil.snow.run_degree_day_snow(P, TEMPERATURE, *SNOW, 12.0).outflow,
+                             E, *GR4J).flow,
+     {"north.gr4j.x1": (100.0, 600.0), "north.gr4j.x3": (20.0, 200.0),
+      "north.gr4j.x4": (1.1, 4.0)},
+     ("north.gr4j.x3", 0.0, "subbasin 'north': x3 must be > 0")),
     ("HBV", lambda: basin.HBV(*HBV, initial_lower_zone=5.0),
      {"precipitation": P, "temperature": TEMPERATURE, "evapotranspiration": E},
      lambda: lumped.run_hbv(P, TEMPERATURE, E, *HBV, initial_lower_zone=5.0).flow,
@@ -107,6 +115,12 @@ def clark():
     (lambda: one_subbasin(basin.GR4J(*GR4J)).run(
         {"north": {"precipitation": P, "evapotranspiration": E, "temperature": P}}),
      ValueError, "forcing: 'north': unknown series 'temperature'"),
+    (lambda: one_subbasin(basin.GR4J(*GR4J, snow=basin.DegreeDaySnow(*SNOW))).run(
+        {"north": {"precipitation": P, "evapotranspiration": E}}),
+     ValueError, "forcing: 'north': no temperature given"),
+    (lambda: one_subbasin(basin.GR4J(*GR4J, snow=basin.DegreeDaySnow(0.0, -1.0, 0.0, 0.0))).run(
+        {"north": {"precipitation": P, "evapotranspiration": E, "temperature": P}}),
+     ValueError, "subbasin 'north': melt_factor must be >= 0"),
     (lambda: one_subbasin(basin.GR4J(*GR4J)).with_parameters([1.0], ["north.transform.tc"]),
      ValueError, "column 'north.transform.tc': subbasin 'north' is run by a continuous model"),
     (lambda: one_subbasin(basin.GR4J(*GR4J)).with_parameters([1.0], ["north.hbv.fc"]),

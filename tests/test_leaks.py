@@ -192,6 +192,8 @@ def _lumped_basin():
     v = _vesparil()
     b = v.basin.Basin(timedelta(days=1))
     b.add_subbasin("gr", 640.0, None, v.basin.GR4J(300.0, 0.5, 80.0, 1.7), {}, "out")
+    snow = v.basin.DegreeDaySnow(0.0, 3.0, 0.05, 0.1, 5.0)
+    b.add_subbasin("sn", 100.0, None, v.basin.GR4J(300.0, 0.5, 80.0, 1.7, snow=snow), {}, "out")
     b.add_subbasin("hb", 320.0, None, v.basin.HBV(*HBV_PARAMETERS), {}, "out")
     b.add_junction("out")
     return b
@@ -402,6 +404,7 @@ def arguments():
     o.lumped_forcing = {"gr": {"precipitation": o.daily[0], "evapotranspiration": o.daily[1]},
                         "hb": {"precipitation": o.daily[0], "temperature": o.daily[2],
                                "evapotranspiration": o.daily[1]}}
+    o.lumped_forcing["sn"] = o.lumped_forcing["hb"]
     return o
 
 
@@ -664,6 +667,10 @@ EVERY_ENTRY = [
     ("GR4J()", lambda o: o.B.GR4J(300.0, 0.5, 80.0, 1.7, 0.2).x4, None),
     ("GR4J() bad x1", lambda o: o.B.GR4J("x", 0.5, 80.0, 1.7), TypeError),
     ("HBV()", lambda o: o.B.HBV(*HBV_PARAMETERS, initial_lower_zone=1.0).maxbas, None),
+    ("DegreeDaySnow()", lambda o: o.B.DegreeDaySnow(0.0, 3.0, 0.05, 0.1).initial_snowpack, None),
+    ("GR4J() with snow", lambda o: o.B.GR4J(300.0, 0.5, 80.0, 1.7, snow=o.B.DegreeDaySnow(
+        0.0, 3.0, 0.05, 0.1)).snow, None),
+    ("GR4J() bad snow", lambda o: o.B.GR4J(300.0, 0.5, 80.0, 1.7, snow=o.curve), TypeError),
     ("Basin.run continuous models", lambda o: o.lumped_basin.run(o.lumped_forcing), None),
     ("Basin.run continuous model, series missing",
      lambda o: o.lumped_basin.run({"gr": {"precipitation": o.daily[0]}}), ValueError),
@@ -702,7 +709,10 @@ EVERY_ENTRY = [
         ("StorageIndication", lambda o: o.B.StorageIndication(o.curve, {"c": o.constant}, 101.0),
          ["elevation_storage", "outlets", "initial_elevation"]),
         ("GR4J", lambda o: o.B.GR4J(300.0, 0.5, 80.0, 1.7),
-         ["x1", "x2", "x3", "x4", "initial_production", "initial_routing"]),
+         ["x1", "x2", "x3", "x4", "initial_production", "initial_routing", "snow"]),
+        ("DegreeDaySnow", lambda o: o.B.DegreeDaySnow(0.0, 3.0, 0.05, 0.1, 2.0),
+         ["threshold_temperature", "melt_factor", "refreezing_coefficient", "water_holding",
+          "initial_snowpack"]),
         ("HBV", lambda o: o.B.HBV(*HBV_PARAMETERS),
          ["tt", "cfmax", "sfcf", "cfr", "cwh", "fc", "lp", "beta", "perc", "uzl", "k0", "k1",
           "k2", "maxbas", "initial_soil_moisture", "initial_upper_zone", "initial_lower_zone"]),

@@ -105,6 +105,10 @@ template <>
 PyType_Spec& class_spec<Gr4jRunoff>();
 template <>
 PyType_Spec& class_spec<HbvRunoff>();
+template <>
+PyType_Spec& class_spec<DegreeDaySnow>();
+template <>
+inline constexpr bool is_argument_class<DegreeDaySnow> = true;
 
 template <>
 inline constexpr bool is_argument_class<Gr4jRunoff> = true;

@@ -18,6 +18,7 @@
 #include "baseflow/linear_reservoir.hpp"
 #include "lumped/gr4j.hpp"
 #include "lumped/hbv.hpp"
+#include "snow/degree_day.hpp"
 #include "rainfall_loss/curve_number.hpp"
 #include "rainfall_loss/green_ampt.hpp"
 #include "reach_routing/muskingum_cunge.hpp"
@@ -95,11 +96,20 @@ using TransformMethod = std::variant<ClarkTransform, ScsTransform, SnyderTransfo
 using ReachMethod = std::variant<MuskingumRouting, MuskingumCungeRouting>;
 using ReservoirMethod = std::variant<LevelPoolRouting, StorageIndicationRouting>;
 
-// GR4J (lumped/gr4j.hpp) as a sub-basin's whole runoff, from stores at the given fractions.
+// A degree-day snow store (snow/degree_day.hpp) in front of a model: its outflow is the
+// model's precipitation.
+struct DegreeDaySnow {
+    DegreeDayParameters parameters{};
+    double initial_snowpack = 0.0;  // mm
+};
+
+// GR4J (lumped/gr4j.hpp) as a sub-basin's whole runoff, from stores at the given fractions,
+// fed through a snow store when it has one.
 struct Gr4jRunoff {
     Gr4jParameters parameters{};
     double initial_production = 0.3;
     double initial_routing = 0.5;
+    std::optional<DegreeDaySnow> snow;
 };
 
 // HBV (lumped/hbv.hpp) as a sub-basin's whole runoff, from no snow and the given stores.

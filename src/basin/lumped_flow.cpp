@@ -22,7 +22,14 @@ Result<void> check_method(const Gr4jRunoff& gr4j) {
     if (!made) return std::move(made).error();
     auto production = check_fraction(gr4j.initial_production, "initial_production");
     if (!production) return production;
-    return check_fraction(gr4j.initial_routing, "initial_routing");
+    auto routing = check_fraction(gr4j.initial_routing, "initial_routing");
+    if (!routing || !gr4j.snow) return routing;
+    auto snow = make_degree_day_parameters(gr4j.snow->parameters);
+    if (!snow) return std::move(snow).error();
+    if (!(gr4j.snow->initial_snowpack >= 0.0)) {
+        return Error::value("initial_snowpack must be >= 0");
+    }
+    return {};
 }
 
 Result<void> check_method(const HbvRunoff& hbv) {
@@ -87,6 +94,14 @@ Result<void> continuous_outflow(const ContinuousMethod& method, double area,
                                 InterruptCheck interrupt, ElementDetails* details) {
     std::vector<double> flow;
     if (const auto* gr4j = std::get_if<Gr4jRunoff>(&method)) {
+        std::vector<double> melted;
+        if (gr4j->snow) {
+            auto snow = run_degree_day_snow(precipitation, temperature, gr4j->snow->parameters,
+                                            gr4j->snow->initial_snowpack, 0, interrupt);
+            if (!snow) return std::move(snow).error();
+            melted = std::move(snow->outflow);
+            precipitation = melted;
+        }
         auto run = run_gr4j(precipitation, evapotranspiration, gr4j->parameters,
                             gr4j->initial_production, gr4j->initial_routing, 0, interrupt);
         if (!run) return std::move(run).error();

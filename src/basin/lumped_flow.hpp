@@ -1,9 +1,10 @@
 // A sub-basin whose whole runoff is a continuous daily model (GR4J or HBV), on the basin's axis.
 //
 // The basin's step must be one day. The model runs from its initial stores over the sub-basin's
-// daily precipitation and potential evapotranspiration (mm/day; HBV also temperature, deg C)
-// through its own core unchanged, and its flow of day i (mm/day over the sub-basin) becomes the
-// outflow value i in cfs:
+// daily precipitation and potential evapotranspiration (mm/day; HBV, and GR4J behind a snow
+// store, also temperature, deg C) through its own core unchanged (GR4J's precipitation being
+// the snow store's outflow when it has one: run_degree_day_snow's, from day 0), and its flow
+// of day i (mm/day over the sub-basin) becomes the outflow value i in cfs:
 //   Q_cfs = (Q_mm_per_day * area_acres) * kCfsPerMmDayAcre,
 //   kCfsPerMmDayAcre = 43560 / 26334720 (square feet per acre over millimetres per foot, 304.8,
 //   times seconds per day, 86400), about 0.00165409.

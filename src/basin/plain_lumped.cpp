@@ -1,7 +1,8 @@
 // The continuous models of a sub-basin as plain data, in its "transform" slot (they stand for
 // the whole runoff): {"method": "gr4j", "x1", "x2", "x3", "x4", "initial_production",
-// "initial_routing"} or {"method": "hbv", the fourteen parameters by name, "initial_soil_moisture",
-// "initial_upper_zone", "initial_lower_zone"}, named as the classes' attributes.
+// "initial_routing", "snow": None or the DegreeDaySnow's arguments by name} or {"method": "hbv",
+// the fourteen parameters by name, "initial_soil_moisture", "initial_upper_zone",
+// "initial_lower_zone"}, named as the classes' attributes.
 #include "basin/plain_fields.hpp"
 
 namespace vesparil {
@@ -25,13 +26,24 @@ constexpr HbvField kHbvFields[] = {
     {"k2", &HbvParameters::k2},       {"maxbas", &HbvParameters::maxbas},
 };
 
+Ref snow_plain(const std::optional<DegreeDaySnow>& snow) {
+    if (!snow) return Ref::borrow(Py_None);
+    const DegreeDayParameters& p = snow->parameters;
+    return plain_dict("threshold_temperature", to_python(p.threshold_temperature), "melt_factor",
+                      to_python(p.melt_factor), "refreezing_coefficient",
+                      to_python(p.refreezing_coefficient), "water_holding",
+                      to_python(p.water_holding), "initial_snowpack",
+                      to_python(snow->initial_snowpack));
+}
+
 struct ContinuousPlain {
     Ref operator()(const Gr4jRunoff& m) const {
         const Gr4jParameters& p = m.parameters;
         return plain_dict("method", to_python(std::string("gr4j")), "x1", to_python(p.x1), "x2",
                           to_python(p.x2), "x3", to_python(p.x3), "x4", to_python(p.x4),
                           "initial_production", to_python(m.initial_production),
-                          "initial_routing", to_python(m.initial_routing));
+                          "initial_routing", to_python(m.initial_routing), "snow",
+                          snow_plain(m.snow));
     }
     Ref operator()(const HbvRunoff& m) const {
         PlainItems items;
@@ -65,6 +77,18 @@ Result<std::optional<ContinuousMethod>> continuous_from(PlainReader& reader) {
             !reader.read("x4", p.x4) || !reader.read("initial_production", m.initial_production) ||
             !reader.read("initial_routing", m.initial_routing)) {
             return reader.error();
+        }
+        std::optional<PlainReader> snow;
+        if (!reader.nested("snow", snow)) return reader.error();
+        if (snow) {
+            DegreeDayParameters& k = m.snow.emplace().parameters;
+            if (!snow->read("threshold_temperature", k.threshold_temperature) ||
+                !snow->read("melt_factor", k.melt_factor) ||
+                !snow->read("refreezing_coefficient", k.refreezing_coefficient) ||
+                !snow->read("water_holding", k.water_holding) ||
+                !snow->read("initial_snowpack", m.snow->initial_snowpack)) {
+                return snow->error();
+            }
         }
         return std::optional<ContinuousMethod>{m};
     }

@@ -24,6 +24,7 @@ __all__ = [
     "StorageIndication",
     "GR4J",
     "HBV",
+    "DegreeDaySnow",
 ]
 
 # A sub-basin's rainfall (in per step) or a source's flows (cfs), one value per step.
@@ -286,6 +287,7 @@ class GR4J:
         x4: FloatLike,
         initial_production: FloatLike = 0.3,
         initial_routing: FloatLike = 0.5,
+        snow: DegreeDaySnow | None = None,
     ) -> Self: ...
     @property
     def x1(self) -> float: ...
@@ -299,6 +301,8 @@ class GR4J:
     def initial_production(self) -> float: ...
     @property
     def initial_routing(self) -> float: ...
+    @property
+    def snow(self) -> DegreeDaySnow | None: ...
 
 @final
 class HBV:
@@ -358,3 +362,26 @@ class HBV:
     def initial_upper_zone(self) -> float: ...
     @property
     def initial_lower_zone(self) -> float: ...
+
+@final
+class DegreeDaySnow:
+    """A degree-day snow store in front of GR4J (deg C, mm/(deg C day), mm)."""
+
+    def __new__(
+        cls,
+        threshold_temperature: FloatLike,
+        melt_factor: FloatLike,
+        refreezing_coefficient: FloatLike,
+        water_holding: FloatLike,
+        initial_snowpack: FloatLike = 0.0,
+    ) -> Self: ...
+    @property
+    def threshold_temperature(self) -> float: ...
+    @property
+    def melt_factor(self) -> float: ...
+    @property
+    def refreezing_coefficient(self) -> float: ...
+    @property
+    def water_holding(self) -> float: ...
+    @property
+    def initial_snowpack(self) -> float: ...
