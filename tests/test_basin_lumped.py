@@ -38,7 +38,8 @@ MODELS = [
      lambda: lumped.run_gr4j(vesparil.snow.run_degree_day_snow(P, TEMPERATURE, *SNOW, 12.0).outflow,
                              E, *GR4J).flow,
      {"north.gr4j.x1": (100.0, 600.0), "north.gr4j.x3": (20.0, 200.0),
-      "north.gr4j.x4": (1.1, 4.0)},
+      "north.gr4j.x4": (1.1, 4.0), "north.gr4j.threshold_temperature": (-1.0, 1.0),
+      "north.gr4j.melt_factor": (1.0, 5.0), "north.gr4j.initial_snowpack": (0.0, 50.0)},
      ("north.gr4j.x3", 0.0, "subbasin 'north': x3 must be > 0")),
     ("HBV", lambda: basin.HBV(*HBV, initial_lower_zone=5.0),
      {"precipitation": P, "temperature": TEMPERATURE, "evapotranspiration": E},
@@ -62,6 +63,10 @@ def test_one_subbasin_equals_the_standalone_model_converted(make, forcing, stand
     run = one_subbasin(make()).run({"north": forcing})
     assert run["north"].outflow.data == [q * AREA * CFS_PER_MM_DAY_ACRE for q in standalone()]
     assert run["north"].series["runoff"].data == standalone()
+    depth = 0.0
+    for value in P:  # in order, as the summary adds them (sum() compensates)
+        depth += value
+    assert run.summary()["north"]["volume_in"] == depth * AREA / 304.8
 
 
 @pytest.mark.parametrize("make, forcing, columns, bad",
@@ -93,6 +98,10 @@ def test_plain_data_round_trips(make, forcing):
     assert again.to_dict() == plain == pickle.loads(pickle.dumps(m)).to_dict()
     assert again.run({"north": forcing})["north"].outflow.data == \
         m.run({"north": forcing})["north"].outflow.data
+    plain["elements"][0]["loss"] = {"method": "curve_number", "curve_number": 70.0,
+                                    "initial_abstraction_ratio": 0.2, "antecedent_moisture": 2}
+    with pytest.raises(ValueError, match="^element 'north': a continuous model takes no loss"):
+        basin.Basin.from_dict(plain)
 
 
 def clark():
@@ -123,6 +132,8 @@ def clark():
      ValueError, "subbasin 'north': melt_factor must be >= 0"),
     (lambda: one_subbasin(basin.GR4J(*GR4J)).with_parameters([1.0], ["north.transform.tc"]),
      ValueError, "column 'north.transform.tc': subbasin 'north' is run by a continuous model"),
+    (lambda: one_subbasin(basin.GR4J(*GR4J)).with_parameters([1.0], ["north.gr4j.melt_factor"]),
+     ValueError, "column 'north.gr4j.melt_factor': subbasin 'north' has no snow store"),
     (lambda: one_subbasin(basin.GR4J(*GR4J)).with_parameters([1.0], ["north.hbv.fc"]),
      ValueError, "column 'north.hbv.fc': subbasin 'north' has no method 'hbv'"),
 ])

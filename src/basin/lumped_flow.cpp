@@ -42,8 +42,13 @@ Result<void> check_method(const HbvRunoff& hbv) {
     return {};
 }
 
-constexpr const char* kGr4jNames[] = {"x1", "x2", "x3", "x4", "initial_production",
-                                      "initial_routing"};
+// GR4J's own values, then its snow store's (kGr4jSnowFirst on).
+constexpr const char* kGr4jNames[] = {
+    "x1", "x2", "x3", "x4", "initial_production", "initial_routing", "threshold_temperature",
+    "melt_factor", "refreezing_coefficient", "water_holding", "initial_snowpack"};
+constexpr double DegreeDayParameters::*kSnowFields[] = {
+    &DegreeDayParameters::threshold_temperature, &DegreeDayParameters::melt_factor,
+    &DegreeDayParameters::refreezing_coefficient, &DegreeDayParameters::water_holding};
 constexpr const char* kHbvNames[] = {
     "tt", "cfmax", "sfcf", "cfr", "cwh", "fc", "lp", "beta", "perc", "uzl", "k0", "k1", "k2",
     "maxbas", "initial_soil_moisture", "initial_upper_zone", "initial_lower_zone"};
@@ -71,7 +76,13 @@ std::optional<std::size_t> continuous_index(const std::string& method,
 double& continuous_value(ContinuousMethod& method, std::size_t index) {
     if (auto* gr4j = std::get_if<Gr4jRunoff>(&method)) {
         if (index < 4) return gr4j->parameters.*kGr4jFields[index];
-        return index == 4 ? gr4j->initial_production : gr4j->initial_routing;
+        if (index < kGr4jSnowFirst) {
+            return index == 4 ? gr4j->initial_production : gr4j->initial_routing;
+        }
+        if (index < kGr4jSnowFirst + 4) {
+            return gr4j->snow->parameters.*kSnowFields[index - kGr4jSnowFirst];
+        }
+        return gr4j->snow->initial_snowpack;
     }
     HbvRunoff& hbv = std::get<HbvRunoff>(method);
     if (index < 14) return hbv.parameters.*kHbvFields[index];

@@ -44,7 +44,9 @@ Result<void> continuous_outflow(const ContinuousMethod& method, double area,
                                 InterruptCheck interrupt, ElementDetails* details = nullptr);
 
 // The named values of a continuous model, as batch columns "<sub-basin>.gr4j.<name>" and
-// "<sub-basin>.hbv.<name>": the index of `parameter` in its constructor's order, or none.
+// "<sub-basin>.hbv.<name>": the index of `parameter` in its constructor's order, or none; GR4J's
+// snow store's values follow its own, from kGr4jSnowFirst on (the caller checks it has one).
+inline constexpr std::size_t kGr4jSnowFirst = 6;
 std::optional<std::size_t> continuous_index(const std::string& method,
                                             const std::string& parameter);
 double& continuous_value(ContinuousMethod& method, std::size_t index);

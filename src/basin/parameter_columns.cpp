@@ -107,6 +107,10 @@ Result<ParameterColumn> parse_column(const BasinModel& model, const std::string&
         }
         auto index = continuous_index(method, parameter);
         if (!index) return fail("method '" + method + "' has no parameter '" + parameter + "'");
+        if (method == "gr4j" && *index >= kGr4jSnowFirst &&
+            !std::get<Gr4jRunoff>(*subbasin->continuous).snow) {
+            return fail("subbasin '" + element_name + "' has no snow store");
+        }
         return ParameterColumn{name, column.element, ParameterField::continuous, *index};
     }
     if (continuous && method == "transform") {

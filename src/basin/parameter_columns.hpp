@@ -18,6 +18,8 @@
 //   <reach>.muskingum_cunge.length | slope | manning_n | bottom_width | side_slope   (ft, ft/ft)
 //   <reservoir>.storage_indication.initial_elevation
 //   <sub-basin>.gr4j.x1 | x2 | x3 | x4 | initial_production | initial_routing
+//   <sub-basin>.gr4j.threshold_temperature | melt_factor | refreezing_coefficient
+//                   | water_holding | initial_snowpack             (its DegreeDaySnow store)
 //   <sub-basin>.hbv.tt | cfmax | ... | maxbas | initial_soil_moisture | initial_upper_zone
 //                   | initial_lower_zone                           (the constructors' names)
 //
