@@ -3,9 +3,11 @@
 // The elements reach the methods' numeric cores through one small record per method: rainfall
 // loss (deficit and constant, curve number, Green-Ampt), transform (Clark, SCS or Snyder unit
 // hydrograph), baseflow (linear reservoir layers), reach routing (Muskingum, Muskingum-Cunge) and
-// reservoir routing (level pool, storage indication). Units are those of the cores: areas in
-// acres, rainfall in inches per step, flows in cfs, durations in seconds, lengths in the cores'
-// units, elevations and storages in the curves' units.
+// reservoir routing (level pool, storage indication), and the continuous models that make a
+// sub-basin's whole runoff (GR4J, with a degree-day snow store or without, and HBV). Units are
+// those of the cores: areas in acres, rainfall in inches per step (a continuous model's forcing
+// in mm/day and deg C), flows in cfs, durations in seconds, lengths in the cores' units,
+// elevations and storages in the curves' units.
 #pragma once
 
 #include <cstdint>
