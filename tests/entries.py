@@ -41,7 +41,7 @@ SUBMODULE_ALL = {
     "basin": [
         "Basin", "DeficitAndConstant", "Clark", "Muskingum", "LevelPool", "BasinRun", "ElementRun",
         "CurveNumber", "GreenAmpt", "ScsUnitHydrograph", "Snyder", "MuskingumCunge",
-        "StorageIndication",
+        "StorageIndication", "GR4J", "HBV", "DegreeDaySnow",
     ],
     "lumped": ["run_gr4j", "GR4JResult", "run_hbv", "HBVResult"],
     "evapotranspiration": ["calculate_extraterrestrial_radiation", "calculate_pet_oudin",
@@ -196,6 +196,21 @@ CLASSES = {
          "sub_reaches", "sub_steps"], "basin.md"),
     "basin.StorageIndication": ("(elevation_storage, outlets, initial_elevation)", False, {},
                                 ["elevation_storage", "outlets", "initial_elevation"], "basin.md"),
+    "basin.GR4J": ("(x1, x2, x3, x4, initial_production=0.3, initial_routing=0.5, snow=None)",
+                   False, {},
+                   ["x1", "x2", "x3", "x4", "initial_production", "initial_routing", "snow"],
+                   "basin.md"),
+    "basin.HBV": (
+        "(tt, cfmax, sfcf, cfr, cwh, fc, lp, beta, perc, uzl, k0, k1, k2, maxbas, "
+        "initial_soil_moisture=0.5, initial_upper_zone=0.0, initial_lower_zone=0.0)", False, {},
+        ["tt", "cfmax", "sfcf", "cfr", "cwh", "fc", "lp", "beta", "perc", "uzl", "k0", "k1", "k2",
+         "maxbas", "initial_soil_moisture", "initial_upper_zone", "initial_lower_zone"],
+        "basin.md"),
+    "basin.DegreeDaySnow": (
+        "(threshold_temperature, melt_factor, refreezing_coefficient, water_holding, "
+        "initial_snowpack=0.0)", False, {},
+        ["threshold_temperature", "melt_factor", "refreezing_coefficient", "water_holding",
+         "initial_snowpack"], "basin.md"),
     "lumped.GR4JResult": (None, True, {}, [
         "flow", "production_store", "routing_store", "unit_hydrograph_store",
         "actual_evapotranspiration", "exchange"], "gr4j.md"),

@@ -360,6 +360,9 @@ HBV_RANGES = [(-3.0, 3.0), (0.0, 10.0), (0.0, 1.5), (0.0, 0.2), (0.0, 0.3), (1.0
               (0.0, 1.0), (1.0, 12.0)]
 HBV_NAMES = ["tt", "cfmax", "sfcf", "cfr", "cwh", "fc", "lp", "beta", "perc", "uzl", "k0", "k1",
              "k2", "maxbas"]
+HBV_INITIAL = ["initial_soil_moisture", "initial_upper_zone", "initial_lower_zone"]
+SNOW_NAMES = ["threshold_temperature", "melt_factor", "refreezing_coefficient", "water_holding",
+              "initial_snowpack"]
 SNOW_RESULTS = [vesparil.snow.run_degree_day_snow([5.0, 1.0], [-1.0, 4.0], 0.0, 3.0, 0.05, 0.1),
                 vesparil.snow.run_cemaneige([5.0, 1.0], [-1.0, 4.0], 3.0, 0.5, 100.0,
                                             [400.0, 900.0], 650.0)]
@@ -1118,6 +1121,25 @@ ENTRIES += [
     Call("StorageIndication()", st.just(B.StorageIndication),
          [p("elevation_storage", storage_curves()), p("outlets", outlet_dicts),
           p("initial_elevation", float_values)], constructs),
+    Call("GR4J()", st.just(B.GR4J),
+         [p(n, float_values) for n in ["x1", "x2", "x3", "x4"]]
+         + [p(n, float_values, False) for n in ["initial_production", "initial_routing"]]
+         + [p("snow", st.one_of(st.none(), st.builds(B.DegreeDaySnow, floats, floats, floats,
+                                                    floats)), False)],
+         constructs),
+    Call("DegreeDaySnow()", st.just(B.DegreeDaySnow),
+         [p(n, float_values) for n in SNOW_NAMES[:4]] + [p(SNOW_NAMES[4], float_values, False)],
+         constructs),
+    *getters("DegreeDaySnow", st.builds(B.DegreeDaySnow, *[floats] * 5),
+             dict.fromkeys(SNOW_NAMES, is_float)),
+    Call("HBV()", st.just(B.HBV),
+         [p(n, float_values) for n in HBV_NAMES] + [p(n, float_values, False) for n in HBV_INITIAL],
+         constructs),
+    *getters("GR4J", st.builds(B.GR4J, floats, floats, floats, floats, floats, floats),
+             dict.fromkeys(["x1", "x2", "x3", "x4", "initial_production", "initial_routing"],
+                           is_float) | {"snow": lambda v: v is None}),
+    *getters("HBV", st.builds(B.HBV, *[floats] * 17),
+             dict.fromkeys(HBV_NAMES + HBV_INITIAL, is_float)),
     *getters("CurveNumber", st.builds(B.CurveNumber, floats, floats, st.integers(-3, 5)),
              {"curve_number": is_float, "initial_abstraction_ratio": is_float,
               "antecedent_moisture": lambda v: type(v) is int}),

@@ -188,6 +188,17 @@ def _event_basin():
     return b
 
 
+def _lumped_basin():
+    v = _vesparil()
+    b = v.basin.Basin(timedelta(days=1))
+    b.add_subbasin("gr", 640.0, None, v.basin.GR4J(300.0, 0.5, 80.0, 1.7), {}, "out")
+    snow = v.basin.DegreeDaySnow(0.0, 3.0, 0.05, 0.1, 5.0)
+    b.add_subbasin("sn", 100.0, None, v.basin.GR4J(300.0, 0.5, 80.0, 1.7, snow=snow), {}, "out")
+    b.add_subbasin("hb", 320.0, None, v.basin.HBV(*HBV_PARAMETERS), {}, "out")
+    b.add_junction("out")
+    return b
+
+
 MODEL_ENTRIES = [
     ("run_deficit_and_constant", "rainfall_loss.run_deficit_and_constant",
      build_model(lambda: [_rain(), 0.2, 1.0, 0.1, timedelta(hours=12)])),
@@ -386,6 +397,14 @@ def arguments():
                                        o.other_array * 100.0, 500.0)
     o.days = o.array + 99.5
     o.hbv_result = o.hbv(o.array, o.other_array - 5.0, o.array, *HBV_PARAMETERS)
+    o.lumped_basin = _lumped_basin()
+    # Arrays of their own: the dict holds them past the call, and the check below resizes
+    # o.array and o.other_array.
+    o.daily = (o.days - 99.0, o.elevations * 0.01, o.days - 100.0)
+    o.lumped_forcing = {"gr": {"precipitation": o.daily[0], "evapotranspiration": o.daily[1]},
+                        "hb": {"precipitation": o.daily[0], "temperature": o.daily[2],
+                               "evapotranspiration": o.daily[1]}}
+    o.lumped_forcing["sn"] = o.lumped_forcing["hb"]
     return o
 
 
@@ -645,6 +664,20 @@ EVERY_ENTRY = [
      lambda o: o.B.Basin.from_dict(o.event_basin.to_dict()), None),
     ("Basin.run_batch event methods", lambda o: o.event_basin.run_batch(
         o.table, o.event_columns, o.event_forcing, o.observed), None),
+    ("GR4J()", lambda o: o.B.GR4J(300.0, 0.5, 80.0, 1.7, 0.2).x4, None),
+    ("GR4J() bad x1", lambda o: o.B.GR4J("x", 0.5, 80.0, 1.7), TypeError),
+    ("HBV()", lambda o: o.B.HBV(*HBV_PARAMETERS, initial_lower_zone=1.0).maxbas, None),
+    ("DegreeDaySnow()", lambda o: o.B.DegreeDaySnow(0.0, 3.0, 0.05, 0.1).initial_snowpack, None),
+    ("GR4J() with snow", lambda o: o.B.GR4J(300.0, 0.5, 80.0, 1.7, snow=o.B.DegreeDaySnow(
+        0.0, 3.0, 0.05, 0.1)).snow, None),
+    ("GR4J() bad snow", lambda o: o.B.GR4J(300.0, 0.5, 80.0, 1.7, snow=o.curve), TypeError),
+    ("Basin.run continuous models", lambda o: o.lumped_basin.run(o.lumped_forcing), None),
+    ("Basin.run continuous model, series missing",
+     lambda o: o.lumped_basin.run({"gr": {"precipitation": o.daily[0]}}), ValueError),
+    ("Basin.from_dict continuous models",
+     lambda o: o.B.Basin.from_dict(o.lumped_basin.to_dict()), None),
+    ("Basin.run_batch continuous models", lambda o: o.lumped_basin.run_batch(
+        o.table, ["gr.gr4j.x1", "hb.hbv.fc"], o.lumped_forcing, o.daily[1]), None),
     ("Basin.add_reach bad routing", lambda o: o.B.Basin(o.hour).add_reach("r", o.curve),
      TypeError),
     ("BasinRun()", lambda o: o.B.BasinRun(), TypeError),
@@ -675,6 +708,14 @@ EVERY_ENTRY = [
           "sub_reaches", "sub_steps"]),
         ("StorageIndication", lambda o: o.B.StorageIndication(o.curve, {"c": o.constant}, 101.0),
          ["elevation_storage", "outlets", "initial_elevation"]),
+        ("GR4J", lambda o: o.B.GR4J(300.0, 0.5, 80.0, 1.7),
+         ["x1", "x2", "x3", "x4", "initial_production", "initial_routing", "snow"]),
+        ("DegreeDaySnow", lambda o: o.B.DegreeDaySnow(0.0, 3.0, 0.05, 0.1, 2.0),
+         ["threshold_temperature", "melt_factor", "refreezing_coefficient", "water_holding",
+          "initial_snowpack"]),
+        ("HBV", lambda o: o.B.HBV(*HBV_PARAMETERS),
+         ["tt", "cfmax", "sfcf", "cfr", "cwh", "fc", "lp", "beta", "perc", "uzl", "k0", "k1",
+          "k2", "maxbas", "initial_soil_moisture", "initial_upper_zone", "initial_lower_zone"]),
     ]
     for attribute in attributes
 ] + [

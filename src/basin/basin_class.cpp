@@ -46,6 +46,26 @@ PyObject* add_element(PyObject* self, Element element) {
     Py_RETURN_NONE;
 }
 
+// A transform goes in its slot; a continuous model replaces loss, transform and baseflow.
+bool set_runoff(const std::string& name, SubbasinRunoff runoff, Subbasin& subbasin) {
+    if (runoff.index() < std::variant_size_v<TransformMethod>) {
+        std::visit([&](auto& method) {
+            if constexpr (requires { TransformMethod{std::move(method)}; }) {
+                subbasin.transform = std::move(method);
+            }
+        }, runoff);
+        return true;
+    }
+    if (subbasin.loss || !subbasin.baseflow.empty()) {
+        raise(Error::value("subbasin '" + name + "': a continuous model (GR4J, HBV) makes the "
+                           "whole runoff; give loss=None and no baseflow"));
+        return false;
+    }
+    if (auto* gr4j = std::get_if<Gr4jRunoff>(&runoff)) subbasin.continuous = *gr4j;
+    if (auto* hbv = std::get_if<HbvRunoff>(&runoff)) subbasin.continuous = *hbv;
+    return true;
+}
+
 constexpr Parameters<6> kAddSubbasinParameters{
     "Basin.add_subbasin()",
     {"name", "area", "loss", "transform", "baseflow", "downstream"},
@@ -56,11 +76,13 @@ PyObject* py_basin_add_subbasin(PyObject* self, PyObject* const* args, Py_ssize_
     return guarded([&]() -> PyObject* {
         Element element;
         Subbasin subbasin;
+        SubbasinRunoff runoff;
         std::optional<std::string> downstream;
         if (!parse_call(kAddSubbasinParameters, args, nargs, kwnames, element.name, subbasin.area,
-                        subbasin.loss, subbasin.transform, subbasin.baseflow, downstream)) {
+                        subbasin.loss, runoff, subbasin.baseflow, downstream)) {
             return nullptr;
         }
+        if (!set_runoff(element.name, std::move(runoff), subbasin)) return nullptr;
         element.downstream = downstream.value_or("");
         element.method = std::move(subbasin);
         return add_element(self, std::move(element));
@@ -148,6 +170,8 @@ bool extract_forcing(PyObject* object, const BasinModel& model, BasinForcing& ou
         return false;
     }
     out.inputs.assign(model.elements.size(), IncrementalTimeSeries{{}, "rainfall", model.time_step});
+    out.evapotranspiration.assign(model.elements.size(), {});
+    out.temperature.assign(model.elements.size(), {});
     const bool ok = for_each_item(object, [&](PyObject* key, PyObject* value) {
         std::string name;
         if (!extract(key, name)) return false;
@@ -159,7 +183,10 @@ bool extract_forcing(PyObject* object, const BasinModel& model, BasinForcing& ou
         }
         IncrementalTimeSeries& series = out.inputs[at];
         std::int32_t step = model.time_step;
-        if (is_instance<IncrementalTimeSeries>(value)) {
+        const auto* subbasin = std::get_if<Subbasin>(&model.elements[at].method);
+        if (subbasin != nullptr && subbasin->continuous) {
+            if (!extract_daily_forcing(value, name, *subbasin->continuous, at, out)) return false;
+        } else if (is_instance<IncrementalTimeSeries>(value)) {
             if (!extract_instance(value, series)) return false;
             step = series.time_step;
         } else if (is_instance<ContinuousTimeSeries>(value)) {
@@ -191,7 +218,8 @@ PyMethodDef basin_methods[] = {
      "add_subbasin($self, name, area, loss, transform, baseflow=None, downstream=None)\n--\n\n"
      "Adds a sub-basin of `area` acres: `loss` (DeficitAndConstant, CurveNumber, GreenAmpt\n"
      "or None), `transform` (Clark, ScsUnitHydrograph or Snyder), `baseflow` (a dict of\n"
-     "baseflow.LinearReservoir fed by the loss)."},
+     "baseflow.LinearReservoir fed by the loss). A continuous model (GR4J or HBV) given as\n"
+     "`transform`, with loss None and no baseflow, makes the whole runoff from daily forcing."},
     {"add_reach",
      as_method(add_routing<Reach, ReachMethod, kAddReachParameters>), kFastcallFlags,
      "add_reach($self, name, routing, downstream=None)\n--\n\nAdds a reach routed by `routing` "

@@ -60,6 +60,16 @@ bool extract_forcing(PyObject* object, const BasinModel& model, BasinForcing& ou
 
 // The model as plain dicts and lists, and back (basin/plain_data.cpp).
 
+// What add_subbasin's `transform` takes: a transform, or a continuous model standing for the
+// whole runoff (then without loss or baseflow).
+using SubbasinRunoff =
+    std::variant<ClarkTransform, ScsTransform, SnyderTransform, Gr4jRunoff, HbvRunoff>;
+
+// The dict of daily series of a sub-basin run by `method` (basin/lumped_method_classes.cpp),
+// into the slots of element `at`.
+bool extract_daily_forcing(PyObject* value, const std::string& name,
+                           const ContinuousMethod& method, std::size_t at, BasinForcing& out);
+
 }  // namespace vesparil
 
 namespace vesparil::binding {
@@ -91,6 +101,19 @@ PyType_Spec& class_spec<MuskingumCungeRouting>();
 template <>
 PyType_Spec& class_spec<StorageIndicationRouting>();
 
+template <>
+PyType_Spec& class_spec<Gr4jRunoff>();
+template <>
+PyType_Spec& class_spec<HbvRunoff>();
+template <>
+PyType_Spec& class_spec<DegreeDaySnow>();
+template <>
+inline constexpr bool is_argument_class<DegreeDaySnow> = true;
+
+template <>
+inline constexpr bool is_argument_class<Gr4jRunoff> = true;
+template <>
+inline constexpr bool is_argument_class<HbvRunoff> = true;
 template <>
 inline constexpr bool is_argument_class<DeficitAndConstantLoss> = true;
 template <>
@@ -124,6 +147,12 @@ template <>
 struct UnionNames<TransformMethod> {
     static constexpr const char* name = "TransformMethod";
     static constexpr std::array<const char*, 3> variants{"Clark", "ScsUnitHydrograph", "Snyder"};
+};
+template <>
+struct UnionNames<SubbasinRunoff> {
+    static constexpr const char* name = "TransformMethod";
+    static constexpr std::array<const char*, 5> variants{"Clark", "ScsUnitHydrograph", "Snyder",
+                                                         "GR4J", "HBV"};
 };
 template <>
 struct UnionNames<ReachMethod> {

@@ -3,9 +3,11 @@
 // The elements reach the methods' numeric cores through one small record per method: rainfall
 // loss (deficit and constant, curve number, Green-Ampt), transform (Clark, SCS or Snyder unit
 // hydrograph), baseflow (linear reservoir layers), reach routing (Muskingum, Muskingum-Cunge) and
-// reservoir routing (level pool, storage indication). Units are those of the cores: areas in
-// acres, rainfall in inches per step, flows in cfs, durations in seconds, lengths in the cores'
-// units, elevations and storages in the curves' units.
+// reservoir routing (level pool, storage indication), and the continuous models that make a
+// sub-basin's whole runoff (GR4J, with a degree-day snow store or without, and HBV). Units are
+// those of the cores: areas in acres, rainfall in inches per step (a continuous model's forcing
+// in mm/day and deg C), flows in cfs, durations in seconds, lengths in the cores' units,
+// elevations and storages in the curves' units.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +18,9 @@
 #include <vector>
 
 #include "baseflow/linear_reservoir.hpp"
+#include "lumped/gr4j.hpp"
+#include "lumped/hbv.hpp"
+#include "snow/degree_day.hpp"
 #include "rainfall_loss/curve_number.hpp"
 #include "rainfall_loss/green_ampt.hpp"
 #include "reach_routing/muskingum_cunge.hpp"
@@ -93,12 +98,42 @@ using TransformMethod = std::variant<ClarkTransform, ScsTransform, SnyderTransfo
 using ReachMethod = std::variant<MuskingumRouting, MuskingumCungeRouting>;
 using ReservoirMethod = std::variant<LevelPoolRouting, StorageIndicationRouting>;
 
-// Rain falls on the sub-basin; without a loss method all of it is excess.
+// A degree-day snow store (snow/degree_day.hpp) in front of a model: its outflow is the
+// model's precipitation.
+struct DegreeDaySnow {
+    DegreeDayParameters parameters{};
+    double initial_snowpack = 0.0;  // mm
+};
+
+// GR4J (lumped/gr4j.hpp) as a sub-basin's whole runoff, from stores at the given fractions,
+// fed through a snow store when it has one.
+struct Gr4jRunoff {
+    Gr4jParameters parameters{};
+    double initial_production = 0.3;
+    double initial_routing = 0.5;
+    std::optional<DegreeDaySnow> snow;
+};
+
+// HBV (lumped/hbv.hpp) as a sub-basin's whole runoff, from no snow and the given stores.
+struct HbvRunoff {
+    HbvParameters parameters{};
+    double initial_soil_moisture = 0.5;
+    double initial_upper_zone = 0.0;  // mm
+    double initial_lower_zone = 0.0;  // mm
+};
+
+// The continuous models that stand for a sub-basin's loss, transform and baseflow together.
+using ContinuousMethod = std::variant<Gr4jRunoff, HbvRunoff>;
+
+// Rain falls on the sub-basin; without a loss method all of it is excess. With a continuous
+// model, that model alone makes the outflow from its daily forcing (basin/lumped_flow.hpp); the
+// loss, transform and baseflow are then unused (none, a default Clark, none).
 struct Subbasin {
     double area = 0.0;  // acres
     std::optional<LossMethod> loss;
     TransformMethod transform;
     std::vector<std::pair<std::string, LinearReservoir>> baseflow;  // fed by the loss
+    std::optional<ContinuousMethod> continuous;
 };
 
 struct Reach {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "basin/element_flow.hpp"
+#include "basin/lumped_flow.hpp"
 #include "core/format.hpp"
 #include "core/nan_minmax.hpp"
 
@@ -14,6 +15,7 @@ namespace {
 
 constexpr double kSquareFeetPerAcre = 43560.0;
 constexpr double kInchesPerFoot = 12.0;
+constexpr double kMillimetresPerFoot = 304.8;
 
 bool takes_series(const Element& element) {
     return std::holds_alternative<Subbasin>(element.method) ||
@@ -88,7 +90,13 @@ Result<void> element_outflow(const BasinModel& model, const Network& network,
     std::vector<double>& out = outflows[i];
     Result<void> done;
     if (const auto* subbasin = std::get_if<Subbasin>(&element.method)) {
-        done = subbasin_outflow(*subbasin, forcing.inputs[i], out, interrupt, details);
+        if (subbasin->continuous) {
+            done = continuous_outflow(*subbasin->continuous, subbasin->area,
+                                      forcing.inputs[i].data, forcing.evapotranspiration[i],
+                                      forcing.temperature[i], out, interrupt, details);
+        } else {
+            done = subbasin_outflow(*subbasin, forcing.inputs[i], out, interrupt, details);
+        }
     } else if (std::holds_alternative<Source>(element.method)) {
         out = forcing.inputs[i].data;
     } else if (std::holds_alternative<Junction>(element.method)) {
@@ -193,7 +201,9 @@ std::vector<ElementSummary> summarize(const BasinModel& model, const Network& ne
         if (const auto* subbasin = std::get_if<Subbasin>(&element.method)) {
             double depth = 0.0;
             for (const double rain : forcing.inputs[i].data) depth = depth + rain;
-            summary.volume_in = depth * subbasin->area / kInchesPerFoot;
+            // A continuous model's precipitation is in mm.
+            summary.volume_in = depth * subbasin->area /
+                                (subbasin->continuous ? kMillimetresPerFoot : kInchesPerFoot);
         } else if (std::holds_alternative<Source>(element.method)) {
             summary.volume_in = summary.volume_out;
         } else {

@@ -19,9 +19,14 @@ namespace vesparil {
 
 // One series per element, in element order: the rainfall of a sub-basin (inches per step), the
 // flows of a source (cfs), empty for the other elements. Every given series has `steps` values.
+// A sub-basin run by a continuous model takes its precipitation (mm/day) in `inputs` and its
+// potential evapotranspiration (mm/day) and temperature (deg C, HBV only) in the slots below,
+// which stay empty for every other element.
 struct BasinForcing {
     std::size_t steps = 0;
     std::vector<IncrementalTimeSeries> inputs;
+    std::vector<std::vector<double>> evapotranspiration;
+    std::vector<std::vector<double>> temperature;
 };
 
 // Fails with a ValueError naming the element when a sub-basin or source has no series, when

@@ -81,7 +81,9 @@ bool init_basin(PyObject* module) {
            binding::add_class<ScsTransform>(module) &&
            binding::add_class<SnyderTransform>(module) &&
            binding::add_class<MuskingumCungeRouting>(module) &&
-           binding::add_class<StorageIndicationRouting>(module);
+           binding::add_class<StorageIndicationRouting>(module) &&
+           binding::add_class<Gr4jRunoff>(module) && binding::add_class<HbvRunoff>(module) &&
+           binding::add_class<DegreeDaySnow>(module);
 }
 
 }  // namespace vesparil

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <type_traits>
 
+#include "basin/lumped_flow.hpp"
 #include "core/seconds.hpp"
 #include "core/units.hpp"
 
@@ -96,6 +97,24 @@ Result<ParameterColumn> parse_column(const BasinModel& model, const std::string&
     if (method.rfind("baseflow.", 0) == 0) {
         layer_name = method.substr(9);
         method = "baseflow";
+    }
+    const auto* subbasin = std::get_if<Subbasin>(&element.method);
+    const bool continuous = subbasin != nullptr && subbasin->continuous;
+    if (method == "gr4j" || method == "hbv") {
+        if (!continuous || subbasin->continuous->index() != (method == "gr4j" ? 0u : 1u)) {
+            return fail(std::string(kind_word(element)) + " '" + element_name +
+                        "' has no method '" + method + "'");
+        }
+        auto index = continuous_index(method, parameter);
+        if (!index) return fail("method '" + method + "' has no parameter '" + parameter + "'");
+        if (method == "gr4j" && *index >= kGr4jSnowFirst &&
+            !std::get<Gr4jRunoff>(*subbasin->continuous).snow) {
+            return fail("subbasin '" + element_name + "' has no snow store");
+        }
+        return ParameterColumn{name, column.element, ParameterField::continuous, *index};
+    }
+    if (continuous && method == "transform") {
+        return fail("subbasin '" + element_name + "' is run by a continuous model");
     }
     bool known_method = false;
     bool found = false;
@@ -253,6 +272,9 @@ void apply_parameter(BasinModel& model, const ParameterColumn& column, double va
         case ParameterField::side_slope: channel(method).side_slope = value; return;
         case ParameterField::indication_initial_elevation:
             member<StorageIndicationRouting>(method).pool.initial_elevation = value;
+            return;
+        case ParameterField::continuous:
+            continuous_value(*std::get<Subbasin>(method).continuous, column.layer) = value;
             return;
     }
 }

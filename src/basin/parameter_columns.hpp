@@ -17,6 +17,11 @@
 //   <sub-basin>.transform.ct | cp | stream_length | centroid_length   (Snyder; miles)
 //   <reach>.muskingum_cunge.length | slope | manning_n | bottom_width | side_slope   (ft, ft/ft)
 //   <reservoir>.storage_indication.initial_elevation
+//   <sub-basin>.gr4j.x1 | x2 | x3 | x4 | initial_production | initial_routing
+//   <sub-basin>.gr4j.threshold_temperature | melt_factor | refreezing_coefficient
+//                   | water_holding | initial_snowpack             (its DegreeDaySnow store)
+//   <sub-basin>.hbv.tt | cfmax | ... | maxbas | initial_soil_moisture | initial_upper_zone
+//                   | initial_lower_zone                           (the constructors' names)
 //
 // A loss or transform parameter names the sub-basin's own method's parameter; another method's
 // is refused.
@@ -66,13 +71,14 @@ enum class ParameterField {
     bottom_width,
     side_slope,
     indication_initial_elevation,
+    continuous,  // a GR4J or HBV value, its index in `layer` (basin/lumped_flow.hpp)
 };
 
 struct ParameterColumn {
     std::string name;
     std::size_t element = 0;
     ParameterField field = ParameterField::area;
-    std::size_t layer = 0;  // baseflow fields only
+    std::size_t layer = 0;  // baseflow fields; a continuous model's value index
 };
 
 // Fails with a ValueError naming the column when its element, method or parameter is unknown,

@@ -32,7 +32,9 @@ Ref element_plain(const Element& element) {
         items.emplace_back("area", to_python(subbasin->area));
         items.emplace_back("loss",
                            subbasin->loss ? loss_plain(*subbasin->loss) : Ref::borrow(Py_None));
-        items.emplace_back("transform", transform_plain(subbasin->transform));
+        items.emplace_back("transform", subbasin->continuous
+                                            ? continuous_plain(*subbasin->continuous)
+                                            : transform_plain(subbasin->transform));
         items.emplace_back("baseflow", to_python_dict(subbasin->baseflow, layer_plain));
     } else {
         routing_items(element, items);
@@ -63,12 +65,20 @@ Result<Element> element_from(PlainReader& reader) {
             if (!method) return std::move(method).error();
             subbasin.loss = std::move(method).value();
         }
-        auto method = transform_from(transform);
-        if (!method) return std::move(method).error();
-        subbasin.transform = std::move(method).value();
+        auto continuous = continuous_from(transform);
+        if (!continuous) return std::move(continuous).error();
+        subbasin.continuous = std::move(continuous).value();
+        if (!subbasin.continuous) {
+            auto method = transform_from(transform);
+            if (!method) return std::move(method).error();
+            subbasin.transform = std::move(method).value();
+        }
         auto layers = reader.layers("baseflow");
         if (!layers) return std::move(layers).error();
         subbasin.baseflow = std::move(layers).value();
+        if (subbasin.continuous && (subbasin.loss || !subbasin.baseflow.empty())) {
+            return Error::value(reader.path + ": a continuous model takes no loss or baseflow");
+        }
         element.method = std::move(subbasin);
     } else if (kind == "reach") {
         auto routing = reach_from(reader);

@@ -84,5 +84,9 @@ Result<LossMethod> loss_from(PlainReader& reader);
 Result<TransformMethod> transform_from(PlainReader& reader);
 Result<ReachMethod> reach_from(PlainReader& element);
 Result<ReservoirMethod> reservoir_from(PlainReader& element);
+// A continuous model in a sub-basin's "transform" slot (basin/plain_lumped.cpp); none when the
+// dict names another method.
+binding::Ref continuous_plain(const ContinuousMethod& method);
+Result<std::optional<ContinuousMethod>> continuous_from(PlainReader& reader);
 
 }  // namespace vesparil

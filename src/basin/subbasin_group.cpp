@@ -207,6 +207,7 @@ Result<void> advance(std::span<const Subbasin* const> members, const Incremental
 }  // namespace
 
 bool groups_with_loss(const Subbasin& subbasin) {
+    if (subbasin.continuous) return false;
     return !subbasin.loss || std::holds_alternative<DeficitAndConstantLoss>(*subbasin.loss);
 }
 

@@ -22,6 +22,9 @@ __all__ = [
     "Snyder",
     "MuskingumCunge",
     "StorageIndication",
+    "GR4J",
+    "HBV",
+    "DegreeDaySnow",
 ]
 
 # A sub-basin's rainfall (in per step) or a source's flows (cfs), one value per step.
@@ -41,7 +44,7 @@ class Basin:
         name: str,
         area: FloatLike,
         loss: DeficitAndConstant | CurveNumber | GreenAmpt | None,
-        transform: Clark | ScsUnitHydrograph | Snyder,
+        transform: Clark | ScsUnitHydrograph | Snyder | GR4J | HBV,
         baseflow: dict[str, LinearReservoir] | None = None,
         downstream: str | None = None,
     ) -> None: ...
@@ -53,7 +56,7 @@ class Basin:
     ) -> None: ...
     def add_junction(self, name: str, downstream: str | None = None) -> None: ...
     def add_source(self, name: str, downstream: str | None = None) -> None: ...
-    def run(self, forcing: Mapping[str, _Series]) -> BasinRun: ...
+    def run(self, forcing: Mapping[str, _Series | Mapping[str, FloatVector]]) -> BasinRun: ...
     def run_batch(
         self,
         parameters: Any,
@@ -271,3 +274,114 @@ class StorageIndication:
     def outlets(self) -> dict[str, _DischargeInfo]: ...
     @property
     def initial_elevation(self) -> float: ...
+
+@final
+class GR4J:
+    """GR4J as a sub-basin's whole runoff on a daily basin (mm, mm/day, days)."""
+
+    def __new__(
+        cls,
+        x1: FloatLike,
+        x2: FloatLike,
+        x3: FloatLike,
+        x4: FloatLike,
+        initial_production: FloatLike = 0.3,
+        initial_routing: FloatLike = 0.5,
+        snow: DegreeDaySnow | None = None,
+    ) -> Self: ...
+    @property
+    def x1(self) -> float: ...
+    @property
+    def x2(self) -> float: ...
+    @property
+    def x3(self) -> float: ...
+    @property
+    def x4(self) -> float: ...
+    @property
+    def initial_production(self) -> float: ...
+    @property
+    def initial_routing(self) -> float: ...
+    @property
+    def snow(self) -> DegreeDaySnow | None: ...
+
+@final
+class HBV:
+    """HBV as a sub-basin's whole runoff on a daily basin (mm, mm/day, deg C, days)."""
+
+    def __new__(
+        cls,
+        tt: FloatLike,
+        cfmax: FloatLike,
+        sfcf: FloatLike,
+        cfr: FloatLike,
+        cwh: FloatLike,
+        fc: FloatLike,
+        lp: FloatLike,
+        beta: FloatLike,
+        perc: FloatLike,
+        uzl: FloatLike,
+        k0: FloatLike,
+        k1: FloatLike,
+        k2: FloatLike,
+        maxbas: FloatLike,
+        initial_soil_moisture: FloatLike = 0.5,
+        initial_upper_zone: FloatLike = 0.0,
+        initial_lower_zone: FloatLike = 0.0,
+    ) -> Self: ...
+    @property
+    def tt(self) -> float: ...
+    @property
+    def cfmax(self) -> float: ...
+    @property
+    def sfcf(self) -> float: ...
+    @property
+    def cfr(self) -> float: ...
+    @property
+    def cwh(self) -> float: ...
+    @property
+    def fc(self) -> float: ...
+    @property
+    def lp(self) -> float: ...
+    @property
+    def beta(self) -> float: ...
+    @property
+    def perc(self) -> float: ...
+    @property
+    def uzl(self) -> float: ...
+    @property
+    def k0(self) -> float: ...
+    @property
+    def k1(self) -> float: ...
+    @property
+    def k2(self) -> float: ...
+    @property
+    def maxbas(self) -> float: ...
+    @property
+    def initial_soil_moisture(self) -> float: ...
+    @property
+    def initial_upper_zone(self) -> float: ...
+    @property
+    def initial_lower_zone(self) -> float: ...
+
+@final
+class DegreeDaySnow:
+    """A degree-day snow store in front of GR4J (deg C, mm/(deg C day), mm)."""
+
+    def __new__(
+        cls,
+        threshold_temperature: FloatLike,
+        melt_factor: FloatLike,
+        refreezing_coefficient: FloatLike,
+        water_holding: FloatLike,
+        initial_snowpack: FloatLike = 0.0,
+    ) -> Self: ...
+    @property
+    def threshold_temperature(self) -> float: ...
+    @property
+    def melt_factor(self) -> float: ...
+    @property
+    def refreezing_coefficient(self) -> float: ...
+    @property
+    def water_holding(self) -> float: ...
+    @property
+    def initial_snowpack(self) -> float: ...

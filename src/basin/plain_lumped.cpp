@@ -1,0 +1,110 @@
+// The continuous models of a sub-basin as plain data, in its "transform" slot (they stand for
+// the whole runoff): {"method": "gr4j", "x1", "x2", "x3", "x4", "initial_production",
+// "initial_routing", "snow": None or the DegreeDaySnow's arguments by name} or {"method": "hbv",
+// the fourteen parameters by name, "initial_soil_moisture", "initial_upper_zone",
+// "initial_lower_zone"}, named as the classes' attributes.
+#include "basin/plain_fields.hpp"
+
+namespace vesparil {
+
+using namespace binding;
+
+namespace {
+
+// HBV's parameters in the order of its struct and constructor.
+struct HbvField {
+    const char* name;
+    double HbvParameters::*field;
+};
+constexpr HbvField kHbvFields[] = {
+    {"tt", &HbvParameters::tt},       {"cfmax", &HbvParameters::cfmax},
+    {"sfcf", &HbvParameters::sfcf},   {"cfr", &HbvParameters::cfr},
+    {"cwh", &HbvParameters::cwh},     {"fc", &HbvParameters::fc},
+    {"lp", &HbvParameters::lp},       {"beta", &HbvParameters::beta},
+    {"perc", &HbvParameters::perc},   {"uzl", &HbvParameters::uzl},
+    {"k0", &HbvParameters::k0},       {"k1", &HbvParameters::k1},
+    {"k2", &HbvParameters::k2},       {"maxbas", &HbvParameters::maxbas},
+};
+
+Ref snow_plain(const std::optional<DegreeDaySnow>& snow) {
+    if (!snow) return Ref::borrow(Py_None);
+    const DegreeDayParameters& p = snow->parameters;
+    return plain_dict("threshold_temperature", to_python(p.threshold_temperature), "melt_factor",
+                      to_python(p.melt_factor), "refreezing_coefficient",
+                      to_python(p.refreezing_coefficient), "water_holding",
+                      to_python(p.water_holding), "initial_snowpack",
+                      to_python(snow->initial_snowpack));
+}
+
+struct ContinuousPlain {
+    Ref operator()(const Gr4jRunoff& m) const {
+        const Gr4jParameters& p = m.parameters;
+        return plain_dict("method", to_python(std::string("gr4j")), "x1", to_python(p.x1), "x2",
+                          to_python(p.x2), "x3", to_python(p.x3), "x4", to_python(p.x4),
+                          "initial_production", to_python(m.initial_production),
+                          "initial_routing", to_python(m.initial_routing), "snow",
+                          snow_plain(m.snow));
+    }
+    Ref operator()(const HbvRunoff& m) const {
+        PlainItems items;
+        items.emplace_back("method", to_python(std::string("hbv")));
+        for (const HbvField& f : kHbvFields) {
+            items.emplace_back(f.name, to_python(m.parameters.*f.field));
+        }
+        items.emplace_back("initial_soil_moisture", to_python(m.initial_soil_moisture));
+        items.emplace_back("initial_upper_zone", to_python(m.initial_upper_zone));
+        items.emplace_back("initial_lower_zone", to_python(m.initial_lower_zone));
+        return plain_dict_of(std::move(items));
+    }
+};
+
+}  // namespace
+
+Ref continuous_plain(const ContinuousMethod& method) {
+    return std::visit(ContinuousPlain{}, method);
+}
+
+Result<std::optional<ContinuousMethod>> continuous_from(PlainReader& reader) {
+    if (PyDict_GetItemString(reader.dict, "method") == nullptr) {
+        return std::optional<ContinuousMethod>{};
+    }
+    std::string method;
+    if (!reader.read("method", method)) return reader.error();
+    if (method == "gr4j") {
+        Gr4jRunoff m;
+        Gr4jParameters& p = m.parameters;
+        if (!reader.read("x1", p.x1) || !reader.read("x2", p.x2) || !reader.read("x3", p.x3) ||
+            !reader.read("x4", p.x4) || !reader.read("initial_production", m.initial_production) ||
+            !reader.read("initial_routing", m.initial_routing)) {
+            return reader.error();
+        }
+        std::optional<PlainReader> snow;
+        if (!reader.nested("snow", snow)) return reader.error();
+        if (snow) {
+            DegreeDayParameters& k = m.snow.emplace().parameters;
+            if (!snow->read("threshold_temperature", k.threshold_temperature) ||
+                !snow->read("melt_factor", k.melt_factor) ||
+                !snow->read("refreezing_coefficient", k.refreezing_coefficient) ||
+                !snow->read("water_holding", k.water_holding) ||
+                !snow->read("initial_snowpack", m.snow->initial_snowpack)) {
+                return snow->error();
+            }
+        }
+        return std::optional<ContinuousMethod>{m};
+    }
+    if (method == "hbv") {
+        HbvRunoff m;
+        for (const HbvField& f : kHbvFields) {
+            if (!reader.read(f.name, m.parameters.*f.field)) return reader.error();
+        }
+        if (!reader.read("initial_soil_moisture", m.initial_soil_moisture) ||
+            !reader.read("initial_upper_zone", m.initial_upper_zone) ||
+            !reader.read("initial_lower_zone", m.initial_lower_zone)) {
+            return reader.error();
+        }
+        return std::optional<ContinuousMethod>{m};
+    }
+    return std::optional<ContinuousMethod>{};
+}
+
+}  // namespace vesparil
