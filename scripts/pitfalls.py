@@ -8,7 +8,6 @@ computed here, and checks the larger ones against arithmetic done by hand.
 
 import importlib.util
 import math
-import subprocess
 import sys
 import warnings
 from datetime import timedelta
@@ -78,6 +77,14 @@ def clark():
 def baseflow():
     exact = 43560.0 / 12.0 / 3600.0  # cfs in one acre-inch per hour
     return {"baseflow.conversion_shortfall": 1.0 - ACRE_INCH_PER_HOUR_CFS / exact}
+
+
+def plain_sum(values):
+    """Left-to-right sum: the built-in sum() compensates its rounding from Python 3.12 on."""
+    total = 0.0
+    for value in values:
+        total += value
+    return total
 
 
 def trapezoid_volume(values, step_s):
@@ -256,259 +263,23 @@ def muskingum():
     }
 
 
-def random_series(count, seed):
-    """Deterministic pseudo-random flows and a noisy simulation of them (no NumPy needed)."""
-    state, observed, simulated = seed, [], []
-    for _ in range(count):
-        values = []
-        for _ in range(2):
-            state = (state * 6364136223846793005 + 1442695040888963407) % 2**64
-            values.append((state >> 11) / 2**53)
-        observed.append(5.0 + 200.0 * values[0] ** 3)
-        simulated.append(observed[-1] * (0.7 + 0.6 * values[1]))
-    return simulated, observed
-
-
-def plain_sum(values):
-    """Left-to-right sum: the built-in sum() compensates its rounding from Python 3.12 on."""
-    total = 0.0
-    for value in values:
-        total += value
-    return total
-
-
-def kge_reference(sim, obs):
-    """Two-pass textbook Kling-Gupta efficiency (population standard deviations)."""
-    n = len(obs)
-    mean_s, mean_o = plain_sum(sim) / n, plain_sum(obs) / n
-    cov = plain_sum((s - mean_s) * (o - mean_o) for s, o in zip(sim, obs)) / n
-    std_s = math.sqrt(plain_sum((s - mean_s) ** 2 for s in sim) / n)
-    std_o = math.sqrt(plain_sum((o - mean_o) ** 2 for o in obs) / n)
-    r = cov / (std_s * std_o)
-    return 1.0 - math.sqrt((r - 1.0) ** 2 + (mean_s / mean_o - 1.0) ** 2
-                           + (std_s / std_o - 1.0) ** 2)
-
-
-KGE_CASES = 200
-
-
-def kge():
-    kge_of = vesparil.metrics.calculate_kge
-    cases = [random_series(10 + 7 * i, seed=i + 1) for i in range(KGE_CASES)]
-    low = [0.001, 0.0011, 0.0012]
-    low_mean = plain_sum(low) / len(low)
-    low_spread = plain_sum((v - low_mean) ** 2 for v in low)  # sqrt(S_oo S_ss) for sim = obs
-    numbers = {
-        "kge.nan": kge_of([1.0, math.nan, 3.0], [1.0, 2.0, 3.0]),
-        "kge.constant_obs": kge_of([1.0, 2.0, 3.0], [1.0, 1.0, 1.0]),
-        "kge.log_of_zero": math.log(0.0 + 1e-6),
-        "kge.log_one_zero": kge_of([0.001, 1.0, 2.0, 3.0], [0.0, 1.0, 2.0, 3.0], use_log=True),
-        "kge.plain_one_zero": kge_of([0.001, 1.0, 2.0, 3.0], [0.0, 1.0, 2.0, 3.0]),
-        "kge.log_shifted": kge_of([1.001, 2.0, 3.0, 4.0], [1.0, 2.0, 3.0, 4.0], use_log=True),
-        "kge.low_variance_self": kge_of(low, low),
-        "kge.low_variance_d": low_spread,
-        "kge.low_variance_self_x10": kge_of([10.0 * v for v in low], [10.0 * v for v in low]),
-        "kge.cases": KGE_CASES,
-        "kge.max_difference_textbook": max(
-            abs(kge_of(sim, obs) - kge_reference(sim, obs)) for sim, obs in cases
-        ),
-    }
-    try:
-        import numpy
-        import spotpy.objectivefunctions as objectives
-    except ImportError:
-        return numbers
-    numbers["kge.max_difference_spotpy"] = max(
-        abs(kge_of(sim, obs) - float(objectives.kge(numpy.array(obs), numpy.array(sim))))
-        for sim, obs in cases
-    )
-    return numbers
-
-
-# An intermittent stream: the observations dry up; the model keeps a trickle of 0.05.
-DRYING_OBS = [0.0, 0.0, 0.4, 3.0, 12.0, 6.0, 2.0, 0.8, 0.1, 0.0, 0.0, 0.0]
-DRYING_SIM = [0.05, 0.05, 0.5, 2.6, 11.0, 6.5, 2.2, 0.7, 0.15, 0.05, 0.05, 0.05]
-
-
-def seasonal_year():
-    """A year of daily flows with one wet season, and a simulation 15 % low plus 20 cfs."""
-    _, noise = random_series(365, seed=3)
-    obs = [15.0 + 300.0 * max(0.0, math.sin(2.0 * math.pi * (d - 40) / 365)) ** 4
-           + 0.2 * noise[d] for d in range(365)]
-    sim = [0.85 * q + 20.0 + 10.0 * math.sin(d * 0.9) for d, q in enumerate(obs)]
-    return sim, obs
-
-
-def metrics():
-    m = vesparil.metrics
-    _, obs = random_series(365, seed=7)
-    biased = [1.3 * q for q in obs]
-    sim, year = seasonal_year()
-    wettest = set(sorted(range(365), key=lambda d: -year[d])[:110])  # 30 %: gauge out in floods
-    scattered = {d for d in range(365) if (d * 37) % 10 < 3}         # 30 %: spread over the year
-
-    def gappy(days):
-        return [math.nan if d in days else q for d, q in enumerate(year)]
-
-    return {
-        "metrics.log_eps": plain_sum(DRYING_OBS) / len(DRYING_OBS) / 100.0,
-        "metrics.nse_drying": m.calculate_nse(DRYING_SIM, DRYING_OBS),
-        "metrics.log_nse_drying": m.calculate_nse(DRYING_SIM, DRYING_OBS, True),
-        "metrics.log_nse_drying_1e6": m.calculate_nse(DRYING_SIM, DRYING_OBS, True, epsilon=1e-6),
-        "metrics.log_nse_drying_01": m.calculate_nse(DRYING_SIM, DRYING_OBS, True, epsilon=0.1),
-        "metrics.kge2009_biased": m.calculate_kge_components(biased, obs).kge,
-        "metrics.kge2012_biased": m.calculate_kge_components(biased, obs, variant="2012").kge,
-        "metrics.gaps": len(wettest),
-        "metrics.nse_year": m.calculate_nse(sim, year),
-        "metrics.nse_scattered_gaps": m.calculate_nse(sim, gappy(scattered), missing="omit"),
-        "metrics.nse_wet_gaps": m.calculate_nse(sim, gappy(wettest), missing="omit"),
-        "metrics.pbias_year": m.calculate_pbias(sim, year),
-        "metrics.pbias_wet_gaps": m.calculate_pbias(sim, gappy(wettest), missing="omit"),
-    }
-
-
-def errors():
-    try:
-        vesparil.reach.run_muskingum_routing(
-            ContinuousTimeSeries([], HOUR, "discharge"), HOUR, 0.2, 1, 0.0
-        )
-    except Exception:  # noqa: BLE001 - this is what it must not catch
-        caught_by_exception = True
-    except BaseException as internal:
-        caught_by_exception = False
-        panic = internal
-    # The diagnostic goes to the process's standard error, so it is read from a child process.
-    child = subprocess.run(
-        [sys.executable, "-c",
-         "from datetime import timedelta\n"
-         "import vesparil\n"
-         "hour = timedelta(hours=1)\n"
-         "empty = vesparil.utils.ContinuousTimeSeries([], hour, 'discharge')\n"
-         "try:\n"
-         "    vesparil.reach.run_muskingum_routing(empty, hour, 0.2, 1, 0.0)\n"
-         "except BaseException:\n"
-         "    pass\n"],
-        capture_output=True, text=True, check=True)
-    diagnostic = child.stderr.splitlines()
-    return {
-        "errors.panic_stderr_lines": len(diagnostic),
-        "errors.panic_stderr_first_line_starts": diagnostic[0].split(" thread ")[0],
-        "errors.panic_stderr_second_line": diagnostic[1],
-        "errors.panic_caught_by_except_exception": caught_by_exception,
-        "errors.panic_type": type(panic).__qualname__,
-        "errors.panic_message": str(panic),
-    }
-
-
-def curve_number():
-    run = vesparil.rainfall_loss.run_curve_number
-    storm = IncrementalTimeSeries([0.5, 1.0, 0.5], HOUR, "rainfall")
-    customary = sum(run(storm, 70.0, 0.2).excess.data)
-    small = sum(run(storm, 70.0, 0.05).excess.data)
-    # Two 2-inch storms ten days apart in one series: the second starts from the first's
-    # cumulative rainfall, past the initial abstraction.
-    one = IncrementalTimeSeries([2.0], HOUR, "rainfall")
-    two = IncrementalTimeSeries([2.0] + [0.0] * 239 + [2.0], HOUR, "rainfall")
-    first = sum(run(one, 70.0).excess.data)
-    second = run(two, 70.0).excess.data[-1]
-    # Green-Ampt on a sandy loam (K 0.43 in/h, psi 4.33 in, dtheta 0.288): 0.8 in in one hour,
-    # half of it in a ten-minute burst, at 5-minute steps and as one hourly step.
-    burst = [0.02] * 4 + [0.3] * 2 + [0.02] * 6
-    green = vesparil.rainfall_loss.run_green_ampt
-    fine = sum(green(IncrementalTimeSeries(burst, 5 * MINUTE, "rainfall"), 0.43, 4.33,
-                     0.288).excess.data)
-    hourly = sum(green(IncrementalTimeSeries([sum(burst)], HOUR, "rainfall"), 0.43, 4.33,
-                       0.288).excess.data)
-    return {"ga.fine_in": fine, "ga.hourly_in": hourly,
-            "cn.lambda020_in": customary, "cn.lambda005_in": small,
-            "cn.single_storm_in": first, "cn.second_storm_in": second}
-
-
-def scs_uh():
-    run = vesparil.rainfall_transform.run_scs_uh
-    unit = IncrementalTimeSeries([1.0], QUARTER_HOUR, "rainfall")
-    right = run(unit, 640.0, 72 * MINUTE).data  # lag = 0.6 tc, tc = 2 h
-    wrong = run(unit, 640.0, 2 * HOUR).data  # tc given as the lag
-    table = run(IncrementalTimeSeries([1.0], 12 * MINUTE, "rainfall"), 640.0, 54 * MINUTE).data
-    # Snyder on 10 square miles, Ct 1.8, Cp 0.6, L 12 mi, Lc 5 mi, 6-minute steps: the peak
-    # against the sketch's qpR A / 640.
-    snyder = vesparil.rainfall_transform.run_snyder_uh(
-        IncrementalTimeSeries([1.0], 6 * MINUTE, "rainfall"), 6400.0, 1.8, 0.6, 12.0, 5.0).data
-    tp = 1.8 * 60 ** 0.3
-    sketch_peak = 640 * 0.6 / (tp - (tp / 5.5 - 0.1) / 4) * 10.0
-    return {"snyder.sketch_peak_cfs": sketch_peak, "snyder.peak_cfs": max(snyder),
-            "scs.peak_lag_cfs": max(right), "scs.peak_tc_cfs": max(wrong),
-            "scs.peak_hours_lag": (right.index(max(right)) + 1) * 0.25,
-            "scs.peak_hours_tc": (wrong.index(max(wrong)) + 1) * 0.25,
-            "scs.table_peak_cfs": max(table)}
-
-
-def chow_pond():
-    """Chow, Maidment and Mays 1988, example 8.2.1: 1-acre vertical-walled pond, 5-ft pipe."""
-    levels = [0.5 * i for i in range(21)]
-    rating = [0, 3, 8, 17, 30, 43, 60, 78, 97, 117, 137, 156, 173, 190, 205, 218, 231, 242, 253,
-              264, 275]
-    return (outlets.ElevationStorage(levels, [43560.0 * h for h in levels]),
-            {"pipe": outlets.UnControlledDischargeInfo(outlets.ElevationDischarge(levels, rating))})
-
-
-def storage_indication():
-    curve, pipe = chow_pond()
-    hydrograph = [0, 60, 120, 180, 240, 300, 360, 320, 280, 240, 200, 160, 120, 80, 40, 0]
-    inflow = ContinuousTimeSeries([float(q) for q in hydrograph] + [0.0] * 60, 10 * MINUTE,
-                                  "discharge")
-    indicated = vesparil.reservoir.run_storage_indication_routing(inflow, 0.0, curve, pipe)
-    pooled = vesparil.reservoir.run_level_pool_routing(inflow, 0.0, curve, pipe)
-    si_out = indicated.reservoir_total_outflow.data
-    lp_out = pooled.reservoir_total_outflow.data
-    inflow_ft3 = trapezoid_volume(inflow.data, 600.0)
-    coarse = ContinuousTimeSeries([float(q) for q in hydrograph[::3]] + [0.0] * 20, 30 * MINUTE,
-                                  "discharge")
-    coarse_peak = max(vesparil.reservoir.run_storage_indication_routing(
-        coarse, 0.0, curve, pipe).reservoir_total_outflow.data)
-    return {"si.peak_cfs": max(si_out), "si.level_pool_peak_cfs": max(lp_out),
-            "si.peak_elevation_ft": max(indicated.reservoir_elevation.data),
-            "si.level_pool_peak_elevation_ft": max(pooled.reservoir_elevation.data),
-            "si.inflow_ft3": inflow_ft3,
-            "si.released_ft3": trapezoid_volume(si_out, 600.0)
-            + indicated.reservoir_storage.data[-1],
-            "si.level_pool_released_ft3": trapezoid_volume(lp_out, 600.0)
-            + pooled.reservoir_storage.data[-1],
-            "si.coarse_peak_cfs": coarse_peak}
-
-
-def muskingum_cunge():
-    run = vesparil.reach.run_muskingum_cunge_routing
-    flows = [100.0] + [100.0 + 9000.0 * (t / 8) * math.exp(1 - t / 8) for t in range(1, 400)]
-    inflow = ContinuousTimeSeries(flows, HOUR, "discharge")
-    channel = dict(length=80000.0, slope=0.0005, manning_n=0.035, bottom_width=60.0,
-                   side_slope=2.0)
-    chosen = run(inflow, **channel).data
-    constant = run(inflow, **channel, reference_flow=9100.0).data
-    coarse = run(inflow, **channel, sub_reaches=1, sub_steps=1).data
-    stepped = run(inflow, **channel, sub_reaches=7, sub_steps=3).data
-
-    def excess_volume(q):
-        return math.fsum((a + b) / 2 for a, b in zip(q, q[1:])) - 100.0 * (len(q) - 1)
-
-    return {"mc.inflow_peak_cfs": max(flows), "mc.peak_cfs": max(chosen),
-            "mc.coarse_peak_cfs": max(coarse), "mc.min_cfs": min(chosen),
-            "mc.constant_min_cfs": min(constant), "mc.constant_peak_cfs": max(constant),
-            "mc.substep_volume_share": excess_volume(stepped) / excess_volume(flows) - 1.0}
-
-
 def numbers():
     found = {}
-    for part in (clark, baseflow, level_pool, loss, muskingum, kge, metrics, errors, curve_number,
-                 scs_uh, storage_indication, muskingum_cunge):
+    for part in (clark, baseflow, level_pool, loss, muskingum):
         found.update(part())
-    # The continuous-simulation models' numbers live beside this file.
-    lumped = importlib.util.spec_from_file_location(
-        "pitfalls_lumped", Path(__file__).resolve().parent / "pitfalls_lumped.py")
-    module = importlib.util.module_from_spec(lumped)
-    lumped.loader.exec_module(module)
-    found.update(module.numbers())
+    # The scores', the errors page's, the event methods' and the continuous models' numbers live
+    # in the files beside this one.
+    for name in ("pitfalls_scores", "pitfalls_errors", "pitfalls_events", "pitfalls_lumped"):
+        found.update(sibling(name).numbers())
     return found
+
+
+def sibling(name):
+    """The module scripts/<name>.py, loaded by its path (the scripts are no package)."""
+    spec = importlib.util.spec_from_file_location(name, Path(__file__).resolve().parent / f"{name}.py")
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
 
 
 if __name__ == "__main__":
