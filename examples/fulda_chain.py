@@ -27,8 +27,8 @@ Clark at a daily step: the unit hydrograph has ceil(tc / dt) ordinates and its f
 zero, so a tc of one day or less leaves a single zero ordinate and all direct runoff vanishes.
 The lower bound of tc is therefore kept above one day.
 
-Everything a worker process needs is here and takes plain numbers and lists, because the
-library's objects are not picklable: `evaluate_batch` builds them inside the task.
+The ensemble (ensemble_dask.py) runs this chain as the basin of fulda_basin.py and routes each
+member's flood through `FloodReservoir`.
 """
 
 from __future__ import annotations
@@ -263,46 +263,6 @@ class FloodReservoir:
         except ValueError:  # the water level left the curves: the dam is overtopped
             return math.nan
         return max(routed.reservoir_total_outflow.data) * CUBIC_METRES_PER_CUBIC_FOOT
-
-
-# Rain (inches per day), mean temperature (degC) and observed discharge (m3/s), day by day.
-Forcing = tuple[list[float], list[float], list[float]]
-
-
-def forcing_of(record: FuldaRecord) -> Forcing:
-    return record.rain_in, record.tmean_c, record.observed_m3s
-
-
-def evaluate_batch(
-    rows: Sequence[Sequence[float]],
-    forcing: Forcing,
-    calibration: tuple[int, int],
-    validation: tuple[int, int],
-    flood: tuple[int, int] | None,
-    snow: bool = True,
-) -> list[list[float]]:
-    """Runs the chain for every parameter row; all arguments and results are plain values.
-
-    Each result row holds the KGE of the calibration and validation periods, the volume ratio
-    of the calibration period and, when `flood` is given, the peak release of the reservoir
-    for the simulated flood days (NaN without a flood window or when the dam is overtopped).
-    """
-    rain_in, tmean_c, observed_m3s = forcing
-    chain = FuldaChain(rain_in, tmean_c, min(observed_m3s), snow)
-    reservoir = FloodReservoir() if flood is not None else None
-    results = []
-    for params in rows:
-        simulated = chain.discharge(params)
-        peak = math.nan
-        if reservoir is not None and flood is not None:
-            peak = reservoir.peak_release(simulated[flood[0]:flood[1]])
-        results.append([
-            kge(simulated, observed_m3s, calibration),
-            kge(simulated, observed_m3s, validation),
-            volume_ratio(simulated, observed_m3s, calibration),
-            peak,
-        ])
-    return results
 
 
 # What `calibrate_fulda.py --seed 1` prints, in the order of `parameters()`.
