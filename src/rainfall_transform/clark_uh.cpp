@@ -9,11 +9,10 @@
 // where 1.00833 cfs per acre-inch per hour is the customary rounded conversion factor.
 // Storage: the ordinates go through a linear reservoir of storage coefficient R, which is the
 // Muskingum step with x = 0 and a zero initial outflow; the recession after the N-th ordinate is
-// not added. Convolution: Q[i + j] += U[j] * P[i], each Q element receiving its terms in
-// ascending i so that the sums are reproducible to the last bit.
+// not added. Convolution (rainfall_transform/convolution): Q[i + j] += U[j] * P[i], each Q
+// element receiving its terms in ascending i so that the sums are reproducible to the last bit.
 #include "rainfall_transform/clark_uh.hpp"
 
-#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -23,6 +22,7 @@
 
 #include "core/nan_minmax.hpp"
 #include "core/units.hpp"
+#include "rainfall_transform/convolution.hpp"
 #include "reach_routing/muskingum.hpp"
 
 namespace vesparil {
@@ -74,18 +74,6 @@ std::optional<std::vector<double>> translation_ordinates(std::size_t count, doub
     return ordinates;
 }
 
-// q[j] = u[j] * p + q[j] for j = 0..n-1. The elements are independent, so doing them in pairs
-// changes no single result; the pairs let the compiler use vector registers even under its
-// cheapest vectorisation model. (No fused multiply-add: the build keeps contraction off.)
-void add_scaled(double* __restrict__ q, const double* __restrict__ u, std::size_t n, double p) {
-    std::size_t j = 0;
-    for (; j + 2 <= n; j += 2) {
-        q[j] = u[j] * p + q[j];
-        q[j + 1] = u[j + 1] * p + q[j + 1];
-    }
-    if (j < n) q[j] = u[j] * p + q[j];
-}
-
 }  // namespace
 
 Result<std::vector<double>> clark_uh_rs(const std::vector<double>& rainfall, std::int32_t time_step,
@@ -108,24 +96,7 @@ Result<std::vector<double>> clark_uh_rs(const std::vector<double>& rainfall, std
     Result<std::vector<double>> unit =
         muskingum_routing_rs(std::move(*translation), dt, storage_seconds, 0.0, 0.0, interrupt);
     if (!unit) return std::move(unit).error();
-    const std::vector<double>& ordinates = unit.value();
-
-    std::vector<double> discharge;
-    discharge.reserve(z + n - 1);
-    if (!append_interruptibly(discharge, z + n - 1, 0.0, counter)) return Error::interrupted();
-    for (std::size_t i = 0; i < z; ++i) {
-        const double p = rainfall[i];
-        // Dry steps add nothing; a NaN is not equal to 0.0 and so propagates.
-        if (p == 0.0) continue;
-        // In pieces, so that a long unit hydrograph can be stopped between them; the elements
-        // are independent, so the pieces change no result.
-        for (std::size_t j = 0; j < n; j += kInterruptInterval) {
-            const std::size_t piece = std::min<std::size_t>(n - j, kInterruptInterval);
-            add_scaled(discharge.data() + i + j, ordinates.data() + j, piece, p);
-            if (counter.stop_requested_after(piece)) return Error::interrupted();
-        }
-    }
-    return discharge;
+    return convolve_excess(rainfall, unit.value(), interrupt);
 }
 
 }  // namespace vesparil
