@@ -170,6 +170,14 @@ def batch_inputs(members=9, seed=3, layers=LAYERS):
     return m, table, observed
 
 
+def test_batch_table_at_an_odd_address_is_read_by_value():
+    m, table, observed = batch_inputs(5)
+    shifted = np.frombuffer(bytearray(table.nbytes + 1), np.float64, table.size, 1).reshape(table.shape)
+    shifted[:] = table
+    assert m.run_batch(shifted, COLUMNS, {"sub": RAIN}, observed) == m.run_batch(
+        table, COLUMNS, {"sub": RAIN}, observed)
+
+
 # Members go in blocks of four: 9 = 4 + 4 + 1, 11 = 4 + 4 + 3, 6 = 4 + 2.
 @pytest.mark.parametrize("metric, members, layers", [
     ("kge", 9, LAYERS), ("nse", 11, CASCADES), ("kge", 6, PAIR)])

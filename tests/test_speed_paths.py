@@ -106,6 +106,29 @@ def test_a_fresh_process_reading_other_formats_first():
     assert out.splitlines() == ["[1.0, 2.0, 3.0]"] * 7
 
 
+def unaligned(values):
+    """A float64 array whose buffer starts one byte past an 8-byte boundary."""
+    values = np.asarray(values, dtype=np.float64)
+    array = np.frombuffer(bytearray(values.nbytes + 1), np.float64, values.size, 1)
+    array[:] = values.ravel()
+    assert not array.flags.aligned
+    return array.reshape(values.shape)
+
+
+def test_unaligned_arrays_are_read_by_value():
+    # Typed reads at an odd address are undefined: such arrays take the item path (1-D), are
+    # copied (a batch's table), or are refused as an output buffer.
+    values = [1.5, 2.0, 7.25, 3.0, 0.5]
+    other = [1.0, 2.5, 6.0, 3.5, 0.25]
+    assert ContinuousTimeSeries(unaligned(values), HOUR, "discharge").data == values
+    kge = vesparil.metrics.calculate_kge
+    assert kge(unaligned(values), unaligned(other)) == kge(values, other)
+    nse = vesparil.metrics.calculate_nse
+    assert nse(unaligned([values, other]), unaligned(other)) == nse([values, other], other)
+    with pytest.raises(TypeError, match="not aligned to 8 bytes"):
+        nse([values, other], other, out=unaligned([0.0, 0.0]))
+
+
 class Reversed(np.ndarray):
     def __iter__(self):
         return iter(np.asarray(self)[::-1].tolist())

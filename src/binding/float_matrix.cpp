@@ -1,5 +1,6 @@
 #include "binding/float_matrix.hpp"
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -36,10 +37,18 @@ bool extract(PyObject* object, FloatMatrix& out) {
         PyBuffer_Release(&view);
         return refuse();
     }
-    out.view_ = view;
-    out.held_ = true;
     out.rows_ = static_cast<std::size_t>(view.shape[0]);
     out.columns_ = static_cast<std::size_t>(view.shape[1]);
+    if (reinterpret_cast<std::uintptr_t>(view.buf) % alignof(double) != 0) {
+        // An unaligned buffer (a table unpickled in place, a memoryview at an odd offset) is
+        // copied: doubles cannot be read where they are.
+        out.copy_.resize(out.rows_ * out.columns_);
+        if (!out.copy_.empty()) std::memcpy(out.copy_.data(), view.buf, out.copy_.size() * 8);
+        PyBuffer_Release(&view);
+        return true;
+    }
+    out.view_ = view;
+    out.held_ = true;
     return true;
 }
 

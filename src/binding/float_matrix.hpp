@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <span>
+#include <vector>
 
 namespace vesparil::binding {
 
@@ -23,6 +24,7 @@ public:
     std::size_t rows() const { return rows_; }
     std::size_t columns() const { return columns_; }
     std::span<const double> values() const {
+        if (!copy_.empty()) return copy_;
         return {static_cast<const double*>(view_.buf), rows_ * columns_};
     }
 
@@ -30,6 +32,7 @@ private:
     friend bool extract(PyObject* object, FloatMatrix& out);
     Py_buffer view_{};
     bool held_ = false;
+    std::vector<double> copy_;  // the values of an unaligned buffer, which is not read in place
     std::size_t rows_ = 0;
     std::size_t columns_ = 0;
 };

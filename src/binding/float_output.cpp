@@ -1,6 +1,7 @@
 #include "binding/float_output.hpp"
 
 #include <bit>
+#include <cstdint>
 #include <cstring>
 #include <string>
 
@@ -28,7 +29,13 @@ bool extract(PyObject* object, FloatOutput& out) {
         PyObject_GetBuffer(object, &out.view_,
                            PyBUF_WRITABLE | PyBUF_FORMAT | PyBUF_C_CONTIGUOUS) == 0) {
         out.held_ = true;
-        if (out.view_.ndim == 1 && is_native_float64(out.view_)) return true;
+        if (out.view_.ndim == 1 && is_native_float64(out.view_)) {
+            if (reinterpret_cast<std::uintptr_t>(out.view_.buf) % alignof(double) == 0) return true;
+            const std::string message =
+                "'" + type_name(object) + "' object's buffer is not aligned to 8 bytes";
+            PyErr_SetString(PyExc_TypeError, message.c_str());
+            return false;
+        }
     }
     PyErr_Clear();
     const std::string message =

@@ -140,6 +140,11 @@ Element element_of(const char* format, Py_ssize_t itemsize) {
     }
 }
 
+bool is_aligned(const Py_buffer& view) {
+    return view.itemsize > 0 &&
+           reinterpret_cast<std::uintptr_t>(view.buf) % static_cast<std::uintptr_t>(view.itemsize) == 0;
+}
+
 }  // namespace
 
 bool ArrayView::open(PyObject* object, int max_dimensions) {
@@ -150,6 +155,9 @@ bool ArrayView::open(PyObject* object, int max_dimensions) {
         return false;
     }
     held_ = true;
+    // An unaligned array (np.frombuffer at an odd offset, a buffer unpickled in place) cannot be
+    // read through typed pointers: it takes the item path.
+    if (!is_aligned(view_)) return false;
     const bool rows = view_.ndim == 2 && max_dimensions == 2;
     element_ = view_.ndim == 1 || rows ? element_of(view_.format, view_.itemsize) : Element::other;
     if (element_ == Element::float64) remember_float64_dtype(object);
@@ -165,7 +173,8 @@ bool ArrayView::open_known_float64(PyObject* object, int max_dimensions) {
         PyErr_Clear();
         return false;
     }
-    if (view_.ndim < 1 || view_.ndim > max_dimensions || view_.itemsize != sizeof(double)) {
+    if (view_.ndim < 1 || view_.ndim > max_dimensions || view_.itemsize != sizeof(double) ||
+        !is_aligned(view_)) {
         PyBuffer_Release(&view_);
         return false;
     }
