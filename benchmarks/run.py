@@ -47,6 +47,7 @@ import numpy as np
 
 import bench_basin
 import bench_scores
+from c_kge import KGE_C
 import vesparil
 
 HOUR = timedelta(hours=1)
@@ -214,22 +215,7 @@ void baseflow(const double* rain, long n, double dt_hr, double area_factor, long
     drop(total0, total);
 }
 
-double kge(const double* s, const double* o, long len) {
-    double n = (double)len, ss = 0.0, so = 0.0;
-    for (long i = 0; i < len; ++i) { ss += s[i]; so += o[i]; }
-    double ms = ss / n, mo = so / n, cross = 0.0, sq_s = 0.0, sq_o = 0.0;
-    for (long i = 0; i < len; ++i) {
-        double ds = s[i] - ms, dob = o[i] - mo;
-        cross += ds * dob; sq_s += ds * ds; sq_o += dob * dob;
-    }
-    double den = sqrt(sq_o * sq_s), r = cross / den;
-    double ct = den < 1e-6 ? 1.0 : (r - 1.0) * (r - 1.0);
-    double bd = fabs(mo) < 1e-6 ? 1e-6 : mo, beta = ms / bd, bt = (beta - 1.0) * (beta - 1.0);
-    double so_ = sqrt(sq_o / n), ss_ = sqrt(sq_s / n);
-    double vd = so_ < 1e-6 ? 1e-6 : so_, g = ss_ / vd, vt = (g - 1.0) * (g - 1.0);
-    return 1.0 - sqrt((bt + ct) + vt);
-}
-"""
+""" + KGE_C
 
 P = ctypes.POINTER(ctypes.c_double)
 L = ctypes.c_long
