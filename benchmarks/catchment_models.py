@@ -1,0 +1,225 @@
+"""The three models of benchmarks/catchments.py as basin sub-basins, and their calibration.
+
+Every model run goes through `Basin.run_batch`: a calibration is a batched dynamically
+dimensioned search (Tolson and Shoemaker 2007), each generation a block of candidates around
+the best point evaluated by one `run_batch` call on one thread. The basin scores its outflow
+over the whole record; the window (calibration days after the warm-up, without the days with no
+observed flow) is cut out of the outflows the call returns, and scored by
+`metrics.calculate_kge_components` on the block at once.
+
+A parameter set is a point of a search space made of parts, one per sub-basin model, reach or
+calibrated area; each part maps its share of the point to basin batch columns.
+"""
+
+from __future__ import annotations
+
+import math
+import time
+from datetime import timedelta
+
+import numpy as np
+
+from vesparil import basin, baseflow, metrics, snow
+
+WARMUP = 365
+HOURS = 24.0
+MM_PER_INCH = 25.4
+# The degree-day store in front of GR4J and of the event chain: its refreezing and water
+# holding fixed at the usual values; the threshold and the melt factor are calibrated for GR4J.
+REFREEZING, WATER_HOLDING = 0.05, 0.1
+EVENT_SNOW = (0.0, 3.0)  # threshold deg C, melt mm/(deg C day): fixed for the event chain
+
+
+def windows(days: int) -> tuple[slice, slice]:
+    """Calibration from the end of the warm-up to two thirds, validation after."""
+    split = WARMUP + (days - WARMUP) * 2 // 3
+    return slice(WARMUP, split), slice(split, days)
+
+
+class Part:
+    """Parameters (name, low, high, log scale) and how they become batch columns."""
+
+    def __init__(self, params, columns, convert=None):
+        self.params, self.columns = params, columns
+        self.convert = convert or (lambda x: x)
+
+    @property
+    def lows(self):
+        return [math.log(lo) if log else lo for _, lo, _, log in self.params]
+
+    @property
+    def highs(self):
+        return [math.log(hi) if log else hi for _, _, hi, log in self.params]
+
+    def values(self, x: np.ndarray) -> np.ndarray:
+        x = np.array(x, dtype=float)
+        for j, (_, _, _, log) in enumerate(self.params):
+            if log:
+                x[:, j] = np.exp(x[:, j])
+        return self.convert(x)
+
+
+class Space:
+    def __init__(self, parts: list[Part]):
+        self.parts = parts
+        self.columns = [c for p in parts for c in p.columns]
+        self.lows = np.array([v for p in parts for v in p.lows])
+        self.highs = np.array([v for p in parts for v in p.highs])
+
+    def table(self, x: np.ndarray) -> np.ndarray:
+        """N search points -> the N x C C-contiguous table of run_batch."""
+        x, blocks, at = np.atleast_2d(x), [], 0
+        for part in self.parts:
+            blocks.append(part.values(x[:, at:at + len(part.params)]))
+            at += len(part.params)
+        return np.ascontiguousarray(np.hstack(blocks))
+
+
+def gr4j_part(sub: str, with_snow: bool) -> Part:
+    params = [("x1", 10.0, 1500.0, False), ("x2", -8.0, 5.0, False), ("x3", 10.0, 500.0, False),
+              ("x4", 0.5, 5.0, False)]
+    if with_snow:
+        params += [("threshold_temperature", -2.0, 3.0, False), ("melt_factor", 0.5, 8.0, False)]
+    return Part(params, [f"{sub}.gr4j.{name}" for name, *_ in params])
+
+
+HBV_PARAMS = [("tt", -2.5, 2.5), ("cfmax", 0.5, 10.0), ("sfcf", 0.5, 1.5), ("cfr", 0.0, 0.1),
+              ("cwh", 0.0, 0.2), ("fc", 50.0, 700.0), ("lp", 0.3, 1.0), ("beta", 1.0, 6.0),
+              ("perc", 0.0, 4.0), ("uzl", 0.0, 100.0), ("k0", 0.05, 0.5), ("k1", 0.01, 0.4),
+              ("k2", 0.001, 0.15), ("maxbas", 1.0, 7.0)]
+
+
+def hbv_part(sub: str) -> Part:
+    return Part([(n, lo, hi, False) for n, lo, hi in HBV_PARAMS],
+                [f"{sub}.hbv.{n}" for n, *_ in HBV_PARAMS])
+
+
+# The event chain: days in the search space, hours in the columns; the two shares split the
+# loss between a fast (two reservoirs) and a slow baseflow layer, the rest leaves the chain.
+EVENT_PARAMS = [("maximum_deficit", 0.2, 8.0, False), ("constant_rate", 0.0, 0.05, False),
+                ("recovery_days", 1.0, 120.0, False),
+                ("tc_days", 1.05, 8.0, False),  # a Clark tc of one day or less loses all runoff
+                ("storage_days", 0.5, 10.0, False), ("fast_k_days", 2.0, 40.0, False),
+                ("slow_k_days", 40.0, 400.0, False), ("groundwater_share", 0.0, 1.0, False),
+                ("slow_share", 0.0, 1.0, False)]
+
+
+def _event_columns(x: np.ndarray) -> np.ndarray:
+    deficit, rate, recovery, tc, storage, fast_k, slow_k, share, slow = x.T
+    return np.column_stack([deficit, rate, recovery * HOURS, tc * HOURS, storage * HOURS,
+                            fast_k * HOURS, share * (1.0 - slow), slow_k * HOURS, share * slow])
+
+
+def event_part(sub: str) -> Part:
+    columns = [f"{sub}.loss.maximum_deficit", f"{sub}.loss.constant_rate", f"{sub}.loss.recovery",
+               f"{sub}.transform.tc", f"{sub}.transform.storage",
+               f"{sub}.baseflow.fast.k_duration", f"{sub}.baseflow.fast.gw_fraction",
+               f"{sub}.baseflow.slow.k_duration", f"{sub}.baseflow.slow.gw_fraction"]
+    return Part(EVENT_PARAMS, columns, _event_columns)
+
+
+def area_part(sub: str, bounds: tuple[float, float]) -> Part:
+    """A calibrated area (acres), searched on a log scale: no published value exists."""
+    return Part([("area", bounds[0], bounds[1], True)], [f"{sub}.subbasin.area"])
+
+
+def _reach_columns(x: np.ndarray) -> np.ndarray:
+    k, share = x.T
+    # The basin refuses 2 k x > the step (24 h): x runs over [0, min(0.5, 12 h / k)].
+    return np.column_stack([k, share * np.minimum(0.5, 12.0 / k)])
+
+
+def reach_part(reach: str) -> Part:
+    return Part([("k_hours", 1.0, 48.0, False), ("x_share", 0.0, 1.0, False)],
+                [f"{reach}.muskingum.k", f"{reach}.muskingum.x"], _reach_columns)
+
+
+def event_rain(record) -> np.ndarray:
+    """Inches per day reaching the event chain: the degree-day store's outflow (fixed
+    parameters) where there is a temperature, less the day's PET, floored at 0."""
+    liquid = record.precipitation
+    if record.temperature is not None:
+        liquid = np.asarray(snow.run_degree_day_snow(
+            record.precipitation, record.temperature, *EVENT_SNOW, REFREEZING,
+            WATER_HOLDING).outflow)
+    return np.maximum(0.0, liquid - record.evapotranspiration) / MM_PER_INCH
+
+
+def add_model(model: str, b: basin.Basin, sub: str, record, area: float, downstream=None,
+              lowest_flow: float = 0.0):
+    """Adds the sub-basin; returns its forcing entry and its part of the search space."""
+    if model == "GR4J":
+        store = None
+        if record.temperature is not None:
+            store = basin.DegreeDaySnow(0.0, 3.0, REFREEZING, WATER_HOLDING)
+        b.add_subbasin(sub, area, None, basin.GR4J(350.0, 0.0, 90.0, 1.7, snow=store),
+                       downstream=downstream)
+        return record.forcing(), gr4j_part(sub, store is not None)
+    if model == "HBV":
+        b.add_subbasin(sub, area, None, basin.HBV(*[lo for _, lo, _ in HBV_PARAMS]),
+                       downstream=downstream)
+        forcing = record.forcing()
+        if record.temperature is None:  # no snow without a temperature: a constant 10 deg C
+            forcing["temperature"] = np.full(record.days, 10.0)
+        return forcing, hbv_part(sub)
+    layers = {"fast": baseflow.LinearReservoir(timedelta(days=10), 0.2, 0.0, 2),
+              "slow": baseflow.LinearReservoir(timedelta(days=100), 0.2, lowest_flow, 1)}
+    b.add_subbasin(sub, area, basin.DeficitAndConstant(0.0, 2.0, 0.01, timedelta(days=10)),
+                   basin.Clark(timedelta(days=2), timedelta(days=2)), baseflow=layers,
+                   downstream=downstream)
+    return event_rain(record), event_part(sub)
+
+
+def window_index(observed: np.ndarray, window: slice) -> np.ndarray:
+    inside = np.zeros(len(observed), dtype=bool)
+    inside[window] = True
+    return np.flatnonzero(inside & ~np.isnan(observed))
+
+
+def calibrate(b: basin.Basin, space: Space, forcing, observed, window, evaluations, seed,
+              at=None, block=16):
+    """Batched DDS maximising KGE on the window; returns (best table row, KGE, evals/s)."""
+    index = window_index(observed, window)
+    target = np.ascontiguousarray(observed[index])
+    filled = np.nan_to_num(observed)
+
+    def score(points):
+        table = space.table(points)
+        _, flows = b.run_batch(table, space.columns, forcing, filled, at=at, threads=1,
+                               outflows=True)
+        parts = metrics.calculate_kge_components(np.ascontiguousarray(flows[:, index]), target)
+        values = np.array([c.kge for c in parts])
+        return np.where(np.isfinite(values), values, -np.inf)
+
+    rng = np.random.default_rng(seed)
+    lows, highs = space.lows, space.highs
+    span = highs - lows
+    start = time.perf_counter()
+    points = lows + rng.random((2 * block, len(lows))) * span
+    values = score(points)
+    best, best_value, done = points[np.argmax(values)], float(np.max(values)), len(points)
+    while done < evaluations:
+        n = min(block, evaluations - done)
+        share = 1.0 - math.log(done) / math.log(evaluations)
+        chosen = rng.random((n, len(lows))) < share
+        none = ~chosen.any(axis=1)
+        chosen[none, rng.integers(0, len(lows), none.sum())] = True
+        trial = best + chosen * (0.2 * span * rng.standard_normal((n, len(lows))))
+        trial = np.where(trial < lows, lows + (lows - trial), trial)  # reflect, then clip
+        trial = np.where(trial > highs, highs - (trial - highs), trial)
+        trial = np.clip(trial, lows, highs)
+        values = score(trial)
+        if np.max(values) >= best_value:
+            best, best_value = trial[np.argmax(values)], float(np.max(values))
+        done += n
+    rate = done / (time.perf_counter() - start)
+    return space.table(best)[0], best_value, rate
+
+
+def scores(simulated, observed, window) -> tuple[float, float, float]:
+    """KGE, NSE and volume ratio on the window, days without an observed flow left out."""
+    index = window_index(observed, window)
+    sim, obs = np.asarray(simulated)[index], observed[index]
+    kge = metrics.calculate_kge(sim, obs)
+    nse = metrics.calculate_nse(sim, obs)
+    return kge, nse, float(np.sum(sim) / np.sum(obs))
