@@ -75,10 +75,16 @@ class Space:
         return np.ascontiguousarray(np.hstack(blocks))
 
 
+# CemaNeige in front of GR4J where the basin has it; the degree-day store otherwise.
+CEMANEIGE = hasattr(basin, "CemaNeige")
+
+
 def gr4j_part(sub: str, with_snow: bool) -> Part:
     params = [("x1", 10.0, 1500.0, False), ("x2", -8.0, 5.0, False), ("x3", 10.0, 500.0, False),
               ("x4", 0.5, 5.0, False)]
-    if with_snow:
+    if with_snow and CEMANEIGE:
+        params += [("kf", 0.0, 10.0, False), ("ctg", 0.0, 1.0, False)]
+    elif with_snow:
         params += [("threshold_temperature", -2.0, 3.0, False), ("melt_factor", 0.5, 8.0, False)]
     return Part(params, [f"{sub}.gr4j.{name}" for name, *_ in params])
 
@@ -134,6 +140,16 @@ def reach_part(reach: str) -> Part:
                 [f"{reach}.muskingum.k", f"{reach}.muskingum.x"], _reach_columns)
 
 
+def one_band(record) -> dict:
+    """CemaNeige on one band where the record gives no hypsometry (the gradients then play
+    no part); the mean annual snowfall from the record, with CemaNeige's own solid share (1 at
+    -1 deg C and below, 0 at 3 deg C and above, linear between)."""
+    solid = np.clip(1.0 - (record.temperature + 1.0) / 4.0, 0.0, 1.0)
+    years = record.days / 365.25
+    return {"elevations": [0.0], "median_elevation": 0.0,
+            "mean_annual_snowfall": float(np.sum(solid * record.precipitation) / years)}
+
+
 def event_rain(record) -> np.ndarray:
     """Inches per day reaching the event chain: the degree-day store's outflow (fixed
     parameters) where there is a temperature, less the day's PET, floored at 0."""
@@ -150,7 +166,11 @@ def add_model(model: str, b: basin.Basin, sub: str, record, area: float, downstr
     """Adds the sub-basin; returns its forcing entry and its part of the search space."""
     if model == "GR4J":
         store = None
-        if record.temperature is not None:
+        if record.temperature is not None and CEMANEIGE:
+            bands = record.snow or one_band(record)
+            store = basin.CemaNeige(3.0, 0.25, bands["mean_annual_snowfall"], bands["elevations"],
+                                    bands["median_elevation"])
+        elif record.temperature is not None:
             store = basin.DegreeDaySnow(0.0, 3.0, REFREEZING, WATER_HOLDING)
         b.add_subbasin(sub, area, None, basin.GR4J(350.0, 0.0, 90.0, 1.7, snow=store),
                        downstream=downstream)

@@ -186,7 +186,9 @@ def evaluate(records, evaluations):
 
 def label(record, model):
     if model == "GR4J":
-        return "GR4J+snow" if record.temperature is not None else "GR4J"
+        if record.temperature is None:
+            return "GR4J"
+        return "GR4J+CN" if models.CEMANEIGE else "GR4J+DD"
     return "Event" if model == "Event" else "HBV"
 
 
