@@ -158,7 +158,7 @@ def test_missing_rules(name):
 
 # --- ensembles -----------------------------------------------------------------------------
 
-def ensemble(members=7, steps=50, seed=3):
+def ensemble(members=11, steps=51, seed=3):  # a group of eight side by side, three alone
     rng = np.random.default_rng(seed)
     obs = rng.gamma(2.0, 10.0, steps)
     sim = obs * rng.uniform(0.5, 1.5, (members, 1)) + rng.gamma(2.0, 3.0, (members, steps))
