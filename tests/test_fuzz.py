@@ -363,6 +363,8 @@ HBV_NAMES = ["tt", "cfmax", "sfcf", "cfr", "cwh", "fc", "lp", "beta", "perc", "u
 HBV_INITIAL = ["initial_soil_moisture", "initial_upper_zone", "initial_lower_zone"]
 SNOW_NAMES = ["threshold_temperature", "melt_factor", "refreezing_coefficient", "water_holding",
               "initial_snowpack"]
+CEMANEIGE_NAMES = ["kf", "ctg", "mean_annual_snowfall", "elevations", "median_elevation",
+                   "temperature_gradient", "precipitation_gradient"]
 SNOW_RESULTS = [vesparil.snow.run_degree_day_snow([5.0, 1.0], [-1.0, 4.0], 0.0, 3.0, 0.05, 0.1),
                 vesparil.snow.run_cemaneige([5.0, 1.0], [-1.0, 4.0], 3.0, 0.5, 100.0,
                                             [400.0, 900.0], 650.0)]
@@ -1125,8 +1127,17 @@ ENTRIES += [
          [p(n, float_values) for n in ["x1", "x2", "x3", "x4"]]
          + [p(n, float_values, False) for n in ["initial_production", "initial_routing"]]
          + [p("snow", st.one_of(st.none(), st.builds(B.DegreeDaySnow, floats, floats, floats,
-                                                    floats)), False)],
+                                                    floats),
+                              st.builds(B.CemaNeige, floats, floats, floats,
+                                        st.lists(floats, max_size=4), floats)), False)],
          constructs),
+    Call("CemaNeige()", st.just(B.CemaNeige),
+         [p(n, float_values) for n in CEMANEIGE_NAMES[:3]] + [p("elevations", vectors),
+                                                              p("median_elevation", float_values)]
+         + [p(n, float_values, False) for n in CEMANEIGE_NAMES[5:]], constructs),
+    *getters("CemaNeige", st.builds(B.CemaNeige, floats, floats, floats,
+                                    st.lists(floats, max_size=4), floats),
+             dict.fromkeys(CEMANEIGE_NAMES, is_float) | {"elevations": floats_list}),
     Call("DegreeDaySnow()", st.just(B.DegreeDaySnow),
          [p(n, float_values) for n in SNOW_NAMES[:4]] + [p(SNOW_NAMES[4], float_values, False)],
          constructs),

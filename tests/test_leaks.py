@@ -671,6 +671,12 @@ EVERY_ENTRY = [
     ("GR4J() with snow", lambda o: o.B.GR4J(300.0, 0.5, 80.0, 1.7, snow=o.B.DegreeDaySnow(
         0.0, 3.0, 0.05, 0.1)).snow, None),
     ("GR4J() bad snow", lambda o: o.B.GR4J(300.0, 0.5, 80.0, 1.7, snow=o.curve), TypeError),
+    ("CemaNeige()", lambda o: o.B.CemaNeige(3.0, 0.25, 300.0, [400.0, 900.0], 650.0).elevations,
+     None),
+    ("CemaNeige() bad elevations", lambda o: o.B.CemaNeige(3.0, 0.25, 300.0, "x", 650.0),
+     TypeError),
+    ("GR4J() with CemaNeige", lambda o: o.B.GR4J(300.0, 0.5, 80.0, 1.7, snow=o.B.CemaNeige(
+        3.0, 0.25, 300.0, [400.0, 900.0], 650.0)).snow, None),
     ("Basin.run continuous models", lambda o: o.lumped_basin.run(o.lumped_forcing), None),
     ("Basin.run continuous model, series missing",
      lambda o: o.lumped_basin.run({"gr": {"precipitation": o.daily[0]}}), ValueError),
@@ -713,6 +719,9 @@ EVERY_ENTRY = [
         ("DegreeDaySnow", lambda o: o.B.DegreeDaySnow(0.0, 3.0, 0.05, 0.1, 2.0),
          ["threshold_temperature", "melt_factor", "refreezing_coefficient", "water_holding",
           "initial_snowpack"]),
+        ("CemaNeige", lambda o: o.B.CemaNeige(3.0, 0.25, 300.0, [400.0, 900.0], 650.0),
+         ["kf", "ctg", "mean_annual_snowfall", "elevations", "median_elevation",
+          "temperature_gradient", "precipitation_gradient"]),
         ("HBV", lambda o: o.B.HBV(*HBV_PARAMETERS),
          ["tt", "cfmax", "sfcf", "cfr", "cwh", "fc", "lp", "beta", "perc", "uzl", "k0", "k1",
           "k2", "maxbas", "initial_soil_moisture", "initial_upper_zone", "initial_lower_zone"]),

@@ -109,6 +109,10 @@ template <>
 PyType_Spec& class_spec<DegreeDaySnow>();
 template <>
 inline constexpr bool is_argument_class<DegreeDaySnow> = true;
+template <>
+PyType_Spec& class_spec<CemaNeigeSnow>();
+template <>
+inline constexpr bool is_argument_class<CemaNeigeSnow> = true;
 
 template <>
 inline constexpr bool is_argument_class<Gr4jRunoff> = true;
@@ -153,6 +157,11 @@ struct UnionNames<SubbasinRunoff> {
     static constexpr const char* name = "TransformMethod";
     static constexpr std::array<const char*, 5> variants{"Clark", "ScsUnitHydrograph", "Snyder",
                                                          "GR4J", "HBV"};
+};
+template <>
+struct UnionNames<SnowMethod> {
+    static constexpr const char* name = "SnowMethod";
+    static constexpr std::array<const char*, 2> variants{"DegreeDaySnow", "CemaNeige"};
 };
 template <>
 struct UnionNames<ReachMethod> {

@@ -20,6 +20,7 @@
 //   <sub-basin>.gr4j.x1 | x2 | x3 | x4 | initial_production | initial_routing
 //   <sub-basin>.gr4j.threshold_temperature | melt_factor | refreezing_coefficient
 //                   | water_holding | initial_snowpack             (its DegreeDaySnow store)
+//   <sub-basin>.gr4j.kf | ctg                                      (its CemaNeige store)
 //   <sub-basin>.hbv.tt | cfmax | ... | maxbas | initial_soil_moisture | initial_upper_zone
 //                   | initial_lower_zone                           (the constructors' names)
 //
@@ -29,6 +30,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -84,6 +86,14 @@ struct ParameterColumn {
 // Fails with a ValueError naming the column when its element, method or parameter is unknown,
 // or when its element has no such method (a sub-basin without a loss).
 Result<ParameterColumn> parse_column(const BasinModel& model, const std::string& name);
+
+// A column of a continuous model ("gr4j", "hbv"; basin/model_columns.cpp): the column or its
+// refusal; none when `method` is another one.
+std::optional<Result<ParameterColumn>> parse_model_column(const BasinModel& model,
+                                                          const std::string& name,
+                                                          std::size_t element,
+                                                          const std::string& method,
+                                                          const std::string& parameter);
 
 // Sets one parameter; nothing is checked here (check_element does that for a whole element).
 void apply_parameter(BasinModel& model, const ParameterColumn& column, double value);
