@@ -181,9 +181,14 @@ def rows():
     daily.add_subbasin("north", 1234.5, None, b.GR4J(320.0, -1.2, 75.0, 2.3), {}, "out")
     daily.add_subbasin("south", 456.7, None, b.HBV(0.5, 3.2, 1.15, 0.05, 0.1, 180.0, 0.75, 2.2,
                                                    1.4, 18.0, 0.25, 0.09, 0.04, 3.4), {}, "out")
+    daily.add_subbasin("front", 321.0, b.CurveNumber(74.0),
+                       b.Clark(timedelta(days=2), timedelta(days=3)), {}, "out",
+                       b.CemaNeige(3.1, 0.3, 220.0, [350.0, 800.0, 1400.0], 800.0))
     daily.add_junction("out")
     run = daily.run({"north": {"precipitation": rain_mm, "evapotranspiration": pet_mm},
                      "south": {"precipitation": rain_mm, "temperature": temperature,
+                               "evapotranspiration": pet_mm},
+                     "front": {"precipitation": rain_mm, "temperature": temperature,
                                "evapotranspiration": pet_mm}})
     rows += [(f"Basin.run continuous models {name}", run[name].outflow.data)
              for name in run.names]

@@ -152,7 +152,8 @@ CLASSES = {
                                  "baseflow.md"),
     "metrics.KgeComponents": (None, True, {}, ["kge", "r", "variability", "bias"], "metrics.md"),
     "basin.Basin": ("(time_step)", False, {
-        "add_subbasin": "($self, name, area, loss, transform, baseflow=None, downstream=None)",
+        "add_subbasin": (
+            "($self, name, area, loss, transform, baseflow=None, downstream=None, snow=None)"),
         "add_reach": "($self, name, routing, downstream=None)",
         "add_reservoir": "($self, name, routing, downstream=None)",
         "add_junction": "($self, name, downstream=None)",

@@ -195,6 +195,11 @@ def _lumped_basin():
     snow = v.basin.DegreeDaySnow(0.0, 3.0, 0.05, 0.1, 5.0)
     b.add_subbasin("sn", 100.0, None, v.basin.GR4J(300.0, 0.5, 80.0, 1.7, snow=snow), {}, "out")
     b.add_subbasin("hb", 320.0, None, v.basin.HBV(*HBV_PARAMETERS), {}, "out")
+    bands = v.basin.CemaNeige(3.0, 0.4, 150.0, [300.0, 700.0], 500.0)
+    b.add_subbasin("cn", 50.0, None, v.basin.GR4J(300.0, 0.5, 80.0, 1.7, snow=bands), {}, "out")
+    day = timedelta(days=1)
+    b.add_subbasin("fr", 80.0, v.basin.CurveNumber(75.0), v.basin.Clark(day, day), {}, "out",
+                   bands)
     b.add_junction("out")
     return b
 
@@ -404,7 +409,8 @@ def arguments():
     o.lumped_forcing = {"gr": {"precipitation": o.daily[0], "evapotranspiration": o.daily[1]},
                         "hb": {"precipitation": o.daily[0], "temperature": o.daily[2],
                                "evapotranspiration": o.daily[1]}}
-    o.lumped_forcing["sn"] = o.lumped_forcing["hb"]
+    o.lumped_forcing["sn"] = o.lumped_forcing["cn"] = o.lumped_forcing["fr"] = \
+        o.lumped_forcing["hb"]
     return o
 
 
@@ -684,6 +690,10 @@ EVERY_ENTRY = [
      lambda o: o.B.Basin.from_dict(o.lumped_basin.to_dict()), None),
     ("Basin.run_batch continuous models", lambda o: o.lumped_basin.run_batch(
         o.table, ["gr.gr4j.x1", "hb.hbv.fc"], o.lumped_forcing, o.daily[1]), None),
+    ("Basin.run_batch snow stores", lambda o: o.lumped_basin.run_batch(
+        o.table, ["cn.gr4j.kf", "fr.snow.kf"], o.lumped_forcing, o.daily[1]), None),
+    ("Basin.run daily front without temperature", lambda o: o.lumped_basin.run(
+        {**o.lumped_forcing, "fr": o.lumped_forcing["gr"]}), ValueError),
     ("Basin.add_reach bad routing", lambda o: o.B.Basin(o.hour).add_reach("r", o.curve),
      TypeError),
     ("BasinRun()", lambda o: o.B.BasinRun(), TypeError),

@@ -139,13 +139,16 @@ using ContinuousMethod = std::variant<Gr4jRunoff, HbvRunoff>;
 
 // Rain falls on the sub-basin; without a loss method all of it is excess. With a continuous
 // model, that model alone makes the outflow from its daily forcing (basin/lumped_flow.hpp); the
-// loss, transform and baseflow are then unused (none, a default Clark, none).
+// loss, transform and baseflow are then unused (none, a default Clark, none). An event
+// sub-basin given daily forcing makes its rain through its front (basin/daily_front.hpp), behind
+// its snow store when it has one (never with a continuous model, which holds its own).
 struct Subbasin {
     double area = 0.0;  // acres
     std::optional<LossMethod> loss;
     TransformMethod transform;
     std::vector<std::pair<std::string, LinearReservoir>> baseflow;  // fed by the loss
     std::optional<ContinuousMethod> continuous;
+    std::optional<SnowMethod> snow;
 };
 
 struct Reach {

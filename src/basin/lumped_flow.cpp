@@ -82,11 +82,17 @@ double& continuous_value(ContinuousMethod& method, std::size_t index) {
     return index == 15 ? hbv.initial_upper_zone : hbv.initial_lower_zone;
 }
 
-Result<void> check_continuous(const ContinuousMethod& method, std::int32_t time_step) {
+Result<void> check_daily_step(std::int32_t time_step) {
     if (time_step != kSecondsPerDay) {
         return Error::value("a continuous model needs a time step of one day; the basin's is " +
                             format_int(time_step) + " s");
     }
+    return {};
+}
+
+Result<void> check_continuous(const ContinuousMethod& method, std::int32_t time_step) {
+    auto daily = check_daily_step(time_step);
+    if (!daily) return daily;
     return std::visit([](const auto& model) { return check_method(model); }, method);
 }
 

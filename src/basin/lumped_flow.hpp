@@ -32,6 +32,10 @@ inline double mm_per_day_to_cfs(double flow, double area) {
     return flow * area * kCfsPerMmDayAcre;
 }
 
+// The basin's step of one day, which the daily models and snow stores need ("a continuous model
+// needs a time step of one day; the basin's is ... s").
+Result<void> check_daily_step(std::int32_t time_step);
+
 // The model's checks (its parameters, its initial stores) and the basin's step of one day, as
 // ValueErrors without the element's name.
 Result<void> check_continuous(const ContinuousMethod& method, std::int32_t time_step);

@@ -197,10 +197,8 @@ PyType_Spec hbv_spec = make_spec<HbvRunoff>(
 
 }  // namespace
 
-bool extract_daily_forcing(PyObject* value, const std::string& name,
-                           const ContinuousMethod& method, std::size_t at, BasinForcing& out) {
-    const auto* gr4j = std::get_if<Gr4jRunoff>(&method);
-    const bool with_temperature = gr4j == nullptr || gr4j->snow.has_value();
+bool extract_daily_forcing(PyObject* value, const std::string& name, bool with_temperature,
+                           std::size_t at, BasinForcing& out) {
     const std::string prefix = "forcing: '" + name + "': ";
     if (!PyDict_Check(value)) {
         raise(Error::type(prefix + "a continuous model's forcing is a dict of named series"));

@@ -5,6 +5,7 @@
 #include <type_traits>
 
 #include "basin/lumped_flow.hpp"
+#include "basin/snow_store.hpp"
 #include "core/seconds.hpp"
 #include "core/units.hpp"
 
@@ -264,6 +265,9 @@ void apply_parameter(BasinModel& model, const ParameterColumn& column, double va
             return;
         case ParameterField::continuous:
             continuous_value(*std::get<Subbasin>(method).continuous, column.layer) = value;
+            return;
+        case ParameterField::front_snow:
+            snow_value(*std::get<Subbasin>(method).snow, column.layer) = value;
             return;
     }
 }

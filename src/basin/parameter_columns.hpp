@@ -23,6 +23,8 @@
 //   <sub-basin>.gr4j.kf | ctg                                      (its CemaNeige store)
 //   <sub-basin>.hbv.tt | cfmax | ... | maxbas | initial_soil_moisture | initial_upper_zone
 //                   | initial_lower_zone                           (the constructors' names)
+//   <sub-basin>.snow.threshold_temperature | ... | initial_snowpack | kf | ctg
+//                                                                  (its front's snow store)
 //
 // A loss or transform parameter names the sub-basin's own method's parameter; another method's
 // is refused.
@@ -74,6 +76,7 @@ enum class ParameterField {
     side_slope,
     indication_initial_elevation,
     continuous,  // a GR4J or HBV value, its index in `layer` (basin/lumped_flow.hpp)
+    front_snow,  // a value of an event sub-basin's snow store, its index in `layer`
 };
 
 struct ParameterColumn {
@@ -87,8 +90,8 @@ struct ParameterColumn {
 // or when its element has no such method (a sub-basin without a loss).
 Result<ParameterColumn> parse_column(const BasinModel& model, const std::string& name);
 
-// A column of a continuous model ("gr4j", "hbv"; basin/model_columns.cpp): the column or its
-// refusal; none when `method` is another one.
+// A column of a continuous model ("gr4j", "hbv") or of an event sub-basin's snow store ("snow";
+// basin/model_columns.cpp): the column or its refusal; none when `method` is another one.
 std::optional<Result<ParameterColumn>> parse_model_column(const BasinModel& model,
                                                           const std::string& name,
                                                           std::size_t element,

@@ -48,6 +48,7 @@ class Basin:
         transform: Clark | ScsUnitHydrograph | Snyder | GR4J | HBV,
         baseflow: dict[str, LinearReservoir] | None = None,
         downstream: str | None = None,
+        snow: DegreeDaySnow | CemaNeige | None = None,
     ) -> None: ...
     def add_reach(
         self, name: str, routing: Muskingum | MuskingumCunge, downstream: str | None = None
