@@ -161,7 +161,7 @@ CLASSES = {
         "run": "($self, forcing)",
         "run_batch": (
             "($self, parameters, columns, forcing, observed, at=None, metric='kge', threads=None,"
-            " outflows=False)"
+            " outflows=False, missing='propagate', warmup=0)"
         ),
         "with_parameters": "($self, values, columns)",
         "to_dict": "($self)",

@@ -153,3 +153,106 @@ def degree_day_basin(step=DAY):
 def test_refusals(call, error, message):
     with pytest.raises(error, match="^" + message):
         call()
+
+
+# The batch's score after a warm-up and with a missing-value rule. A source joins the sub-basin
+# at the outlet, so that gaps in its flows make gaps in the scored outflow.
+def scored_basin():
+    m = event_basin(basin.DeficitAndConstant(0.3, 1.5, 0.004, timedelta(days=4)), None)
+    m = basin.Basin.from_dict({**m.to_dict(), "elements": [
+        {**m.to_dict()["elements"][0], "downstream": "out"},
+        {"name": "inflow", "kind": "source", "downstream": "out"},
+        {"name": "out", "kind": "junction", "downstream": None}]})
+    return m
+
+
+def scored_forcing(gaps=()):
+    flows = [2.0 + (d % 7) * 0.5 for d in range(DAYS)]
+    for d in gaps:
+        flows[d] = math.nan
+    return {"north": forcing_of(None), "inflow": flows}
+
+
+COLUMNS = ["north.loss.initial_deficit", "north.loss.constant_rate"]
+TABLE = np.array([[0.1, 0.002], [0.5, 0.004], [0.9, 0.008], [0.3, 0.001], [0.0, 0.006]])
+
+
+def observed_with(gaps):
+    run = scored_basin().run(scored_forcing())["out"].outflow.data
+    observed = np.array([q * 0.9 + 0.3 * math.sin(d) for d, q in enumerate(run)])
+    observed[list(gaps)] = np.nan
+    return observed
+
+
+def by_the_metric(metric, sim, obs):
+    if metric == "nse":
+        return vesparil.metrics.calculate_nse(sim, obs, missing="omit")
+    kept = ~(np.isnan(sim) | np.isnan(obs))
+    return vesparil.metrics.calculate_kge(sim[kept], obs[kept])
+
+
+@pytest.mark.parametrize("metric", ["kge", "nse"])
+@pytest.mark.parametrize("warmup, observed_gaps, simulated_gaps", [
+    (0, (3, 40, 41), ()),
+    (30, (2, 10, 29, 45, 100), ()),        # gaps inside the warm-up and after it
+    (30, (5, 60), (31, 90, 91)),           # the members' outflows have gaps of their own
+    (DAYS - 5, (DAYS - 3,), ()),
+])
+def test_omit_after_warmup_equals_the_metric_on_the_window(metric, warmup, observed_gaps,
+                                                           simulated_gaps):
+    m = scored_basin()
+    observed = observed_with(observed_gaps)
+    forcing = scored_forcing(simulated_gaps)
+    scores, rows = m.run_batch(TABLE, COLUMNS, forcing, observed, metric=metric, threads=2,
+                               outflows=True, missing="omit", warmup=warmup)
+    assert rows.shape == (len(TABLE), DAYS)
+    for member, values in enumerate(TABLE):
+        single = np.array(
+            m.with_parameters(list(values), COLUMNS).run(forcing)["out"].outflow.data)
+        assert rows[member].tobytes() == single.tobytes()  # bit for bit, the gaps' NaN too
+        assert scores[member] == by_the_metric(metric, single[warmup:], observed[warmup:])
+
+
+@pytest.mark.parametrize("metric, score", [("kge", vesparil.metrics.calculate_kge),
+                                           ("nse", vesparil.metrics.calculate_nse)])
+def test_propagate_and_raise_after_warmup(metric, score):
+    m = scored_basin()
+    observed = observed_with((4, 9))  # both gaps inside the warm-up
+    forcing = scored_forcing()
+    for missing in ("propagate", "raise"):
+        scores = m.run_batch(TABLE, COLUMNS, forcing, observed, metric=metric, missing=missing,
+                             warmup=10)
+        for member, values in enumerate(TABLE):
+            single = m.with_parameters(list(values), COLUMNS).run(forcing)["out"].outflow.data
+            assert scores[member] == score(single[10:], observed[10:])
+    # A gap after the warm-up: NaN carried through, or refused.
+    scores = m.run_batch(TABLE, COLUMNS, forcing, observed, metric=metric, warmup=9)
+    assert all(math.isnan(s) for s in scores)
+    with pytest.raises(ValueError, match=r"^observed has a missing value \(NaN\) at index 9$"):
+        m.run_batch(TABLE, COLUMNS, forcing, observed, metric=metric, missing="raise", warmup=9)
+    with pytest.raises(ValueError, match=r"^member 0, the outflow has a missing value \(NaN\) "
+                                         r"at index 12$"):
+        m.run_batch(TABLE, COLUMNS, scored_forcing((3, 12)), observed, metric=metric,
+                    missing="raise", warmup=10)
+
+
+def test_no_pair_left_scores_nan():
+    observed = observed_with(range(20, DAYS))
+    for metric in ("kge", "nse"):
+        scores = scored_basin().run_batch(TABLE, COLUMNS, scored_forcing(), observed,
+                                          metric=metric, missing="omit", warmup=20)
+        assert all(math.isnan(s) for s in scores)
+
+
+@pytest.mark.parametrize("keywords, error, message", [
+    ({"missing": "drop"}, ValueError,
+     r"missing must be one of \[\"propagate\", \"omit\", \"raise\"\]; got 'drop'"),
+    ({"missing": None}, TypeError, "argument 'missing'"),
+    ({"warmup": -1}, ValueError,
+     f"warmup must be between 0 and {DAYS - 1} \\(the forcing has {DAYS} values\\); got -1"),
+    ({"warmup": DAYS}, ValueError, f"warmup must be between 0 and {DAYS - 1} "),
+    ({"warmup": 2.5}, TypeError, "argument 'warmup'"),
+])
+def test_bad_scoring_arguments_name_the_argument(keywords, error, message):
+    with pytest.raises(error, match="^" + message):
+        scored_basin().run_batch(TABLE, COLUMNS, scored_forcing(), observed_with(()), **keywords)

@@ -629,6 +629,12 @@ EVERY_ENTRY = [
      None),
     ("Basin.run_batch outflows", lambda o: o.basin.run_batch(
         o.table, o.columns, o.forcing, o.observed, metric="nse", threads=2, outflows=True), None),
+    ("Basin.run_batch missing and warmup", lambda o: o.basin.run_batch(
+        o.table, o.columns, o.forcing, o.observed, missing="omit", warmup=2), None),
+    ("Basin.run_batch bad warmup", lambda o: o.basin.run_batch(
+        o.table, o.columns, o.forcing, o.observed, warmup=-1), ValueError),
+    ("Basin.run_batch bad missing", lambda o: o.basin.run_batch(
+        o.table, o.columns, o.forcing, o.observed, missing="drop"), ValueError),
     ("Basin.run_batch bad member", lambda o: o.basin.run_batch(
         -o.table, o.columns, o.forcing, o.observed), ValueError),
     ("Basin.run_batch bad table", lambda o: o.basin.run_batch(

@@ -63,12 +63,14 @@ class Basin:
         self,
         parameters: Any,
         columns: Sequence[str],
-        forcing: Mapping[str, _Series],
+        forcing: Mapping[str, _Series | Mapping[str, FloatVector]],
         observed: FloatVector,
         at: str | None = None,
         metric: Literal["kge", "nse"] = "kge",
         threads: SupportsIndex | None = None,
         outflows: bool = False,
+        missing: Literal["propagate", "omit", "raise"] = "propagate",
+        warmup: SupportsIndex = 0,
     ) -> Any:
         """N scores (a list); with outflows=True the pair (scores, N x T float64 array)."""
     def with_parameters(self, values: FloatVector, columns: Sequence[str]) -> Basin: ...
