@@ -106,7 +106,8 @@ def front():
         model = b.Basin(timedelta(days=1) / steps)
         model.add_subbasin("sub", 100.0, None, b.Clark(timedelta(hours=1), timedelta(hours=1)))
         rain = [10.0] + [0.0] * (steps - 1)
-        run = model.run({"sub": {"precipitation": rain, "evapotranspiration": [3.0 / steps] * steps}})
+        pet = [3.0 / steps] * steps
+        run = model.run({"sub": {"precipitation": rain, "evapotranspiration": pet}})
         net[name] = sum(run["sub"].series["excess"].data) * 25.4
     return {"front.daily_net_mm": net["daily"], "front.hourly_net_mm": net["hourly"]}
 
