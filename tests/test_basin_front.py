@@ -118,6 +118,14 @@ def test_plain_data_round_trips(make_store):
     assert again.run(forcing)["north"].outflow.data == m.run(forcing)["north"].outflow.data
 
 
+def plain_with_snow(runoff, snow_plain):
+    m = basin.Basin(DAY)
+    m.add_subbasin("north", AREA, None, runoff)
+    plain = m.to_dict()
+    plain["elements"][0]["snow"] = snow_plain
+    return plain
+
+
 def degree_day_basin(step=DAY):
     return event_basin(basin.CurveNumber(72.0), basin.DegreeDaySnow(*DEGREE_DAY), step)
 
@@ -149,6 +157,12 @@ def degree_day_basin(step=DAY):
                                            snow=basin.DegreeDaySnow(*DEGREE_DAY)),
      ValueError, "subbasin 'north': a continuous model takes no snow store here"),
     (lambda: event_basin(None, 3.0), TypeError, "argument 'snow'"),
+    (lambda: basin.Basin.from_dict(plain_with_snow(basin.GR4J(300.0, 0.0, 80.0, 2.0), {
+        "threshold_temperature": 0.0, "melt_factor": 3.0, "refreezing_coefficient": 0.05,
+        "water_holding": 0.1, "initial_snowpack": 0.0})), ValueError,
+     "element 'north': a continuous model takes no snow store here"),
+    (lambda: basin.Basin.from_dict(plain_with_snow(basin.Clark(DAY, DAY), {"method": "igloo"})),
+     ValueError, "element 'north'.snow: unknown snow method 'igloo'"),
 ])
 def test_refusals(call, error, message):
     with pytest.raises(error, match="^" + message):

@@ -259,7 +259,8 @@ PyMethodDef basin_methods[] = {
      "forcing."},
     {"run", as_method(py_basin_run), kFastcallFlags,
      "run($self, forcing)\n--\n\nRuns the basin once. `forcing` maps every sub-basin to its rainfall\n"
-     "and every source to its flows (series or float sequences, one value per step)."},
+     "and every source to its flows (series or float sequences, one value per step); a\n"
+     "continuous or daily-front sub-basin to a dict of named series in mm."},
     {"run_batch", as_method(py_basin_run_batch), kFastcallFlags, kRunBatchDoc},
     {"with_parameters", as_method(py_basin_with_parameters), kFastcallFlags,
      "with_parameters($self, values, columns)\n--\n\nA copy of the basin with the parameters named by "
