@@ -94,8 +94,26 @@ def snow():
     }
 
 
+def front():
+    """An event sub-basin's daily front (docs/basin.md): one 10 mm shower and 3 mm of potential
+    evapotranspiration in a day, given as one daily step or as 24 hourly ones (the shower in
+    the first hour, the evapotranspiration spread evenly); the net rain its loss receives, mm."""
+    from datetime import timedelta
+
+    b = vesparil.basin
+    net = {}
+    for name, steps in (("daily", 1), ("hourly", 24)):
+        model = b.Basin(timedelta(days=1) / steps)
+        model.add_subbasin("sub", 100.0, None, b.Clark(timedelta(hours=1), timedelta(hours=1)))
+        rain = [10.0] + [0.0] * (steps - 1)
+        pet = [3.0 / steps] * steps
+        run = model.run({"sub": {"precipitation": rain, "evapotranspiration": pet}})
+        net[name] = sum(run["sub"].series["excess"].data) * 25.4
+    return {"front.daily_net_mm": net["daily"], "front.hourly_net_mm": net["hourly"]}
+
+
 def numbers():
     found = {}
-    for part in (gr4j, hbv, evapotranspiration, snow):
+    for part in (gr4j, hbv, evapotranspiration, snow, front):
         found.update(part())
     return found

@@ -5,6 +5,7 @@ digests mean the builds agree to the last bit.
 """
 
 import hashlib
+import math
 import struct
 from datetime import timedelta
 
@@ -134,6 +135,10 @@ def rows():
                                            metric=metric, threads=2, outflows=True)
         rows += [(f"Basin.run_batch {metric}", scores),
                  (f"Basin.run_batch {metric} flows", list(memoryview(outflows).cast("B").cast("d")))]
+        gappy = [math.nan if i % 11 == 3 else q for i, q in enumerate(observed)]
+        rows.append((f"Basin.run_batch {metric} omit warmup", model.run_batch(
+            parameters, columns, {"north": rain}, gappy, metric=metric, threads=2,
+            missing="omit", warmup=5)))
 
     event = b.Basin(HOUR)
     event.add_subbasin("north", 1234.5, b.CurveNumber(77.5, 0.05),
@@ -187,6 +192,17 @@ def rows():
                                "evapotranspiration": pet_mm}})
     rows += [(f"Basin.run continuous models {name}", run[name].outflow.data)
              for name in run.names]
+    fronted = b.Basin(timedelta(days=1))
+    bands = b.CemaNeige(3.1, 0.3, 220.0, [350.0, 800.0, 1400.0], 800.0)
+    fronted.add_subbasin("north", 1234.5, None, b.GR4J(320.0, -1.2, 75.0, 2.3, snow=bands), {},
+                         "out")
+    fronted.add_subbasin("south", 321.0, b.CurveNumber(74.0),
+                         b.Clark(timedelta(days=2), timedelta(days=3)), {}, "out", bands)
+    fronted.add_junction("out")
+    daily_forcing = {"precipitation": rain_mm, "temperature": temperature,
+                     "evapotranspiration": pet_mm}
+    run = fronted.run({"north": daily_forcing, "south": daily_forcing})
+    rows += [(f"Basin.run snow stores {name}", run[name].outflow.data) for name in run.names]
     return rows
 
 

@@ -41,7 +41,7 @@ SUBMODULE_ALL = {
     "basin": [
         "Basin", "DeficitAndConstant", "Clark", "Muskingum", "LevelPool", "BasinRun", "ElementRun",
         "CurveNumber", "GreenAmpt", "ScsUnitHydrograph", "Snyder", "MuskingumCunge",
-        "StorageIndication", "GR4J", "HBV", "DegreeDaySnow",
+        "StorageIndication", "GR4J", "HBV", "DegreeDaySnow", "CemaNeige",
     ],
     "lumped": ["run_gr4j", "GR4JResult", "run_hbv", "HBVResult"],
     "evapotranspiration": ["calculate_extraterrestrial_radiation", "calculate_pet_oudin",
@@ -152,7 +152,8 @@ CLASSES = {
                                  "baseflow.md"),
     "metrics.KgeComponents": (None, True, {}, ["kge", "r", "variability", "bias"], "metrics.md"),
     "basin.Basin": ("(time_step)", False, {
-        "add_subbasin": "($self, name, area, loss, transform, baseflow=None, downstream=None)",
+        "add_subbasin": (
+            "($self, name, area, loss, transform, baseflow=None, downstream=None, snow=None)"),
         "add_reach": "($self, name, routing, downstream=None)",
         "add_reservoir": "($self, name, routing, downstream=None)",
         "add_junction": "($self, name, downstream=None)",
@@ -160,7 +161,7 @@ CLASSES = {
         "run": "($self, forcing)",
         "run_batch": (
             "($self, parameters, columns, forcing, observed, at=None, metric='kge', threads=None,"
-            " outflows=False)"
+            " outflows=False, missing='propagate', warmup=0)"
         ),
         "with_parameters": "($self, values, columns)",
         "to_dict": "($self)",
@@ -211,6 +212,11 @@ CLASSES = {
         "initial_snowpack=0.0)", False, {},
         ["threshold_temperature", "melt_factor", "refreezing_coefficient", "water_holding",
          "initial_snowpack"], "basin.md"),
+    "basin.CemaNeige": (
+        "(kf, ctg, mean_annual_snowfall, elevations, median_elevation, temperature_gradient=-0.65, "
+        "precipitation_gradient=0.0004)", False, {},
+        ["kf", "ctg", "mean_annual_snowfall", "elevations", "median_elevation",
+         "temperature_gradient", "precipitation_gradient"], "basin.md"),
     "lumped.GR4JResult": (None, True, {}, [
         "flow", "production_store", "routing_store", "unit_hydrograph_store",
         "actual_evapotranspiration", "exchange"], "gr4j.md"),

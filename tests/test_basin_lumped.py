@@ -21,6 +21,7 @@ E = [1.5, 2.0, 2.5, 3.0] * 20
 TEMPERATURE = [-6.0, -2.0, 1.0, 4.0, -1.0, 6.0, 2.0, 0.0, -3.0, 3.0] * 8
 GR4J = (320.0, -0.8, 70.0, 1.7)
 SNOW = (0.5, 3.5, 0.05, 0.1)
+CEMANEIGE = (3.5, 0.25, 150.0, [300.0, 650.0, 1100.0], 650.0)
 HBV = (0.0, 3.0, 1.1, 0.05, 0.1, 210.0, 0.7, 2.0, 1.2, 15.0, 0.2, 0.1, 0.04, 2.5)
 
 # id, method, its forcing, the standalone flow (mm/day), columns with a range of good values,
@@ -41,6 +42,14 @@ MODELS = [
       "north.gr4j.x4": (1.1, 4.0), "north.gr4j.threshold_temperature": (-1.0, 1.0),
       "north.gr4j.melt_factor": (1.0, 5.0), "north.gr4j.initial_snowpack": (0.0, 50.0)},
      ("north.gr4j.x3", 0.0, "subbasin 'north': x3 must be > 0")),
+    ("GR4J behind CemaNeige",
+     lambda: basin.GR4J(*GR4J, snow=basin.CemaNeige(*CEMANEIGE, -0.5, 0.0003)),
+     {"precipitation": P, "temperature": TEMPERATURE, "evapotranspiration": E},
+     lambda: lumped.run_gr4j(vesparil.snow.run_cemaneige(P, TEMPERATURE, *CEMANEIGE, -0.5,
+                                                         0.0003).liquid_water, E, *GR4J).flow,
+     {"north.gr4j.x1": (100.0, 600.0), "north.gr4j.x4": (1.1, 4.0),
+      "north.gr4j.kf": (1.0, 6.0), "north.gr4j.ctg": (0.0, 1.0)},
+     ("north.gr4j.ctg", 1.5, "subbasin 'north': ctg must be between 0 and 1")),
     ("HBV", lambda: basin.HBV(*HBV, initial_lower_zone=5.0),
      {"precipitation": P, "temperature": TEMPERATURE, "evapotranspiration": E},
      lambda: lumped.run_hbv(P, TEMPERATURE, E, *HBV, initial_lower_zone=5.0).flow,
@@ -134,6 +143,18 @@ def clark():
      ValueError, "column 'north.transform.tc': subbasin 'north' is run by a continuous model"),
     (lambda: one_subbasin(basin.GR4J(*GR4J)).with_parameters([1.0], ["north.gr4j.melt_factor"]),
      ValueError, "column 'north.gr4j.melt_factor': subbasin 'north' has no snow store"),
+    (lambda: one_subbasin(basin.GR4J(*GR4J)).with_parameters([1.0], ["north.gr4j.kf"]),
+     ValueError, "column 'north.gr4j.kf': subbasin 'north' has no snow store"),
+    (lambda: one_subbasin(basin.GR4J(*GR4J, snow=basin.DegreeDaySnow(*SNOW))).with_parameters(
+        [1.0], ["north.gr4j.ctg"]),
+     ValueError, "column 'north.gr4j.ctg': the snow store of subbasin 'north' has no parameter"),
+    (lambda: one_subbasin(basin.GR4J(*GR4J, snow=basin.CemaNeige(*CEMANEIGE))).with_parameters(
+        [1.0], ["north.gr4j.melt_factor"]),
+     ValueError, "column 'north.gr4j.melt_factor': the snow store of subbasin 'north' has no"),
+    (lambda: one_subbasin(basin.GR4J(*GR4J, snow=basin.CemaNeige(3.5, 0.25, 150.0, [], 0.0))).run(
+        {"north": {"precipitation": P, "evapotranspiration": E, "temperature": P}}),
+     ValueError, "subbasin 'north': elevations must hold 1 to 1000 bands"),
+    (lambda: basin.CemaNeige(3.5, 0.25, 150.0, None, 0.0), TypeError, "argument 'elevations'"),
     (lambda: one_subbasin(basin.GR4J(*GR4J)).with_parameters([1.0], ["north.hbv.fc"]),
      ValueError, "column 'north.hbv.fc': subbasin 'north' has no method 'hbv'"),
 ])

@@ -363,6 +363,8 @@ HBV_NAMES = ["tt", "cfmax", "sfcf", "cfr", "cwh", "fc", "lp", "beta", "perc", "u
 HBV_INITIAL = ["initial_soil_moisture", "initial_upper_zone", "initial_lower_zone"]
 SNOW_NAMES = ["threshold_temperature", "melt_factor", "refreezing_coefficient", "water_holding",
               "initial_snowpack"]
+CEMANEIGE_NAMES = ["kf", "ctg", "mean_annual_snowfall", "elevations", "median_elevation",
+                   "temperature_gradient", "precipitation_gradient"]
 SNOW_RESULTS = [vesparil.snow.run_degree_day_snow([5.0, 1.0], [-1.0, 4.0], 0.0, 3.0, 0.05, 0.1),
                 vesparil.snow.run_cemaneige([5.0, 1.0], [-1.0, 4.0], 3.0, 0.5, 100.0,
                                             [400.0, 900.0], 650.0)]
@@ -1050,7 +1052,9 @@ ENTRIES += [
           p("forcing", st.just({"north": [0.0, 0.5, 0.2] + [0.0] * 9})),
           p("observed", st.lists(floats, min_size=12, max_size=12)),
           p("metric", st.sampled_from(["kge", "nse"]), False),
-          p("threads", st.integers(1, 3), False)], scores),
+          p("threads", st.integers(1, 3), False), p("outflows", st.booleans(), False),
+          p("missing", st.sampled_from(["propagate", "omit", "raise", "drop"]), False),
+          p("warmup", st.integers(-2, 13), False)], scores),
     Call("Basin.from_dict", st.just(B.Basin.from_dict),
          [p("plain", st.just(BASIN.to_dict()))], lambda r, t: type(r) is B.Basin),
     Call("Basin.add_subbasin", st.builds(small_basin).map(lambda b: b.add_subbasin),
@@ -1059,7 +1063,10 @@ ENTRIES += [
                               st.just(B.CurveNumber(80.0)), st.just(B.GreenAmpt(0.4, 4.3, 0.3)))),
           p("transform", st.sampled_from([B.Clark(HOUR_, HOUR_), B.ScsUnitHydrograph(HOUR_),
                                           B.Snyder(2.0, 0.6, 2.0, 1.0)])), p("baseflow", layer_dicts, False),
-          p("downstream", st.one_of(st.none(), names), False)], returns_none),
+          p("downstream", st.one_of(st.none(), names), False),
+          p("snow", st.sampled_from([None, B.DegreeDaySnow(0.0, 3.0, 0.05, 0.1),
+                                     B.CemaNeige(3.0, 0.25, 100.0, [400.0], 400.0)]), False)],
+         returns_none),
     Call("Basin.add_reach", st.builds(small_basin).map(lambda b: b.add_reach),
          [p("name", names), p("routing", st.sampled_from(
              [B.Muskingum(HOUR_, 0.2), B.MuskingumCunge(1e4, 1e-3, 0.04, 10.0)])),
@@ -1125,8 +1132,17 @@ ENTRIES += [
          [p(n, float_values) for n in ["x1", "x2", "x3", "x4"]]
          + [p(n, float_values, False) for n in ["initial_production", "initial_routing"]]
          + [p("snow", st.one_of(st.none(), st.builds(B.DegreeDaySnow, floats, floats, floats,
-                                                    floats)), False)],
+                                                    floats),
+                              st.builds(B.CemaNeige, floats, floats, floats,
+                                        st.lists(floats, max_size=4), floats)), False)],
          constructs),
+    Call("CemaNeige()", st.just(B.CemaNeige),
+         [p(n, float_values) for n in CEMANEIGE_NAMES[:3]] + [p("elevations", vectors),
+                                                              p("median_elevation", float_values)]
+         + [p(n, float_values, False) for n in CEMANEIGE_NAMES[5:]], constructs),
+    *getters("CemaNeige", st.builds(B.CemaNeige, floats, floats, floats,
+                                    st.lists(floats, max_size=4), floats),
+             dict.fromkeys(CEMANEIGE_NAMES, is_float) | {"elevations": floats_list}),
     Call("DegreeDaySnow()", st.just(B.DegreeDaySnow),
          [p(n, float_values) for n in SNOW_NAMES[:4]] + [p(SNOW_NAMES[4], float_values, False)],
          constructs),

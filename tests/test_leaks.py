@@ -195,6 +195,11 @@ def _lumped_basin():
     snow = v.basin.DegreeDaySnow(0.0, 3.0, 0.05, 0.1, 5.0)
     b.add_subbasin("sn", 100.0, None, v.basin.GR4J(300.0, 0.5, 80.0, 1.7, snow=snow), {}, "out")
     b.add_subbasin("hb", 320.0, None, v.basin.HBV(*HBV_PARAMETERS), {}, "out")
+    bands = v.basin.CemaNeige(3.0, 0.4, 150.0, [300.0, 700.0], 500.0)
+    b.add_subbasin("cn", 50.0, None, v.basin.GR4J(300.0, 0.5, 80.0, 1.7, snow=bands), {}, "out")
+    day = timedelta(days=1)
+    b.add_subbasin("fr", 80.0, v.basin.CurveNumber(75.0), v.basin.Clark(day, day), {}, "out",
+                   bands)
     b.add_junction("out")
     return b
 
@@ -404,7 +409,8 @@ def arguments():
     o.lumped_forcing = {"gr": {"precipitation": o.daily[0], "evapotranspiration": o.daily[1]},
                         "hb": {"precipitation": o.daily[0], "temperature": o.daily[2],
                                "evapotranspiration": o.daily[1]}}
-    o.lumped_forcing["sn"] = o.lumped_forcing["hb"]
+    o.lumped_forcing["sn"] = o.lumped_forcing["cn"] = o.lumped_forcing["fr"] = \
+        o.lumped_forcing["hb"]
     return o
 
 
@@ -623,6 +629,12 @@ EVERY_ENTRY = [
      None),
     ("Basin.run_batch outflows", lambda o: o.basin.run_batch(
         o.table, o.columns, o.forcing, o.observed, metric="nse", threads=2, outflows=True), None),
+    ("Basin.run_batch missing and warmup", lambda o: o.basin.run_batch(
+        o.table, o.columns, o.forcing, o.observed, missing="omit", warmup=2), None),
+    ("Basin.run_batch bad warmup", lambda o: o.basin.run_batch(
+        o.table, o.columns, o.forcing, o.observed, warmup=-1), ValueError),
+    ("Basin.run_batch bad missing", lambda o: o.basin.run_batch(
+        o.table, o.columns, o.forcing, o.observed, missing="drop"), ValueError),
     ("Basin.run_batch bad member", lambda o: o.basin.run_batch(
         -o.table, o.columns, o.forcing, o.observed), ValueError),
     ("Basin.run_batch bad table", lambda o: o.basin.run_batch(
@@ -671,6 +683,12 @@ EVERY_ENTRY = [
     ("GR4J() with snow", lambda o: o.B.GR4J(300.0, 0.5, 80.0, 1.7, snow=o.B.DegreeDaySnow(
         0.0, 3.0, 0.05, 0.1)).snow, None),
     ("GR4J() bad snow", lambda o: o.B.GR4J(300.0, 0.5, 80.0, 1.7, snow=o.curve), TypeError),
+    ("CemaNeige()", lambda o: o.B.CemaNeige(3.0, 0.25, 300.0, [400.0, 900.0], 650.0).elevations,
+     None),
+    ("CemaNeige() bad elevations", lambda o: o.B.CemaNeige(3.0, 0.25, 300.0, "x", 650.0),
+     TypeError),
+    ("GR4J() with CemaNeige", lambda o: o.B.GR4J(300.0, 0.5, 80.0, 1.7, snow=o.B.CemaNeige(
+        3.0, 0.25, 300.0, [400.0, 900.0], 650.0)).snow, None),
     ("Basin.run continuous models", lambda o: o.lumped_basin.run(o.lumped_forcing), None),
     ("Basin.run continuous model, series missing",
      lambda o: o.lumped_basin.run({"gr": {"precipitation": o.daily[0]}}), ValueError),
@@ -678,6 +696,10 @@ EVERY_ENTRY = [
      lambda o: o.B.Basin.from_dict(o.lumped_basin.to_dict()), None),
     ("Basin.run_batch continuous models", lambda o: o.lumped_basin.run_batch(
         o.table, ["gr.gr4j.x1", "hb.hbv.fc"], o.lumped_forcing, o.daily[1]), None),
+    ("Basin.run_batch snow stores", lambda o: o.lumped_basin.run_batch(
+        o.table, ["cn.gr4j.kf", "fr.snow.kf"], o.lumped_forcing, o.daily[1]), None),
+    ("Basin.run daily front without temperature", lambda o: o.lumped_basin.run(
+        {**o.lumped_forcing, "fr": o.lumped_forcing["gr"]}), ValueError),
     ("Basin.add_reach bad routing", lambda o: o.B.Basin(o.hour).add_reach("r", o.curve),
      TypeError),
     ("BasinRun()", lambda o: o.B.BasinRun(), TypeError),
@@ -713,6 +735,9 @@ EVERY_ENTRY = [
         ("DegreeDaySnow", lambda o: o.B.DegreeDaySnow(0.0, 3.0, 0.05, 0.1, 2.0),
          ["threshold_temperature", "melt_factor", "refreezing_coefficient", "water_holding",
           "initial_snowpack"]),
+        ("CemaNeige", lambda o: o.B.CemaNeige(3.0, 0.25, 300.0, [400.0, 900.0], 650.0),
+         ["kf", "ctg", "mean_annual_snowfall", "elevations", "median_elevation",
+          "temperature_gradient", "precipitation_gradient"]),
         ("HBV", lambda o: o.B.HBV(*HBV_PARAMETERS),
          ["tt", "cfmax", "sfcf", "cfr", "cwh", "fc", "lp", "beta", "perc", "uzl", "k0", "k1",
           "k2", "maxbas", "initial_soil_moisture", "initial_upper_zone", "initial_lower_zone"]),

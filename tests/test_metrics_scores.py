@@ -158,7 +158,7 @@ def test_missing_rules(name):
 
 # --- ensembles -----------------------------------------------------------------------------
 
-def ensemble(members=7, steps=50, seed=3):
+def ensemble(members=11, steps=51, seed=3):  # a group of eight side by side, three alone
     rng = np.random.default_rng(seed)
     obs = rng.gamma(2.0, 10.0, steps)
     sim = obs * rng.uniform(0.5, 1.5, (members, 1)) + rng.gamma(2.0, 3.0, (members, steps))
@@ -181,6 +181,10 @@ def test_each_member_has_the_bits_of_scoring_it_alone(name, missing):
                    for given in (sim, sim.tolist(), list(sim))]
         for batch in batches:
             assert bits(flat(components(c) for c in batch)) == bits(flat(alone))
+        out = np.full(4 * len(sim), -1.0)
+        assert metrics.calculate_kge_components(sim, obs, missing=missing, out=out,
+                                                **variant) is out
+        assert bits(out) == bits(flat(alone))
         return
     function, extra = WITH_OUT[name]
     out = np.full(len(sim), -1.0)
@@ -260,6 +264,9 @@ ROWS = np.array([OK, OK])
      "`out` must have one element per member of `sim` (2, not 3)"),
     (lambda: metrics.calculate_mae(OK, OK, out=np.zeros(1)), ValueError,
      "`out` is only for a two-dimensional `sim`"),
+    (lambda: metrics.calculate_kge_components(ROWS, OK, out=np.zeros(2)), ValueError,
+     "`out` must have four elements per member (kge, r, variability, bias) of `sim` "
+     "(8, not 2)"),
 ])
 def test_argument_errors(call, error, message):
     with pytest.raises(error) as info:
@@ -272,6 +279,20 @@ def test_out_must_not_alias_what_is_read():
     for out in (block.reshape(-1)[:2], block.reshape(-1)[9:11]):  # sim's first row, then obs
         with pytest.raises(ValueError, match="^`out` must not share memory with `sim` or `obs`$"):
             metrics.calculate_rmse(block[:2], block[2], out=out)
+
+
+def test_results_given_back_and_made_again_hold_their_own_numbers():
+    # Dropped results are reused by later calls: each must hold only the numbers of its own call.
+    obs = [1.0, 2.0, 4.0, 3.0]
+    expected = {}
+    for round_ in range(3):
+        made = [metrics.calculate_kge_components([x * (1 + k / 10) for x in obs], obs)
+                for k in range(12)]
+        for k, result in enumerate(made):
+            numbers = (result.kge, result.r, result.variability, result.bias)
+            assert expected.setdefault(k, numbers) == numbers
+            assert result.bias == pytest.approx(1 + k / 10) and type(result) is metrics.KgeComponents
+        del made, result
 
 
 # --- peers ---------------------------------------------------------------------------------

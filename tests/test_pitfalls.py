@@ -188,6 +188,8 @@ QUOTES = [
     ("errors.panic_stderr_first_line_starts", "{} thread <thread id> at", ["errors.md"]),
     ("errors.panic_stderr_second_line", "<column>: {}", ["errors.md"]),
     ("errors.panic_message", '"{}"', ["errors.md"]),
+    ("front.daily_net_mm", "loss {:.1f} mm as one daily step", ["basin.md"]),
+    ("front.hourly_net_mm", "but {:.3f} mm as 24 hourly steps", ["basin.md"]),
     ("gr4j.rain_mm", lambda v: f"({commas(v)} mm of rain)", ["gr4j.md"]),
     ("gr4j.first_year_empty_mm", "{:.1f} mm of flow from empty stores", ["gr4j.md"]),
     ("gr4j.first_year_full_mm", "{:.1f} mm from full ones", ["gr4j.md"]),

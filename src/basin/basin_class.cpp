@@ -61,14 +61,19 @@ bool set_runoff(const std::string& name, SubbasinRunoff runoff, Subbasin& subbas
                            "whole runoff; give loss=None and no baseflow"));
         return false;
     }
+    if (subbasin.snow) {
+        raise(Error::value("subbasin '" + name + "': a continuous model takes no snow store "
+                           "here; give GR4J its own (GR4J(..., snow=...)) and snow=None"));
+        return false;
+    }
     if (auto* gr4j = std::get_if<Gr4jRunoff>(&runoff)) subbasin.continuous = *gr4j;
     if (auto* hbv = std::get_if<HbvRunoff>(&runoff)) subbasin.continuous = *hbv;
     return true;
 }
 
-constexpr Parameters<6> kAddSubbasinParameters{
+constexpr Parameters<7> kAddSubbasinParameters{
     "Basin.add_subbasin()",
-    {"name", "area", "loss", "transform", "baseflow", "downstream"},
+    {"name", "area", "loss", "transform", "baseflow", "downstream", "snow"},
     4};
 
 PyObject* py_basin_add_subbasin(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
@@ -79,7 +84,7 @@ PyObject* py_basin_add_subbasin(PyObject* self, PyObject* const* args, Py_ssize_
         SubbasinRunoff runoff;
         std::optional<std::string> downstream;
         if (!parse_call(kAddSubbasinParameters, args, nargs, kwnames, element.name, subbasin.area,
-                        subbasin.loss, runoff, subbasin.baseflow, downstream)) {
+                        subbasin.loss, runoff, subbasin.baseflow, downstream, subbasin.snow)) {
             return nullptr;
         }
         if (!set_runoff(element.name, std::move(runoff), subbasin)) return nullptr;
@@ -172,6 +177,7 @@ bool extract_forcing(PyObject* object, const BasinModel& model, BasinForcing& ou
     out.inputs.assign(model.elements.size(), IncrementalTimeSeries{{}, "rainfall", model.time_step});
     out.evapotranspiration.assign(model.elements.size(), {});
     out.temperature.assign(model.elements.size(), {});
+    out.front.assign(model.elements.size(), false);
     const bool ok = for_each_item(object, [&](PyObject* key, PyObject* value) {
         std::string name;
         if (!extract(key, name)) return false;
@@ -185,7 +191,20 @@ bool extract_forcing(PyObject* object, const BasinModel& model, BasinForcing& ou
         std::int32_t step = model.time_step;
         const auto* subbasin = std::get_if<Subbasin>(&model.elements[at].method);
         if (subbasin != nullptr && subbasin->continuous) {
-            if (!extract_daily_forcing(value, name, *subbasin->continuous, at, out)) return false;
+            const auto* gr4j = std::get_if<Gr4jRunoff>(&*subbasin->continuous);
+            const bool with_temperature = gr4j == nullptr || gr4j->snow.has_value();
+            if (!extract_daily_forcing(value, name, with_temperature, at, out)) return false;
+        } else if (subbasin != nullptr && (PyDict_Check(value) || subbasin->snow)) {
+            // An event sub-basin's daily front.
+            if (!PyDict_Check(value)) {
+                raise(Error::type("forcing: '" + name + "': a snow store's forcing is a dict of "
+                                  "named series"));
+                return false;
+            }
+            if (!extract_daily_forcing(value, name, subbasin->snow.has_value(), at, out)) {
+                return false;
+            }
+            out.front[at] = true;
         } else if (is_instance<IncrementalTimeSeries>(value)) {
             if (!extract_instance(value, series)) return false;
             step = series.time_step;
@@ -215,11 +234,15 @@ bool extract_forcing(PyObject* object, const BasinModel& model, BasinForcing& ou
 
 PyMethodDef basin_methods[] = {
     {"add_subbasin", as_method(py_basin_add_subbasin), kFastcallFlags,
-     "add_subbasin($self, name, area, loss, transform, baseflow=None, downstream=None)\n--\n\n"
+     "add_subbasin($self, name, area, loss, transform, baseflow=None, downstream=None, "
+     "snow=None)\n--\n\n"
      "Adds a sub-basin of `area` acres: `loss` (DeficitAndConstant, CurveNumber, GreenAmpt\n"
      "or None), `transform` (Clark, ScsUnitHydrograph or Snyder), `baseflow` (a dict of\n"
      "baseflow.LinearReservoir fed by the loss). A continuous model (GR4J or HBV) given as\n"
-     "`transform`, with loss None and no baseflow, makes the whole runoff from daily forcing."},
+     "`transform`, with loss None and no baseflow, makes the whole runoff from daily forcing.\n"
+     "An event sub-basin may take a dict of \"precipitation\" and \"evapotranspiration\" (mm\n"
+     "per step) as its forcing, behind a `snow` store (DegreeDaySnow or CemaNeige, daily,\n"
+     "with \"temperature\") when given: its loss receives max(0, liquid - ET) / 25.4 inches."},
     {"add_reach",
      as_method(add_routing<Reach, ReachMethod, kAddReachParameters>), kFastcallFlags,
      "add_reach($self, name, routing, downstream=None)\n--\n\nAdds a reach routed by `routing` "
@@ -236,7 +259,8 @@ PyMethodDef basin_methods[] = {
      "forcing."},
     {"run", as_method(py_basin_run), kFastcallFlags,
      "run($self, forcing)\n--\n\nRuns the basin once. `forcing` maps every sub-basin to its rainfall\n"
-     "and every source to its flows (series or float sequences, one value per step)."},
+     "and every source to its flows (series or float sequences, one value per step); a\n"
+     "continuous or daily-front sub-basin to a dict of named series in mm."},
     {"run_batch", as_method(py_basin_run_batch), kFastcallFlags, kRunBatchDoc},
     {"with_parameters", as_method(py_basin_with_parameters), kFastcallFlags,
      "with_parameters($self, values, columns)\n--\n\nA copy of the basin with the parameters named by "

@@ -65,10 +65,11 @@ bool extract_forcing(PyObject* object, const BasinModel& model, BasinForcing& ou
 using SubbasinRunoff =
     std::variant<ClarkTransform, ScsTransform, SnyderTransform, Gr4jRunoff, HbvRunoff>;
 
-// The dict of daily series of a sub-basin run by `method` (basin/lumped_method_classes.cpp),
-// into the slots of element `at`.
-bool extract_daily_forcing(PyObject* value, const std::string& name,
-                           const ContinuousMethod& method, std::size_t at, BasinForcing& out);
+// The dict of daily series of a sub-basin run by a continuous model or through its daily front
+// (basin/lumped_method_classes.cpp), into the slots of element `at`: "precipitation" and
+// "evapotranspiration", and "temperature" when `with_temperature` (an unknown series otherwise).
+bool extract_daily_forcing(PyObject* value, const std::string& name, bool with_temperature,
+                           std::size_t at, BasinForcing& out);
 
 }  // namespace vesparil
 
@@ -109,6 +110,10 @@ template <>
 PyType_Spec& class_spec<DegreeDaySnow>();
 template <>
 inline constexpr bool is_argument_class<DegreeDaySnow> = true;
+template <>
+PyType_Spec& class_spec<CemaNeigeSnow>();
+template <>
+inline constexpr bool is_argument_class<CemaNeigeSnow> = true;
 
 template <>
 inline constexpr bool is_argument_class<Gr4jRunoff> = true;
@@ -153,6 +158,11 @@ struct UnionNames<SubbasinRunoff> {
     static constexpr const char* name = "TransformMethod";
     static constexpr std::array<const char*, 5> variants{"Clark", "ScsUnitHydrograph", "Snyder",
                                                          "GR4J", "HBV"};
+};
+template <>
+struct UnionNames<SnowMethod> {
+    static constexpr const char* name = "SnowMethod";
+    static constexpr std::array<const char*, 2> variants{"DegreeDaySnow", "CemaNeige"};
 };
 template <>
 struct UnionNames<ReachMethod> {

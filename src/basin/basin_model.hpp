@@ -4,7 +4,8 @@
 // loss (deficit and constant, curve number, Green-Ampt), transform (Clark, SCS or Snyder unit
 // hydrograph), baseflow (linear reservoir layers), reach routing (Muskingum, Muskingum-Cunge) and
 // reservoir routing (level pool, storage indication), and the continuous models that make a
-// sub-basin's whole runoff (GR4J, with a degree-day snow store or without, and HBV). Units are
+// sub-basin's whole runoff (GR4J, with a degree-day or CemaNeige snow store or without, and HBV).
+// Units are
 // those of the cores: areas in acres, rainfall in inches per step (a continuous model's forcing
 // in mm/day and deg C), flows in cfs, durations in seconds, lengths in the cores' units,
 // elevations and storages in the curves' units.
@@ -20,6 +21,7 @@
 #include "baseflow/linear_reservoir.hpp"
 #include "lumped/gr4j.hpp"
 #include "lumped/hbv.hpp"
+#include "snow/cemaneige.hpp"
 #include "snow/degree_day.hpp"
 #include "rainfall_loss/curve_number.hpp"
 #include "rainfall_loss/green_ampt.hpp"
@@ -105,13 +107,23 @@ struct DegreeDaySnow {
     double initial_snowpack = 0.0;  // mm
 };
 
+// CemaNeige (snow/cemaneige.hpp) over equal-area elevation bands in front of a model: its
+// liquid water is the model's precipitation.
+struct CemaNeigeSnow {
+    CemaNeigeParameters parameters{0.0, 0.0, 0.0, 0.0, -0.65, 0.0004};
+    std::vector<double> elevations;  // m, one per band
+};
+
+// The snow stores, the first one being the original.
+using SnowMethod = std::variant<DegreeDaySnow, CemaNeigeSnow>;
+
 // GR4J (lumped/gr4j.hpp) as a sub-basin's whole runoff, from stores at the given fractions,
 // fed through a snow store when it has one.
 struct Gr4jRunoff {
     Gr4jParameters parameters{};
     double initial_production = 0.3;
     double initial_routing = 0.5;
-    std::optional<DegreeDaySnow> snow;
+    std::optional<SnowMethod> snow;
 };
 
 // HBV (lumped/hbv.hpp) as a sub-basin's whole runoff, from no snow and the given stores.
@@ -127,13 +139,16 @@ using ContinuousMethod = std::variant<Gr4jRunoff, HbvRunoff>;
 
 // Rain falls on the sub-basin; without a loss method all of it is excess. With a continuous
 // model, that model alone makes the outflow from its daily forcing (basin/lumped_flow.hpp); the
-// loss, transform and baseflow are then unused (none, a default Clark, none).
+// loss, transform and baseflow are then unused (none, a default Clark, none). An event
+// sub-basin given daily forcing makes its rain through its front (basin/daily_front.hpp), behind
+// its snow store when it has one (never with a continuous model, which holds its own).
 struct Subbasin {
     double area = 0.0;  // acres
     std::optional<LossMethod> loss;
     TransformMethod transform;
     std::vector<std::pair<std::string, LinearReservoir>> baseflow;  // fed by the loss
     std::optional<ContinuousMethod> continuous;
+    std::optional<SnowMethod> snow;
 };
 
 struct Reach {

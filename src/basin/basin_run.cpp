@@ -4,6 +4,7 @@
 #include <span>
 #include <string>
 
+#include "basin/daily_front.hpp"
 #include "basin/element_flow.hpp"
 #include "basin/lumped_flow.hpp"
 #include "core/format.hpp"
@@ -94,6 +95,12 @@ Result<void> element_outflow(const BasinModel& model, const Network& network,
             done = continuous_outflow(*subbasin->continuous, subbasin->area,
                                       forcing.inputs[i].data, forcing.evapotranspiration[i],
                                       forcing.temperature[i], out, interrupt, details);
+        } else if (forcing.front[i]) {
+            auto rain = front_rain(*subbasin, model.time_step, forcing.inputs[i].data,
+                                   forcing.evapotranspiration[i], forcing.temperature[i],
+                                   interrupt);
+            done = rain ? subbasin_outflow(*subbasin, *rain, out, interrupt, details)
+                        : Result<void>(std::move(rain).error());
         } else {
             done = subbasin_outflow(*subbasin, forcing.inputs[i], out, interrupt, details);
         }
@@ -157,13 +164,24 @@ Result<void> run_elements_group(std::span<const BasinModel* const> models, const
     for (const std::size_t i : network.order) {
         if (!needed.empty() && !needed[i]) continue;
         const auto* first = std::get_if<Subbasin>(&models[0]->elements[i].method);
-        if (first != nullptr && groups_with_loss(*first)) {
+        // A front without a snow store gives every member the same rain; a snow store's
+        // members each make their own, one after another.
+        if (first != nullptr && groups_with_loss(*first) && !(forcing.front[i] && first->snow)) {
             for (std::size_t g = 0; g < members; ++g) {
                 subbasins[g] = &std::get<Subbasin>(models[g]->elements[i].method);
                 outs[g] = &(*outflows[g])[i];
             }
-            auto done = subbasin_outflow_group({subbasins, members}, forcing.inputs[i],
-                                               {outs, members}, scratch, interrupt);
+            const IncrementalTimeSeries* rain = &forcing.inputs[i];
+            Result<IncrementalTimeSeries> made = IncrementalTimeSeries{};
+            if (forcing.front[i]) {
+                made = front_rain(*first, models[0]->time_step, forcing.inputs[i].data,
+                                  forcing.evapotranspiration[i], forcing.temperature[i],
+                                  interrupt);
+                if (made) rain = &made.value();
+            }
+            auto done = made ? subbasin_outflow_group({subbasins, members}, *rain,
+                                                      {outs, members}, scratch, interrupt)
+                             : Result<void>(std::move(made).error());
             done = with_element(models[0]->elements[i], std::move(done));
             if (!done) return done;
             continue;
@@ -201,9 +219,10 @@ std::vector<ElementSummary> summarize(const BasinModel& model, const Network& ne
         if (const auto* subbasin = std::get_if<Subbasin>(&element.method)) {
             double depth = 0.0;
             for (const double rain : forcing.inputs[i].data) depth = depth + rain;
-            // A continuous model's precipitation is in mm.
+            // A continuous model's precipitation, and a daily front's, is in mm.
+            const bool in_mm = subbasin->continuous || forcing.front[i];
             summary.volume_in = depth * subbasin->area /
-                                (subbasin->continuous ? kMillimetresPerFoot : kInchesPerFoot);
+                                (in_mm ? kMillimetresPerFoot : kInchesPerFoot);
         } else if (std::holds_alternative<Source>(element.method)) {
             summary.volume_in = summary.volume_out;
         } else {

@@ -21,12 +21,15 @@ namespace vesparil {
 // flows of a source (cfs), empty for the other elements. Every given series has `steps` values.
 // A sub-basin run by a continuous model takes its precipitation (mm/day) in `inputs` and its
 // potential evapotranspiration (mm/day) and temperature (deg C, HBV only) in the slots below,
-// which stay empty for every other element.
+// which stay empty for every other element. An event sub-basin given the same dict (`front`
+// true) takes its precipitation (mm per step) in `inputs` too and makes its rain through its
+// daily front (basin/daily_front.hpp).
 struct BasinForcing {
     std::size_t steps = 0;
     std::vector<IncrementalTimeSeries> inputs;
     std::vector<std::vector<double>> evapotranspiration;
     std::vector<std::vector<double>> temperature;
+    std::vector<bool> front;  // one per element
 };
 
 // Fails with a ValueError naming the element when a sub-basin or source has no series, when

@@ -14,8 +14,6 @@
 
 #include "basin/element_flow.hpp"
 #include "core/format.hpp"
-#include "metrics/kge.hpp"
-#include "metrics/scores.hpp"
 
 namespace vesparil {
 
@@ -54,19 +52,6 @@ bool pool_stop_requested(void* context) {
     return static_cast<Pool*>(context)->stop.load(std::memory_order_relaxed);
 }
 
-Result<double> score_of(BatchScore score, std::span<const double> sim,
-                        std::span<const double> obs) {
-    if (score == BatchScore::kge) return calculate_kge(sim, obs, false);
-    // The NSE of calculate_nse: the same sums, in the same order, for one member.
-    if (obs.empty()) return Error::value("Observed series is empty.");
-    if (sim.size() != obs.size()) return Error::value("Series length mismatch.");
-    ObservedSums observed = observed_sums(ScoreKind::nse, ScoreOptions{}, obs);
-    const double* const row = sim.data();
-    double nse = 0.0;
-    score_rows(ScoreKind::nse, ScoreOptions{}, observed, {&row, 1}, {&nse, 1});
-    return nse;
-}
-
 // A failed group is run again member by member, so the error names the member that made it.
 void report_failure(const BasinModel* const* members, std::size_t first, std::size_t count,
                     const Network& network, const BasinForcing& forcing,
@@ -96,6 +81,7 @@ void work(const BasinModel& model, const Network& network, const BasinForcing& f
         member_outflows[g] = &outflows[g];
     }
     GroupScratch scratch;
+    ScoreScratch score_scratch;
     const std::size_t width = request.columns.size();
     const std::size_t count = result.scores.size();
     const InterruptCheck check{pool_stop_requested, &pool};
@@ -118,9 +104,11 @@ void work(const BasinModel& model, const Network& network, const BasinForcing& f
         for (std::size_t g = 0; g < block; ++g) {
             const std::size_t member = first + g;
             const std::vector<double>& flow = outflows[g][request.at];
-            auto score = score_of(request.score, flow, request.observed);
+            auto score = member_score(request.scoring, flow, request.observed, score_scratch);
             if (!score) {
-                pool.fail(member, std::move(score).error());
+                Error failure = std::move(score).error();
+                failure.message = member_prefix(member) + failure.message;
+                pool.fail(member, std::move(failure));
                 return;
             }
             result.scores[member] = score.value();

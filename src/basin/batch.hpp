@@ -1,5 +1,5 @@
 // Many runs of one basin, each member with its own parameter values, scored against an observed
-// series at one element, on a pool of native threads.
+// series at one element (basin/batch_score.hpp), on a pool of native threads.
 //
 // Every member is a run on its own copy of the model (one copy per worker, every column set
 // before each member), so it has the bits of a single run with those parameters whatever the
@@ -14,6 +14,7 @@
 
 #include "basin/basin_model.hpp"
 #include "basin/basin_run.hpp"
+#include "basin/batch_score.hpp"
 #include "basin/network.hpp"
 #include "basin/parameter_columns.hpp"
 #include "core/interrupt.hpp"
@@ -21,14 +22,12 @@
 
 namespace vesparil {
 
-enum class BatchScore { kge, nse };
-
 struct BatchRequest {
     std::span<const double> parameters;  // members x columns, row after row
     std::vector<ParameterColumn> columns;
     std::span<const double> observed;  // T values
     std::size_t at = 0;                // the element scored
-    BatchScore score = BatchScore::kge;
+    BatchScoring scoring;              // the metric, the missing-value rule, the warm-up
     std::span<double> outflow_rows;    // members x T at `at`, written when not empty
     unsigned threads = 0;  // 0: every core
 };

@@ -66,21 +66,24 @@ Ref outflow_array(Ref bytes, std::size_t members, std::size_t steps) {
                                           static_cast<Py_ssize_t>(steps)));
 }
 
-constexpr Parameters<8> kRunBatchParameters{
+constexpr Parameters<10> kRunBatchParameters{
     "Basin.run_batch()",
-    {"parameters", "columns", "forcing", "observed", "at", "metric", "threads", "outflows"},
+    {"parameters", "columns", "forcing", "observed", "at", "metric", "threads", "outflows",
+     "missing", "warmup"},
     4};
 
 }  // namespace
 
 const char* const kRunBatchDoc =
     "run_batch($self, parameters, columns, forcing, observed, at=None, metric='kge', "
-    "threads=None, outflows=False)\n--\n\n"
+    "threads=None, outflows=False, missing='propagate', warmup=0)\n--\n\n"
     "Runs the basin once per row of `parameters` (an N x P C-contiguous float64 array, read\n"
     "in place), the values named by `columns` (\"element.method.parameter\", durations in\n"
     "hours), and scores each run's outflow at `at` (default: the outlet) against `observed`\n"
-    "with `metric` ('kge' or 'nse'). Runs without the interpreter lock on `threads` native\n"
-    "threads (None: every core); each member has the bits of `run` with its values.\n\n"
+    "with `metric` ('kge' or 'nse'), leaving out the first `warmup` steps, a NaN on either\n"
+    "side handled by `missing` ('propagate', 'omit' or 'raise', as calculate_nse). Runs\n"
+    "without the interpreter lock on `threads` native threads (None: every core); each\n"
+    "member has the bits of `run` with its values.\n\n"
     "# Returns\n"
     "A list of N scores; with `outflows=True` the pair (scores, N x T float64 array).";
 
@@ -95,7 +98,9 @@ PyObject* py_basin_run_batch(PyObject* self, PyObject* const* args, Py_ssize_t n
         std::string metric = "kge";
         std::optional<std::int64_t> threads;
         bool keep_outflows = false;
-        std::array<PyObject*, 8> bound{};
+        std::string missing = "propagate";
+        std::int64_t warmup = 0;
+        std::array<PyObject*, 10> bound{};
         if (!bind_arguments(kRunBatchParameters.signature(), args, nargs, kwnames, bound)) {
             return nullptr;
         }
@@ -104,7 +109,8 @@ PyObject* py_basin_run_batch(PyObject* self, PyObject* const* args, Py_ssize_t n
         if (!argument("parameters", bound[0], parameters) ||
             !argument("observed", bound[3], observed) || !argument("at", bound[4], at) ||
             !argument("metric", bound[5], metric) || !argument("threads", bound[6], threads) ||
-            !argument("outflows", bound[7], keep_outflows)) {
+            !argument("outflows", bound[7], keep_outflows) ||
+            !argument("missing", bound[8], missing) || !argument("warmup", bound[9], warmup)) {
             return nullptr;
         }
         BasinModel model;
@@ -136,11 +142,23 @@ PyObject* py_basin_run_batch(PyObject* self, PyObject* const* args, Py_ssize_t n
             return raise(Error::value("at: '" + *at + "' is not an element of the basin"));
         }
         if (metric == "nse") {
-            request.score = BatchScore::nse;
+            request.scoring.score = BatchScore::nse;
         } else if (metric != "kge") {
             return raise(Error::value("metric must be one of [\"kge\", \"nse\"]; got '" + metric +
                                       "'"));
         }
+        auto rule = missing_rule(missing);
+        if (!rule) return raise(rule.error());
+        request.scoring.missing = rule.value();
+        const auto steps = static_cast<std::int64_t>(forcing.steps);
+        if (warmup < 0 || warmup >= steps) {
+            return raise(Error::value("warmup must be between 0 and " + std::to_string(steps - 1) +
+                                      " (the forcing has " + std::to_string(steps) +
+                                      " values); got " + std::to_string(warmup)));
+        }
+        request.scoring.warmup = static_cast<std::size_t>(warmup);
+        auto complete = check_observed(request.scoring, request.observed);
+        if (!complete) return raise(complete.error());
         if (threads && (*threads < 1 || *threads > 1024)) {
             return raise(Error::value("threads must be between 1 and 1024"));
         }

@@ -83,7 +83,8 @@ bool init_basin(PyObject* module) {
            binding::add_class<MuskingumCungeRouting>(module) &&
            binding::add_class<StorageIndicationRouting>(module) &&
            binding::add_class<Gr4jRunoff>(module) && binding::add_class<HbvRunoff>(module) &&
-           binding::add_class<DegreeDaySnow>(module);
+           binding::add_class<DegreeDaySnow>(module) &&
+           binding::add_class<CemaNeigeSnow>(module);
 }
 
 }  // namespace vesparil

@@ -3,6 +3,7 @@
 
 #include <utility>
 
+#include "basin/snow_store.hpp"
 #include "core/format.hpp"
 
 namespace vesparil {
@@ -24,12 +25,7 @@ Result<void> check_method(const Gr4jRunoff& gr4j) {
     if (!production) return production;
     auto routing = check_fraction(gr4j.initial_routing, "initial_routing");
     if (!routing || !gr4j.snow) return routing;
-    auto snow = make_degree_day_parameters(gr4j.snow->parameters);
-    if (!snow) return std::move(snow).error();
-    if (!(gr4j.snow->initial_snowpack >= 0.0)) {
-        return Error::value("initial_snowpack must be >= 0");
-    }
-    return {};
+    return check_snow(*gr4j.snow);
 }
 
 Result<void> check_method(const HbvRunoff& hbv) {
@@ -42,13 +38,9 @@ Result<void> check_method(const HbvRunoff& hbv) {
     return {};
 }
 
-// GR4J's own values, then its snow store's (kGr4jSnowFirst on).
-constexpr const char* kGr4jNames[] = {
-    "x1", "x2", "x3", "x4", "initial_production", "initial_routing", "threshold_temperature",
-    "melt_factor", "refreezing_coefficient", "water_holding", "initial_snowpack"};
-constexpr double DegreeDayParameters::*kSnowFields[] = {
-    &DegreeDayParameters::threshold_temperature, &DegreeDayParameters::melt_factor,
-    &DegreeDayParameters::refreezing_coefficient, &DegreeDayParameters::water_holding};
+// GR4J's own values; its snow store's follow (kGr4jSnowFirst on, basin/snow_store.hpp).
+constexpr const char* kGr4jNames[] = {"x1", "x2", "x3", "x4", "initial_production",
+                                      "initial_routing"};
 constexpr const char* kHbvNames[] = {
     "tt", "cfmax", "sfcf", "cfr", "cwh", "fc", "lp", "beta", "perc", "uzl", "k0", "k1", "k2",
     "maxbas", "initial_soil_moisture", "initial_upper_zone", "initial_lower_zone"};
@@ -70,7 +62,10 @@ std::optional<std::size_t> continuous_index(const std::string& method,
     for (std::size_t k = 0; k < names.size(); ++k) {
         if (parameter == names[k]) return k;
     }
-    return std::nullopt;
+    if (method != "gr4j") return std::nullopt;
+    auto snow = snow_index(parameter);
+    if (!snow) return std::nullopt;
+    return kGr4jSnowFirst + *snow;
 }
 
 double& continuous_value(ContinuousMethod& method, std::size_t index) {
@@ -79,10 +74,7 @@ double& continuous_value(ContinuousMethod& method, std::size_t index) {
         if (index < kGr4jSnowFirst) {
             return index == 4 ? gr4j->initial_production : gr4j->initial_routing;
         }
-        if (index < kGr4jSnowFirst + 4) {
-            return gr4j->snow->parameters.*kSnowFields[index - kGr4jSnowFirst];
-        }
-        return gr4j->snow->initial_snowpack;
+        return snow_value(*gr4j->snow, index - kGr4jSnowFirst);
     }
     HbvRunoff& hbv = std::get<HbvRunoff>(method);
     if (index < 14) return hbv.parameters.*kHbvFields[index];
@@ -90,11 +82,17 @@ double& continuous_value(ContinuousMethod& method, std::size_t index) {
     return index == 15 ? hbv.initial_upper_zone : hbv.initial_lower_zone;
 }
 
-Result<void> check_continuous(const ContinuousMethod& method, std::int32_t time_step) {
+Result<void> check_daily_step(std::int32_t time_step) {
     if (time_step != kSecondsPerDay) {
         return Error::value("a continuous model needs a time step of one day; the basin's is " +
                             format_int(time_step) + " s");
     }
+    return {};
+}
+
+Result<void> check_continuous(const ContinuousMethod& method, std::int32_t time_step) {
+    auto daily = check_daily_step(time_step);
+    if (!daily) return daily;
     return std::visit([](const auto& model) { return check_method(model); }, method);
 }
 
@@ -107,10 +105,9 @@ Result<void> continuous_outflow(const ContinuousMethod& method, double area,
     if (const auto* gr4j = std::get_if<Gr4jRunoff>(&method)) {
         std::vector<double> melted;
         if (gr4j->snow) {
-            auto snow = run_degree_day_snow(precipitation, temperature, gr4j->snow->parameters,
-                                            gr4j->snow->initial_snowpack, 0, interrupt);
+            auto snow = snow_liquid_water(*gr4j->snow, precipitation, temperature, interrupt);
             if (!snow) return std::move(snow).error();
-            melted = std::move(snow->outflow);
+            melted = std::move(snow).value();
             precipitation = melted;
         }
         auto run = run_gr4j(precipitation, evapotranspiration, gr4j->parameters,

@@ -3,7 +3,8 @@
 // The basin's step must be one day. The model runs from its initial stores over the sub-basin's
 // daily precipitation and potential evapotranspiration (mm/day; HBV, and GR4J behind a snow
 // store, also temperature, deg C) through its own core unchanged (GR4J's precipitation being
-// the snow store's outflow when it has one: run_degree_day_snow's, from day 0), and its flow
+// the snow store's liquid water when it has one: run_degree_day_snow's outflow or
+// run_cemaneige's liquid_water, from day 0; basin/snow_store.hpp), and its flow
 // of day i (mm/day over the sub-basin) becomes the outflow value i in cfs:
 //   Q_cfs = (Q_mm_per_day * area_acres) * kCfsPerMmDayAcre,
 //   kCfsPerMmDayAcre = 43560 / 26334720 (square feet per acre over millimetres per foot, 304.8,
@@ -31,6 +32,10 @@ inline double mm_per_day_to_cfs(double flow, double area) {
     return flow * area * kCfsPerMmDayAcre;
 }
 
+// The basin's step of one day, which the daily models and snow stores need ("a continuous model
+// needs a time step of one day; the basin's is ... s").
+Result<void> check_daily_step(std::int32_t time_step);
+
 // The model's checks (its parameters, its initial stores) and the basin's step of one day, as
 // ValueErrors without the element's name.
 Result<void> check_continuous(const ContinuousMethod& method, std::int32_t time_step);
@@ -45,7 +50,8 @@ Result<void> continuous_outflow(const ContinuousMethod& method, double area,
 
 // The named values of a continuous model, as batch columns "<sub-basin>.gr4j.<name>" and
 // "<sub-basin>.hbv.<name>": the index of `parameter` in its constructor's order, or none; GR4J's
-// snow store's values follow its own, from kGr4jSnowFirst on (the caller checks it has one).
+// snow store's values follow its own, from kGr4jSnowFirst on, in the order of snow_index (the
+// caller checks it has the store and the store has the value).
 inline constexpr std::size_t kGr4jSnowFirst = 6;
 std::optional<std::size_t> continuous_index(const std::string& method,
                                             const std::string& parameter);

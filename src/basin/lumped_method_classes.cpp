@@ -1,4 +1,5 @@
-// The basin's continuous runoff classes, GR4J (with an optional DegreeDaySnow store in front) and
+// The basin's continuous runoff classes, GR4J (with an optional DegreeDaySnow store in front; the
+// CemaNeige class is in basin/snow_method_classes.cpp) and
 // HBV, each holding one model's parameters and
 // initial stores for one sub-basin (named as run_gr4j's and run_hbv's), and the reading of such
 // a sub-basin's daily forcing: a dict of named series.
@@ -87,7 +88,9 @@ PyObject* py_gr4j_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
 PyObject* py_gr4j_get_snow(PyObject* self, void*) {
     return guarded([&]() -> PyObject* {
         return with_shared<Gr4jRunoff>(self, [](const Gr4jRunoff& r) -> Ref {
-                   return r.snow ? new_instance(*r.snow) : Ref::borrow(Py_None);
+                   if (!r.snow) return Ref::borrow(Py_None);
+                   return std::visit([](const auto& snow) { return new_instance(snow); },
+                                     *r.snow);
                })
             .release();
     });
@@ -111,7 +114,8 @@ PyGetSetDef gr4j_getset[] = {
      "Production store at the start, as a share of x1.", nullptr},
     {"initial_routing", get_field<Gr4jRunoff, &Gr4jRunoff::initial_routing>, nullptr,
      "Routing store at the start, as a share of x3.", nullptr},
-    {"snow", py_gr4j_get_snow, nullptr, "The DegreeDaySnow store in front, or None.", nullptr},
+    {"snow", py_gr4j_get_snow, nullptr,
+     "The snow store in front (DegreeDaySnow or CemaNeige), or None.", nullptr},
     kGetsetEnd,
 };
 
@@ -121,7 +125,7 @@ PyType_Spec gr4j_spec = make_spec<Gr4jRunoff>(
         "GR4J(x1, x2, x3, x4, initial_production=0.3, initial_routing=0.5, snow=None)\n--\n\n"
         "GR4J as the whole runoff of a sub-basin on a daily basin (see run_gr4j): its\n"
         "forcing is a dict of \"precipitation\" and \"evapotranspiration\" (mm/day), and\n"
-        "\"temperature\" (deg C) behind a DegreeDaySnow store.",
+        "\"temperature\" (deg C) behind a snow store (DegreeDaySnow or CemaNeige).",
         py_gr4j_new, gr4j_getset),
     kSealedClassFlags);
 
@@ -193,10 +197,8 @@ PyType_Spec hbv_spec = make_spec<HbvRunoff>(
 
 }  // namespace
 
-bool extract_daily_forcing(PyObject* value, const std::string& name,
-                           const ContinuousMethod& method, std::size_t at, BasinForcing& out) {
-    const auto* gr4j = std::get_if<Gr4jRunoff>(&method);
-    const bool with_temperature = gr4j == nullptr || gr4j->snow.has_value();
+bool extract_daily_forcing(PyObject* value, const std::string& name, bool with_temperature,
+                           std::size_t at, BasinForcing& out) {
     const std::string prefix = "forcing: '" + name + "': ";
     if (!PyDict_Check(value)) {
         raise(Error::type(prefix + "a continuous model's forcing is a dict of named series"));

@@ -5,6 +5,7 @@
 #include <type_traits>
 
 #include "basin/lumped_flow.hpp"
+#include "basin/snow_store.hpp"
 #include "core/seconds.hpp"
 #include "core/units.hpp"
 
@@ -98,21 +99,10 @@ Result<ParameterColumn> parse_column(const BasinModel& model, const std::string&
         layer_name = method.substr(9);
         method = "baseflow";
     }
+    auto model_column = parse_model_column(model, name, column.element, method, parameter);
+    if (model_column) return std::move(*model_column);
     const auto* subbasin = std::get_if<Subbasin>(&element.method);
     const bool continuous = subbasin != nullptr && subbasin->continuous;
-    if (method == "gr4j" || method == "hbv") {
-        if (!continuous || subbasin->continuous->index() != (method == "gr4j" ? 0u : 1u)) {
-            return fail(std::string(kind_word(element)) + " '" + element_name +
-                        "' has no method '" + method + "'");
-        }
-        auto index = continuous_index(method, parameter);
-        if (!index) return fail("method '" + method + "' has no parameter '" + parameter + "'");
-        if (method == "gr4j" && *index >= kGr4jSnowFirst &&
-            !std::get<Gr4jRunoff>(*subbasin->continuous).snow) {
-            return fail("subbasin '" + element_name + "' has no snow store");
-        }
-        return ParameterColumn{name, column.element, ParameterField::continuous, *index};
-    }
     if (continuous && method == "transform") {
         return fail("subbasin '" + element_name + "' is run by a continuous model");
     }
@@ -275,6 +265,9 @@ void apply_parameter(BasinModel& model, const ParameterColumn& column, double va
             return;
         case ParameterField::continuous:
             continuous_value(*std::get<Subbasin>(method).continuous, column.layer) = value;
+            return;
+        case ParameterField::front_snow:
+            snow_value(*std::get<Subbasin>(method).snow, column.layer) = value;
             return;
     }
 }

@@ -20,8 +20,11 @@
 //   <sub-basin>.gr4j.x1 | x2 | x3 | x4 | initial_production | initial_routing
 //   <sub-basin>.gr4j.threshold_temperature | melt_factor | refreezing_coefficient
 //                   | water_holding | initial_snowpack             (its DegreeDaySnow store)
+//   <sub-basin>.gr4j.kf | ctg                                      (its CemaNeige store)
 //   <sub-basin>.hbv.tt | cfmax | ... | maxbas | initial_soil_moisture | initial_upper_zone
 //                   | initial_lower_zone                           (the constructors' names)
+//   <sub-basin>.snow.threshold_temperature | ... | initial_snowpack | kf | ctg
+//                                                                  (its front's snow store)
 //
 // A loss or transform parameter names the sub-basin's own method's parameter; another method's
 // is refused.
@@ -29,6 +32,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -72,6 +76,7 @@ enum class ParameterField {
     side_slope,
     indication_initial_elevation,
     continuous,  // a GR4J or HBV value, its index in `layer` (basin/lumped_flow.hpp)
+    front_snow,  // a value of an event sub-basin's snow store, its index in `layer`
 };
 
 struct ParameterColumn {
@@ -84,6 +89,14 @@ struct ParameterColumn {
 // Fails with a ValueError naming the column when its element, method or parameter is unknown,
 // or when its element has no such method (a sub-basin without a loss).
 Result<ParameterColumn> parse_column(const BasinModel& model, const std::string& name);
+
+// A column of a continuous model ("gr4j", "hbv") or of an event sub-basin's snow store ("snow";
+// basin/model_columns.cpp): the column or its refusal; none when `method` is another one.
+std::optional<Result<ParameterColumn>> parse_model_column(const BasinModel& model,
+                                                          const std::string& name,
+                                                          std::size_t element,
+                                                          const std::string& method,
+                                                          const std::string& parameter);
 
 // Sets one parameter; nothing is checked here (check_element does that for a whole element).
 void apply_parameter(BasinModel& model, const ParameterColumn& column, double value);

@@ -4,7 +4,8 @@
 //   {"time_step": seconds, "elements": [{"name", "kind", "downstream" (str or None), ...}]}
 //
 // with, by kind, "area", "loss" (dict or None), "transform" and "baseflow" (dict of layers by
-// name); "muskingum"; "level_pool" with its curve, its outlets by name (each with its "kind":
+// name), and "snow" (basin/plain_lumped.cpp) only when the sub-basin's front has a snow store;
+// "muskingum"; "level_pool" with its curve, its outlets by name (each with its "kind":
 // "uncontrolled", "controlled", "specified" or "constant") and "initial_elevation"; the event
 // methods as basin/plain_methods.cpp writes them. Durations are seconds (exact round trips), the
 // fields are named as the classes' attributes.
@@ -36,6 +37,8 @@ Ref element_plain(const Element& element) {
                                             ? continuous_plain(*subbasin->continuous)
                                             : transform_plain(subbasin->transform));
         items.emplace_back("baseflow", to_python_dict(subbasin->baseflow, layer_plain));
+        // Only a sub-basin with a front's snow store holds "snow": the others keep their layout.
+        if (subbasin->snow) items.emplace_back("snow", snow_plain(subbasin->snow));
     } else {
         routing_items(element, items);
     }
@@ -76,8 +79,16 @@ Result<Element> element_from(PlainReader& reader) {
         auto layers = reader.layers("baseflow");
         if (!layers) return std::move(layers).error();
         subbasin.baseflow = std::move(layers).value();
+        if (PyDict_GetItemString(reader.dict, "snow") != nullptr) {
+            auto snow = snow_from(reader, "snow");
+            if (!snow) return std::move(snow).error();
+            subbasin.snow = std::move(snow).value();
+        }
         if (subbasin.continuous && (subbasin.loss || !subbasin.baseflow.empty())) {
             return Error::value(reader.path + ": a continuous model takes no loss or baseflow");
+        }
+        if (subbasin.continuous && subbasin.snow) {
+            return Error::value(reader.path + ": a continuous model takes no snow store here");
         }
         element.method = std::move(subbasin);
     } else if (kind == "reach") {

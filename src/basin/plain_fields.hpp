@@ -87,6 +87,9 @@ Result<ReservoirMethod> reservoir_from(PlainReader& element);
 // A continuous model in a sub-basin's "transform" slot (basin/plain_lumped.cpp); none when the
 // dict names another method.
 binding::Ref continuous_plain(const ContinuousMethod& method);
+// A snow store: None, the DegreeDaySnow's fields, or {"method": "cemaneige", its fields}.
+binding::Ref snow_plain(const std::optional<SnowMethod>& snow);
+Result<std::optional<SnowMethod>> snow_from(PlainReader& reader, const char* key);
 Result<std::optional<ContinuousMethod>> continuous_from(PlainReader& reader);
 
 }  // namespace vesparil

@@ -1,6 +1,7 @@
 // The continuous models of a sub-basin as plain data, in its "transform" slot (they stand for
 // the whole runoff): {"method": "gr4j", "x1", "x2", "x3", "x4", "initial_production",
-// "initial_routing", "snow": None or the DegreeDaySnow's arguments by name} or {"method": "hbv",
+// "initial_routing", "snow": None, the DegreeDaySnow's arguments by name, or {"method":
+// "cemaneige", the CemaNeige's arguments by name}} or {"method": "hbv",
 // the fourteen parameters by name, "initial_soil_moisture", "initial_upper_zone",
 // "initial_lower_zone"}, named as the classes' attributes.
 #include "basin/plain_fields.hpp"
@@ -26,15 +27,69 @@ constexpr HbvField kHbvFields[] = {
     {"k2", &HbvParameters::k2},       {"maxbas", &HbvParameters::maxbas},
 };
 
-Ref snow_plain(const std::optional<DegreeDaySnow>& snow) {
+struct SnowPlain {
+    Ref operator()(const DegreeDaySnow& snow) const {
+        const DegreeDayParameters& p = snow.parameters;
+        return plain_dict("threshold_temperature", to_python(p.threshold_temperature),
+                          "melt_factor", to_python(p.melt_factor), "refreezing_coefficient",
+                          to_python(p.refreezing_coefficient), "water_holding",
+                          to_python(p.water_holding), "initial_snowpack",
+                          to_python(snow.initial_snowpack));
+    }
+    Ref operator()(const CemaNeigeSnow& snow) const {
+        const CemaNeigeParameters& p = snow.parameters;
+        return plain_dict("method", to_python(std::string("cemaneige")), "kf", to_python(p.kf),
+                          "ctg", to_python(p.ctg), "mean_annual_snowfall",
+                          to_python(p.mean_annual_snowfall), "elevations",
+                          to_python(snow.elevations), "median_elevation",
+                          to_python(p.median_elevation), "temperature_gradient",
+                          to_python(p.temperature_gradient), "precipitation_gradient",
+                          to_python(p.precipitation_gradient));
+    }
+};
+
+}  // namespace
+
+Ref snow_plain(const std::optional<SnowMethod>& snow) {
     if (!snow) return Ref::borrow(Py_None);
-    const DegreeDayParameters& p = snow->parameters;
-    return plain_dict("threshold_temperature", to_python(p.threshold_temperature), "melt_factor",
-                      to_python(p.melt_factor), "refreezing_coefficient",
-                      to_python(p.refreezing_coefficient), "water_holding",
-                      to_python(p.water_holding), "initial_snowpack",
-                      to_python(snow->initial_snowpack));
+    return std::visit(SnowPlain{}, *snow);
 }
+
+Result<std::optional<SnowMethod>> snow_from(PlainReader& reader, const char* key) {
+    std::optional<PlainReader> snow;
+    if (!reader.nested(key, snow)) return reader.error();
+    if (!snow) return std::optional<SnowMethod>{};
+    if (PyDict_GetItemString(snow->dict, "method") != nullptr) {
+        std::string method;
+        if (!snow->read("method", method)) return snow->error();
+        if (method != "cemaneige") {
+            return Error::value(snow->path + ": unknown snow method '" + method + "'");
+        }
+        CemaNeigeSnow m;
+        CemaNeigeParameters& p = m.parameters;
+        if (!snow->read("kf", p.kf) || !snow->read("ctg", p.ctg) ||
+            !snow->read("mean_annual_snowfall", p.mean_annual_snowfall) ||
+            !snow->read("elevations", m.elevations) ||
+            !snow->read("median_elevation", p.median_elevation) ||
+            !snow->read("temperature_gradient", p.temperature_gradient) ||
+            !snow->read("precipitation_gradient", p.precipitation_gradient)) {
+            return snow->error();
+        }
+        return std::optional<SnowMethod>{std::move(m)};
+    }
+    DegreeDaySnow m;
+    DegreeDayParameters& k = m.parameters;
+    if (!snow->read("threshold_temperature", k.threshold_temperature) ||
+        !snow->read("melt_factor", k.melt_factor) ||
+        !snow->read("refreezing_coefficient", k.refreezing_coefficient) ||
+        !snow->read("water_holding", k.water_holding) ||
+        !snow->read("initial_snowpack", m.initial_snowpack)) {
+        return snow->error();
+    }
+    return std::optional<SnowMethod>{m};
+}
+
+namespace {
 
 struct ContinuousPlain {
     Ref operator()(const Gr4jRunoff& m) const {
@@ -78,19 +133,10 @@ Result<std::optional<ContinuousMethod>> continuous_from(PlainReader& reader) {
             !reader.read("initial_routing", m.initial_routing)) {
             return reader.error();
         }
-        std::optional<PlainReader> snow;
-        if (!reader.nested("snow", snow)) return reader.error();
-        if (snow) {
-            DegreeDayParameters& k = m.snow.emplace().parameters;
-            if (!snow->read("threshold_temperature", k.threshold_temperature) ||
-                !snow->read("melt_factor", k.melt_factor) ||
-                !snow->read("refreezing_coefficient", k.refreezing_coefficient) ||
-                !snow->read("water_holding", k.water_holding) ||
-                !snow->read("initial_snowpack", m.snow->initial_snowpack)) {
-                return snow->error();
-            }
-        }
-        return std::optional<ContinuousMethod>{m};
+        auto snow = snow_from(reader, "snow");
+        if (!snow) return std::move(snow).error();
+        m.snow = std::move(snow).value();
+        return std::optional<ContinuousMethod>{std::move(m)};
     }
     if (method == "hbv") {
         HbvRunoff m;

@@ -31,15 +31,20 @@ bool overlaps(std::span<const double> read, std::span<double> written) {
            written_first < read_first + read.size_bytes();
 }
 
-// `out` (given) must take one score per member and share no memory with what is read.
-Result<void> check_output(const FloatRows& sim, const FloatSpan& obs, const FloatOutput& out) {
+// `out` (given) must take the scores of every member (`width` numbers each) and share no memory
+// with what is read.
+Result<void> check_output(const FloatRows& sim, const FloatSpan& obs, const FloatOutput& out,
+                          std::size_t width) {
     if (!sim.two_dimensional()) {
         return Error::value("`out` is only for a two-dimensional `sim`");
     }
     const std::span<double> written = out.values();
-    if (written.size() != sim.rows().size()) {
-        return Error::value("`out` must have one element per member of `sim` (" +
-                            std::to_string(sim.rows().size()) + ", not " +
+    if (written.size() != sim.rows().size() * width) {
+        const std::string per_member =
+            width == 1 ? "one element per member"
+                       : "four elements per member (kge, r, variability, bias)";
+        return Error::value("`out` must have " + per_member + " of `sim` (" +
+                            std::to_string(sim.rows().size() * width) + ", not " +
                             std::to_string(written.size()) + ")");
     }
     bool shared = overlaps(obs.values(), written);
@@ -49,7 +54,7 @@ Result<void> check_output(const FloatRows& sim, const FloatSpan& obs, const Floa
 }
 
 Ref components_object(const double* values) {
-    return new_instance(KgeComponents{values[0], values[1], values[2], values[3]});
+    return new_kge_components(KgeComponents{values[0], values[1], values[2], values[3]});
 }
 
 // Scores every row of `sim` (one for a single series) and builds the result: a float or a
@@ -57,7 +62,9 @@ Ref components_object(const double* values) {
 PyObject* score_call(ScoreKind kind, const ScoreOptions& options, MissingRule missing,
                      const FloatRows& sim, const FloatSpan& obs, const FloatOutput& out) {
     if (out.given()) {
-        if (auto fits = check_output(sim, obs, out); !fits) return raise(fits.error());
+        if (auto fits = check_output(sim, obs, out, score_width(kind)); !fits) {
+            return raise(fits.error());
+        }
     } else if (!sim.two_dimensional() && missing == MissingRule::propagate) {
         std::array<double, 4> scores;
         const auto done = run_unlocked(obs.values().size(), [&] {
@@ -122,8 +129,8 @@ PyObject* py_calculate_nse(PyObject*, PyObject* const* args, Py_ssize_t nargs, P
     });
 }
 
-constexpr Parameters<4> kCalculateKgeComponentsParameters{
-    "calculate_kge_components()", {"sim", "obs", "variant", "missing"}, 2, 2};
+constexpr Parameters<5> kCalculateKgeComponentsParameters{
+    "calculate_kge_components()", {"sim", "obs", "variant", "missing", "out"}, 2, 2};
 
 PyObject* py_calculate_kge_components(PyObject*, PyObject* const* args, Py_ssize_t nargs,
                                       PyObject* kwnames) {
@@ -132,12 +139,13 @@ PyObject* py_calculate_kge_components(PyObject*, PyObject* const* args, Py_ssize
         FloatSpan obs;
         KgeVariant variant = KgeVariant::gupta_2009;
         MissingRule missing = MissingRule::propagate;
+        FloatOutput out;
         if (!parse_call(kCalculateKgeComponentsParameters, args, nargs, kwnames, sim, obs, variant,
-                        missing)) {
+                        missing, out)) {
             return nullptr;
         }
         const ScoreOptions options{std::nullopt, variant};
-        return score_call(ScoreKind::kge_components, options, missing, sim, obs, FloatOutput{});
+        return score_call(ScoreKind::kge_components, options, missing, sim, obs, out);
     });
 }
 
@@ -195,7 +203,8 @@ PyMethodDef calculate_nse_definition = {
 
 PyMethodDef calculate_kge_components_definition = {
     "calculate_kge_components", as_method(py_calculate_kge_components), kFastcallFlags,
-    "calculate_kge_components(sim, obs, *, variant='2009', missing='propagate')\n--\n\n"
+    "calculate_kge_components(sim, obs, *, variant='2009', missing='propagate', out=None)\n"
+    "--\n\n"
     "Calculates the Kling-Gupta efficiency with its three components, unfloored.\n\n"
     "* \"2009\" (Gupta et al.): KGE = 1 - sqrt((r-1)² + (alpha-1)² + (beta-1)²),\n"
     "  alpha = std_sim / std_obs.\n"
@@ -203,10 +212,13 @@ PyMethodDef calculate_kge_components_definition = {
     "  gamma = (std_sim / mean_sim) / (std_obs / mean_obs).\n\n"
     "beta = mean_sim / mean_obs; r is the Pearson correlation. A flat or zero-mean\n"
     "series gives inf or NaN rather than a floored number.\n\n" SCORE_ARGUMENTS
-    "* `variant` - \"2009\" or \"2012\".\n" SCORE_MISSING "\n"
+    "* `variant` - \"2009\" or \"2012\".\n" SCORE_MISSING
+    "* `out` - For an ensemble: a writable float64 buffer of four elements per member\n"
+    "  (kge, r, variability, bias, member after member), filled in place and returned\n"
+    "  instead of a list.\n\n"
     "# Returns\n"
     "A `KgeComponents` (`kge`, `r`, `variability`, `bias`) for one series; for an\n"
-    "ensemble, a list of them.\n\n"
+    "ensemble, a list of them (or `out`).\n\n"
     "# Errors\n"
     "`ValueError` if `obs` is empty, if a simulated series differs from it in length or\n"
     "if `variant` or `missing` is not one of its words."};

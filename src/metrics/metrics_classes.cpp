@@ -1,6 +1,9 @@
 // The KgeComponents result class, and the `missing` and `variant` words.
 #include "metrics/metrics_classes.hpp"
 
+#include <array>
+#include <cstddef>
+#include <new>
 #include <string_view>
 
 #include "binding/attributes.hpp"
@@ -39,10 +42,37 @@ PyObject* kge_components_repr(PyObject* self) {
     });
 }
 
+// Results given back are kept for the next call, as the interpreter keeps its floats: a calibration
+// makes and drops one per evaluation, and taking a kept one skips the allocator. Only instances of
+// the class itself, only in the main interpreter (whose lock guards the list), and never on a
+// free-threaded build.
+#ifndef Py_GIL_DISABLED
+constexpr std::size_t kKeptResults = 8;
+std::array<PyObject*, kKeptResults> kept_results{};
+std::size_t kept_count = 0;
+
+bool keeps_results() { return PyInterpreterState_Get() == PyInterpreterState_Main(); }
+#endif
+
+void kge_components_dealloc(PyObject* self) {
+#ifndef Py_GIL_DISABLED
+    PyTypeObject* type = Py_TYPE(self);
+    if (kept_count < kKeptResults && type == class_type<KgeComponents>() && keeps_results()) {
+        Instance<KgeComponents>* instance = as_instance<KgeComponents>(self);
+        instance->record.~KgeComponents();
+        instance->borrow.~BorrowFlag();
+        kept_results[kept_count++] = self;
+        Py_DECREF(type);  // the class itself holds it: never the last reference
+        return;
+    }
+#endif
+    dealloc_instance<KgeComponents>(self);
+}
+
 PyType_Slot kge_components_slots[] = {
     {Py_tp_doc, const_cast<char*>("The Kling-Gupta efficiency and the three components it is "
                                   "made of, as calculate_kge_components returns them.")},
-    {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_instance<KgeComponents>)},
+    {Py_tp_dealloc, reinterpret_cast<void*>(kge_components_dealloc)},
     {Py_tp_getset, kge_components_getset},
     {Py_tp_repr, reinterpret_cast<void*>(kge_components_repr)},
     {0, nullptr},
@@ -52,6 +82,20 @@ PyType_Spec kge_components_spec =
     make_spec<KgeComponents>("KgeComponents", kge_components_slots, kResultClassFlags);
 
 }  // namespace
+
+binding::Ref new_kge_components(const KgeComponents& components) {
+#ifndef Py_GIL_DISABLED
+    if (kept_count > 0 && keeps_results()) {
+        // A result was kept, so the class exists.
+        PyObject* object = PyObject_Init(kept_results[--kept_count], class_type<KgeComponents>());
+        Instance<KgeComponents>* instance = as_instance<KgeComponents>(object);
+        new (&instance->borrow) BorrowFlag();
+        new (&instance->record) KgeComponents(components);
+        return Ref::steal(object);
+    }
+#endif
+    return new_instance(components);
+}
 
 }  // namespace vesparil
 

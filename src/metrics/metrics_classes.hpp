@@ -14,6 +14,9 @@ namespace vesparil {
 // Registers calculate_nse, calculate_kge_components, KgeComponents and the other scores, in
 // that order.
 bool init_scores(PyObject* module);
+
+// A new KgeComponents result (one given back earlier is reused when one is kept).
+binding::Ref new_kge_components(const KgeComponents& components);
 }  // namespace vesparil
 
 namespace vesparil::binding {

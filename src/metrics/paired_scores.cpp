@@ -160,9 +160,7 @@ Result<void> score_series(ScoreKind kind, const ScoreOptions& options,
                             std::to_string(sim.size()) + " and " + std::to_string(obs.size()) +
                             ")");
     }
-    ObservedSums observed = observed_sums(kind, options, obs);
-    const double* row = sim.data();
-    score_rows(kind, options, observed, {&row, 1}, {out, score_width(kind)});
+    score_one(kind, options, sim, obs, out);
     return {};
 }
 

@@ -197,4 +197,11 @@ void score_rows(ScoreKind kind, const ScoreOptions& options, ObservedSums& obser
     }
 }
 
+void score_one(ScoreKind kind, const ScoreOptions& options, std::span<const double> sim,
+               std::span<const double> obs, double* out) {
+    ObservedSums observed = observed_sums(kind, options, obs);
+    const double* const row = sim.data();
+    score_group<1>(kind, options, observed, &row, &out);
+}
+
 }  // namespace vesparil

@@ -92,4 +92,9 @@ ObservedSums observed_sums(ScoreKind kind, const ScoreOptions& options,
 void score_rows(ScoreKind kind, const ScoreOptions& options, ObservedSums& observed,
                 std::span<const double* const> rows, std::span<double> out);
 
+// One simulated series of the observed length against `obs`, as score_rows scores a row: the
+// short path of a single call (score_width(kind) numbers written to `out`).
+void score_one(ScoreKind kind, const ScoreOptions& options, std::span<const double> sim,
+               std::span<const double> obs, double* out);
+
 }  // namespace vesparil

@@ -25,6 +25,7 @@ __all__ = [
     "GR4J",
     "HBV",
     "DegreeDaySnow",
+    "CemaNeige",
 ]
 
 # A sub-basin's rainfall (in per step) or a source's flows (cfs), one value per step.
@@ -47,6 +48,7 @@ class Basin:
         transform: Clark | ScsUnitHydrograph | Snyder | GR4J | HBV,
         baseflow: dict[str, LinearReservoir] | None = None,
         downstream: str | None = None,
+        snow: DegreeDaySnow | CemaNeige | None = None,
     ) -> None: ...
     def add_reach(
         self, name: str, routing: Muskingum | MuskingumCunge, downstream: str | None = None
@@ -61,12 +63,14 @@ class Basin:
         self,
         parameters: Any,
         columns: Sequence[str],
-        forcing: Mapping[str, _Series],
+        forcing: Mapping[str, _Series | Mapping[str, FloatVector]],
         observed: FloatVector,
         at: str | None = None,
         metric: Literal["kge", "nse"] = "kge",
         threads: SupportsIndex | None = None,
         outflows: bool = False,
+        missing: Literal["propagate", "omit", "raise"] = "propagate",
+        warmup: SupportsIndex = 0,
     ) -> Any:
         """N scores (a list); with outflows=True the pair (scores, N x T float64 array)."""
     def with_parameters(self, values: FloatVector, columns: Sequence[str]) -> Basin: ...
@@ -287,7 +291,7 @@ class GR4J:
         x4: FloatLike,
         initial_production: FloatLike = 0.3,
         initial_routing: FloatLike = 0.5,
-        snow: DegreeDaySnow | None = None,
+        snow: DegreeDaySnow | CemaNeige | None = None,
     ) -> Self: ...
     @property
     def x1(self) -> float: ...
@@ -302,7 +306,7 @@ class GR4J:
     @property
     def initial_routing(self) -> float: ...
     @property
-    def snow(self) -> DegreeDaySnow | None: ...
+    def snow(self) -> DegreeDaySnow | CemaNeige | None: ...
 
 @final
 class HBV:
@@ -385,3 +389,32 @@ class DegreeDaySnow:
     def water_holding(self) -> float: ...
     @property
     def initial_snowpack(self) -> float: ...
+
+@final
+class CemaNeige:
+    """A CemaNeige snow store over equal-area bands (mm/(deg C day), mm, m, deg C per 100 m)."""
+
+    def __new__(
+        cls,
+        kf: FloatLike,
+        ctg: FloatLike,
+        mean_annual_snowfall: FloatLike,
+        elevations: FloatVector,
+        median_elevation: FloatLike,
+        temperature_gradient: FloatLike = -0.65,
+        precipitation_gradient: FloatLike = 0.0004,
+    ) -> Self: ...
+    @property
+    def kf(self) -> float: ...
+    @property
+    def ctg(self) -> float: ...
+    @property
+    def mean_annual_snowfall(self) -> float: ...
+    @property
+    def elevations(self) -> list[float]: ...
+    @property
+    def median_elevation(self) -> float: ...
+    @property
+    def temperature_gradient(self) -> float: ...
+    @property
+    def precipitation_gradient(self) -> float: ...

@@ -76,17 +76,22 @@ class KgeComponents:
 @overload
 def calculate_kge_components(
     sim: Sequence[FloatLike], obs: FloatVector, *, variant: Literal["2009", "2012"] = "2009",
-    missing: _Missing = "propagate",
+    missing: _Missing = "propagate", out: None = None,
 ) -> KgeComponents: ...
 @overload
 def calculate_kge_components(
+    sim: _Rows | FloatArrayLike, obs: FloatVector, *, variant: Literal["2009", "2012"] = "2009",
+    missing: _Missing = "propagate", out: _Out,
+) -> _Out: ...
+@overload
+def calculate_kge_components(
     sim: _Rows, obs: FloatVector, *, variant: Literal["2009", "2012"] = "2009",
-    missing: _Missing = "propagate",
+    missing: _Missing = "propagate", out: None = None,
 ) -> list[KgeComponents]: ...
 @overload
 def calculate_kge_components(
     sim: FloatArrayLike, obs: FloatVector, *, variant: Literal["2009", "2012"] = "2009",
-    missing: _Missing = "propagate",
+    missing: _Missing = "propagate", out: None = None,
 ) -> Any:
     """KGE (Gupta et al. 2009, or Kling et al. 2012 with variant="2012") with r, the
     variability ratio and the bias ratio; unfloored."""
