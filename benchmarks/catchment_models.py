@@ -2,10 +2,9 @@
 
 Every model run goes through `Basin.run_batch`: a calibration is a batched dynamically
 dimensioned search (Tolson and Shoemaker 2007), each generation a block of candidates around
-the best point evaluated by one `run_batch` call on one thread. The basin scores its outflow
-over the whole record; the window (calibration days after the warm-up, without the days with no
-observed flow) is cut out of the outflows the call returns, and scored by
-`metrics.calculate_kge_components` on the block at once.
+the best point evaluated by one `run_batch` call on one thread. The call runs the record up to
+the end of the calibration window and scores it itself: `warmup` leaves the warm-up year out,
+`missing="omit"` the days without an observed flow.
 
 A parameter set is a point of a search space made of parts, one per sub-basin model, reach or
 calibrated area; each part maps its share of the point to basin batch columns.
@@ -19,15 +18,11 @@ from datetime import timedelta
 
 import numpy as np
 
-from vesparil import basin, baseflow, metrics, snow
+from vesparil import basin, baseflow, metrics
 
 WARMUP = 365
 HOURS = 24.0
-MM_PER_INCH = 25.4
-# The degree-day store in front of GR4J and of the event chain: its refreezing and water
-# holding fixed at the usual values; the threshold and the melt factor are calibrated for GR4J.
-REFREEZING, WATER_HOLDING = 0.05, 0.1
-EVENT_SNOW = (0.0, 3.0)  # threshold deg C, melt mm/(deg C day): fixed for the event chain
+SNOW_PARAMS = [("kf", 0.0, 10.0, False), ("ctg", 0.0, 1.0, False)]  # CemaNeige
 
 
 def windows(days: int) -> tuple[slice, slice]:
@@ -75,17 +70,9 @@ class Space:
         return np.ascontiguousarray(np.hstack(blocks))
 
 
-# CemaNeige in front of GR4J where the basin has it; the degree-day store otherwise.
-CEMANEIGE = hasattr(basin, "CemaNeige")
-
-
 def gr4j_part(sub: str, with_snow: bool) -> Part:
     params = [("x1", 10.0, 1500.0, False), ("x2", -8.0, 5.0, False), ("x3", 10.0, 500.0, False),
-              ("x4", 0.5, 5.0, False)]
-    if with_snow and CEMANEIGE:
-        params += [("kf", 0.0, 10.0, False), ("ctg", 0.0, 1.0, False)]
-    elif with_snow:
-        params += [("threshold_temperature", -2.0, 3.0, False), ("melt_factor", 0.5, 8.0, False)]
+              ("x4", 0.5, 5.0, False)] + (SNOW_PARAMS if with_snow else [])
     return Part(params, [f"{sub}.gr4j.{name}" for name, *_ in params])
 
 
@@ -116,12 +103,16 @@ def _event_columns(x: np.ndarray) -> np.ndarray:
                             fast_k * HOURS, share * (1.0 - slow), slow_k * HOURS, share * slow])
 
 
-def event_part(sub: str) -> Part:
+def event_part(sub: str, with_snow: bool) -> Part:
+    """The chain's parameters, and its CemaNeige front's kf and ctg where it has one."""
     columns = [f"{sub}.loss.maximum_deficit", f"{sub}.loss.constant_rate", f"{sub}.loss.recovery",
                f"{sub}.transform.tc", f"{sub}.transform.storage",
                f"{sub}.baseflow.fast.k_duration", f"{sub}.baseflow.fast.gw_fraction",
                f"{sub}.baseflow.slow.k_duration", f"{sub}.baseflow.slow.gw_fraction"]
-    return Part(EVENT_PARAMS, columns, _event_columns)
+    if not with_snow:
+        return Part(EVENT_PARAMS, columns, _event_columns)
+    return Part(EVENT_PARAMS + SNOW_PARAMS, columns + [f"{sub}.snow.kf", f"{sub}.snow.ctg"],
+                lambda x: np.hstack([_event_columns(x[:, :-2]), x[:, -2:]]))
 
 
 def area_part(sub: str, bounds: tuple[float, float]) -> Part:
@@ -150,44 +141,38 @@ def one_band(record) -> dict:
             "mean_annual_snowfall": float(np.sum(solid * record.precipitation) / years)}
 
 
-def event_rain(record) -> np.ndarray:
-    """Inches per day reaching the event chain: the degree-day store's outflow (fixed
-    parameters) where there is a temperature, less the day's PET, floored at 0."""
-    liquid = record.precipitation
-    if record.temperature is not None:
-        liquid = np.asarray(snow.run_degree_day_snow(
-            record.precipitation, record.temperature, *EVENT_SNOW, REFREEZING,
-            WATER_HOLDING).outflow)
-    return np.maximum(0.0, liquid - record.evapotranspiration) / MM_PER_INCH
+def cemaneige(record):
+    """The record's CemaNeige store (kf and ctg to be calibrated), None without a temperature."""
+    if record.temperature is None:
+        return None
+    bands = record.snow or one_band(record)
+    return basin.CemaNeige(3.0, 0.25, bands["mean_annual_snowfall"], bands["elevations"],
+                           bands["median_elevation"])
 
 
 def add_model(model: str, b: basin.Basin, sub: str, record, area: float, downstream=None,
               lowest_flow: float = 0.0):
     """Adds the sub-basin; returns its forcing entry and its part of the search space."""
+    store = cemaneige(record)
+    forcing = record.forcing()
     if model == "GR4J":
-        store = None
-        if record.temperature is not None and CEMANEIGE:
-            bands = record.snow or one_band(record)
-            store = basin.CemaNeige(3.0, 0.25, bands["mean_annual_snowfall"], bands["elevations"],
-                                    bands["median_elevation"])
-        elif record.temperature is not None:
-            store = basin.DegreeDaySnow(0.0, 3.0, REFREEZING, WATER_HOLDING)
         b.add_subbasin(sub, area, None, basin.GR4J(350.0, 0.0, 90.0, 1.7, snow=store),
                        downstream=downstream)
-        return record.forcing(), gr4j_part(sub, store is not None)
+        return forcing, gr4j_part(sub, store is not None)
     if model == "HBV":
         b.add_subbasin(sub, area, None, basin.HBV(*[lo for _, lo, _ in HBV_PARAMS]),
                        downstream=downstream)
-        forcing = record.forcing()
         if record.temperature is None:  # no snow without a temperature: a constant 10 deg C
             forcing["temperature"] = np.full(record.days, 10.0)
         return forcing, hbv_part(sub)
+    # The event chain behind the basin's daily front: CemaNeige's liquid water (or the
+    # precipitation) less the day's PET, floored at 0, in inches to the loss.
     layers = {"fast": baseflow.LinearReservoir(timedelta(days=10), 0.2, 0.0, 2),
               "slow": baseflow.LinearReservoir(timedelta(days=100), 0.2, lowest_flow, 1)}
     b.add_subbasin(sub, area, basin.DeficitAndConstant(0.0, 2.0, 0.01, timedelta(days=10)),
                    basin.Clark(timedelta(days=2), timedelta(days=2)), baseflow=layers,
-                   downstream=downstream)
-    return event_rain(record), event_part(sub)
+                   downstream=downstream, snow=store)
+    return forcing, event_part(sub, store is not None)
 
 
 def window_index(observed: np.ndarray, window: slice) -> np.ndarray:
@@ -199,16 +184,14 @@ def window_index(observed: np.ndarray, window: slice) -> np.ndarray:
 def calibrate(b: basin.Basin, space: Space, forcing, observed, window, evaluations, seed,
               at=None, block=16):
     """Batched DDS maximising KGE on the window; returns (best table row, KGE, evals/s)."""
-    index = window_index(observed, window)
-    target = np.ascontiguousarray(observed[index])
-    filled = np.nan_to_num(observed)
+    cut = lambda series: np.ascontiguousarray(series[:window.stop])
+    forcing = {name: {k: cut(v) for k, v in entry.items()} if isinstance(entry, dict)
+               else cut(entry) for name, entry in forcing.items()}
+    target = cut(observed)
 
     def score(points):
-        table = space.table(points)
-        _, flows = b.run_batch(table, space.columns, forcing, filled, at=at, threads=1,
-                               outflows=True)
-        parts = metrics.calculate_kge_components(np.ascontiguousarray(flows[:, index]), target)
-        values = np.array([c.kge for c in parts])
+        values = np.array(b.run_batch(space.table(points), space.columns, forcing, target, at=at,
+                                      threads=1, missing="omit", warmup=window.start))
         return np.where(np.isfinite(values), values, -np.inf)
 
     rng = np.random.default_rng(seed)

@@ -12,10 +12,10 @@ validation on the last third (the model runs over the whole record and is scored
 only; days without an observed flow are left out). Calibration maximises KGE with a seeded,
 batched dynamically dimensioned search through `run_batch` (catchment_models.py).
 
-Models: GR4J, behind a degree-day snow store where the record has a temperature; HBV (at a
+Models: GR4J, behind a CemaNeige snow store where the record has a temperature; HBV (at a
 constant 10 deg C without one, so without snow); and the event chain, deficit-and-constant loss
-+ Clark unit hydrograph + two linear-reservoir baseflow layers, fed the degree-day store's
-outflow less the day's PET.
++ Clark unit hydrograph + two linear-reservoir baseflow layers, behind the basin's daily front
+(CemaNeige's liquid water less the day's PET, floored at 0).
 
 The Lahn: Marburg and Asslar flow through Muskingum reaches into Leun, whose local area joins
 them there; Leun flows through a reach into Kalkofen, with Kalkofen's local area. Calibrated
@@ -187,9 +187,7 @@ def evaluate(records, evaluations):
 
 def label(record, model):
     if model == "GR4J":
-        if record.temperature is None:
-            return "GR4J"
-        return "GR4J+CN" if models.CEMANEIGE else "GR4J+DD"
+        return "GR4J+CN" if record.temperature is not None else "GR4J"
     return "Event" if model == "Event" else "HBV"
 
 
