@@ -17,10 +17,11 @@ records given in mm/day, whose flow stays in mm/day over the "unit area" that tu
 continuous model's mm/day into the same number (26,334,720 / 43,560 acres).
 
 Areas. The Fulda: 2,976 km2, as examples/fulda_chain.py states. The Lahn at Kalkofen: 5,304 km2
-(AEo of the gauge Kalkofen, German Wikipedia, "Lahn", infobox "Abfluss am Pegel Kalkofen",
-from the Deutsches Gewaesserkundliches Jahrbuch). For the gauges Marburg, Leun and Asslar no
+(AEo of the gauge Kalkofen: German Wikipedia, article "Lahn", "Abfluss am Pegel Kalkofen",
+with the sources it cites). For the gauges Marburg, Leun and Asslar no
 published catchment area was found in the sources searched (the Dill's 717.357 km2 at its
-mouth in Wetzlar is published, but Asslar lies upstream of the mouth), and for spotpy's small
+mouth in Wetzlar is published, German Wikipedia "Dill (Fluss)", but Asslar lies upstream of the
+mouth), and for spotpy's small
 catchment no area is published at all. Those areas are therefore *calibrated*, clearly
 labelled, as one more parameter of each model (`<sub-basin>.subbasin.area`), searched on a
 log scale between the areas that give runoff ratios of 1 and 0.1 over the calibration window.
