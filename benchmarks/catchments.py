@@ -30,6 +30,7 @@ from __future__ import annotations
 import argparse
 import statistics
 import sys
+import time
 from datetime import timedelta
 from pathlib import Path
 
@@ -76,8 +77,6 @@ def lone(record, model, evaluations, seed, sub=None, bounds=None):
 
 
 def timed(calibrate, *args):
-    import time
-
     start = time.perf_counter()
     row, value, rate = calibrate(*args)
     return row, value, rate, time.perf_counter() - start
