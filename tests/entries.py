@@ -97,7 +97,7 @@ FUNCTIONS = {
     "metrics.calculate_nse": (
         "(sim, obs, use_log=False, *, epsilon=None, missing='propagate', out=None)", "metrics.md"),
     "metrics.calculate_kge_components": (
-        "(sim, obs, *, variant='2009', missing='propagate')", "metrics.md"),
+        "(sim, obs, *, variant='2009', missing='propagate', out=None)", "metrics.md"),
     "metrics.calculate_pbias": ("(sim, obs, *, missing='propagate', out=None)", "metrics.md"),
     "metrics.calculate_rmse": ("(sim, obs, *, missing='propagate', out=None)", "metrics.md"),
     "metrics.calculate_mae": ("(sim, obs, *, missing='propagate', out=None)", "metrics.md"),

@@ -37,8 +37,10 @@ def model(reach=False, reservoir=False, loss=True, layers=LAYERS):
     chain = [name for name, wanted in (("sub", True), ("reach", reach), ("pool", reservoir)) if wanted]
     below = dict(zip(chain, chain[1:]))
     m = basin.Basin(STEP)
+    # No layers given as None, as the signature allows (it was refused once).
+    baseflow = {name: LR(*args) for name, args in layers.items()} or None
     m.add_subbasin("sub", AREA, basin.DeficitAndConstant(*LOSS) if loss else None, basin.Clark(*CLARK),
-                   {name: LR(*args) for name, args in layers.items()}, below.get("sub"))
+                   baseflow, below.get("sub"))
     if reach:
         m.add_reach("reach", basin.Muskingum(timedelta(hours=1), 0.2, 2), below.get("reach"))
     if reservoir:

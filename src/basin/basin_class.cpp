@@ -82,11 +82,14 @@ PyObject* py_basin_add_subbasin(PyObject* self, PyObject* const* args, Py_ssize_
         Element element;
         Subbasin subbasin;
         SubbasinRunoff runoff;
+        // None, as the signature shows, is no layer at all, like an empty dict.
+        std::optional<decltype(subbasin.baseflow)> baseflow;
         std::optional<std::string> downstream;
         if (!parse_call(kAddSubbasinParameters, args, nargs, kwnames, element.name, subbasin.area,
-                        subbasin.loss, runoff, subbasin.baseflow, downstream, subbasin.snow)) {
+                        subbasin.loss, runoff, baseflow, downstream, subbasin.snow)) {
             return nullptr;
         }
+        if (baseflow) subbasin.baseflow = std::move(*baseflow);
         if (!set_runoff(element.name, std::move(runoff), subbasin)) return nullptr;
         element.downstream = downstream.value_or("");
         element.method = std::move(subbasin);
