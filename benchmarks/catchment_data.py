@@ -4,12 +4,12 @@ Every archive is a wheel on PyPI, fetched with `python -m pip download --no-deps
 $VESPARIL_DATA_CACHE (by default ~/.cache/vesparil-data); the data files are read from the
 archive with zipfile. Nothing is copied into the repository and none of the packages' code is run.
 
-| Records | Archive | Files |
-|---|---|---|
-| Leaf River, Au Saumon, Baskatong | holmes-hydro 3.5.0 | holmes/data/<name>_Observations.csv (P, E0, Qo in mm/day, T) and <name>_CemaNeigeInfo.csv |
-| the Lahn: Dill at Asslar, Lahn at Marburg, Leun and Kalkofen | hydpy 6.4.0 (Windows wheel: its source archive needs a build) | hydpy/data/HydPy-H-Lahn/series/default/*.asc |
-| the Fulda | spotpy 1.6.7 | spotpy/examples/cmf_data/fulda_climate.csv |
-| spotpy's small catchment | spotpy 1.6.7 | spotpy/examples/hymod_python/hymod_input.csv |
+- Leaf River, Au Saumon, Baskatong: holmes-hydro 3.5.0, holmes/data/<name>_Observations.csv
+  (P, E0, Qo in mm/day, T) and <name>_CemaNeigeInfo.csv (bands, median, mean annual snowfall);
+- the Lahn (Dill at Asslar, Lahn at Marburg, Leun and Kalkofen): hydpy 6.4.0, its Windows wheel
+  (the source archive needs a build), hydpy/data/HydPy-H-Lahn/series/default/*.asc;
+- the Fulda: spotpy 1.6.7, spotpy/examples/cmf_data/fulda_climate.csv;
+- spotpy's small catchment: spotpy 1.6.7, spotpy/examples/hymod_python/hymod_input.csv.
 
 Units: precipitation and potential evapotranspiration (PET) in mm/day, temperature in deg C, and
 the observed flow in cfs over a sub-basin area in acres (the basin's units), except the three
@@ -89,7 +89,8 @@ class Record:
         return len(self.dates)
 
     def forcing(self) -> dict[str, np.ndarray]:
-        series = {"precipitation": self.precipitation, "evapotranspiration": self.evapotranspiration}
+        series = {"precipitation": self.precipitation,
+                  "evapotranspiration": self.evapotranspiration}
         if self.temperature is not None:
             series["temperature"] = self.temperature
         return series
@@ -207,7 +208,8 @@ def load_all() -> list[Record]:
 
 def area_bounds(record: Record, window: slice, observed: np.ndarray | None = None
                 ) -> tuple[float, float]:
-    """Acres giving runoff ratios of 1 and 0.1 over the window (observed defaults to the record's)."""
+    """Acres giving runoff ratios of 1 and 0.1 over the window (by default of the record's
+    observed flow)."""
     q = record.observed if observed is None else observed
     seen = ~np.isnan(q[window])
     flow = float(np.sum(q[window][seen]))

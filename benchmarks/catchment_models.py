@@ -6,8 +6,8 @@ the best point evaluated by one `run_batch` call on one thread. The call runs th
 the end of the calibration window and scores it itself: `warmup` leaves the warm-up year out,
 `missing="omit"` the days without an observed flow.
 
-A parameter set is a point of a search space made of parts, one per sub-basin model, reach or
-calibrated area; each part maps its share of the point to basin batch columns.
+A parameter set is a point of a search space made of groups of parameters, one per sub-basin
+model, reach or calibrated area; each group maps its share of the point to batch columns.
 """
 
 from __future__ import annotations
@@ -31,7 +31,7 @@ def windows(days: int) -> tuple[slice, slice]:
     return slice(WARMUP, split), slice(split, days)
 
 
-class Part:
+class Group:
     """Parameters (name, low, high, log scale) and how they become batch columns."""
 
     def __init__(self, params, columns, convert=None):
@@ -55,25 +55,25 @@ class Part:
 
 
 class Space:
-    def __init__(self, parts: list[Part]):
-        self.parts = parts
-        self.columns = [c for p in parts for c in p.columns]
-        self.lows = np.array([v for p in parts for v in p.lows])
-        self.highs = np.array([v for p in parts for v in p.highs])
+    def __init__(self, groups: list[Group]):
+        self.groups = groups
+        self.columns = [c for p in groups for c in p.columns]
+        self.lows = np.array([v for p in groups for v in p.lows])
+        self.highs = np.array([v for p in groups for v in p.highs])
 
     def table(self, x: np.ndarray) -> np.ndarray:
         """N search points -> the N x C C-contiguous table of run_batch."""
         x, blocks, at = np.atleast_2d(x), [], 0
-        for part in self.parts:
-            blocks.append(part.values(x[:, at:at + len(part.params)]))
-            at += len(part.params)
+        for group in self.groups:
+            blocks.append(group.values(x[:, at:at + len(group.params)]))
+            at += len(group.params)
         return np.ascontiguousarray(np.hstack(blocks))
 
 
-def gr4j_part(sub: str, with_snow: bool) -> Part:
+def gr4j_group(sub: str, with_snow: bool) -> Group:
     params = [("x1", 10.0, 1500.0, False), ("x2", -8.0, 5.0, False), ("x3", 10.0, 500.0, False),
               ("x4", 0.5, 5.0, False)] + (SNOW_PARAMS if with_snow else [])
-    return Part(params, [f"{sub}.gr4j.{name}" for name, *_ in params])
+    return Group(params, [f"{sub}.gr4j.{name}" for name, *_ in params])
 
 
 HBV_PARAMS = [("tt", -2.5, 2.5), ("cfmax", 0.5, 10.0), ("sfcf", 0.5, 1.5), ("cfr", 0.0, 0.1),
@@ -82,8 +82,8 @@ HBV_PARAMS = [("tt", -2.5, 2.5), ("cfmax", 0.5, 10.0), ("sfcf", 0.5, 1.5), ("cfr
               ("k2", 0.001, 0.15), ("maxbas", 1.0, 7.0)]
 
 
-def hbv_part(sub: str) -> Part:
-    return Part([(n, lo, hi, False) for n, lo, hi in HBV_PARAMS],
+def hbv_group(sub: str) -> Group:
+    return Group([(n, lo, hi, False) for n, lo, hi in HBV_PARAMS],
                 [f"{sub}.hbv.{n}" for n, *_ in HBV_PARAMS])
 
 
@@ -103,21 +103,21 @@ def _event_columns(x: np.ndarray) -> np.ndarray:
                             fast_k * HOURS, share * (1.0 - slow), slow_k * HOURS, share * slow])
 
 
-def event_part(sub: str, with_snow: bool) -> Part:
+def event_group(sub: str, with_snow: bool) -> Group:
     """The chain's parameters, and its CemaNeige front's kf and ctg where it has one."""
     columns = [f"{sub}.loss.maximum_deficit", f"{sub}.loss.constant_rate", f"{sub}.loss.recovery",
                f"{sub}.transform.tc", f"{sub}.transform.storage",
                f"{sub}.baseflow.fast.k_duration", f"{sub}.baseflow.fast.gw_fraction",
                f"{sub}.baseflow.slow.k_duration", f"{sub}.baseflow.slow.gw_fraction"]
     if not with_snow:
-        return Part(EVENT_PARAMS, columns, _event_columns)
-    return Part(EVENT_PARAMS + SNOW_PARAMS, columns + [f"{sub}.snow.kf", f"{sub}.snow.ctg"],
+        return Group(EVENT_PARAMS, columns, _event_columns)
+    return Group(EVENT_PARAMS + SNOW_PARAMS, columns + [f"{sub}.snow.kf", f"{sub}.snow.ctg"],
                 lambda x: np.hstack([_event_columns(x[:, :-2]), x[:, -2:]]))
 
 
-def area_part(sub: str, bounds: tuple[float, float]) -> Part:
+def area_group(sub: str, bounds: tuple[float, float]) -> Group:
     """A calibrated area (acres), searched on a log scale: no published value exists."""
-    return Part([("area", bounds[0], bounds[1], True)], [f"{sub}.subbasin.area"])
+    return Group([("area", bounds[0], bounds[1], True)], [f"{sub}.subbasin.area"])
 
 
 def _reach_columns(x: np.ndarray) -> np.ndarray:
@@ -126,14 +126,14 @@ def _reach_columns(x: np.ndarray) -> np.ndarray:
     return np.column_stack([k, share * np.minimum(0.5, 12.0 / k)])
 
 
-def reach_part(reach: str) -> Part:
-    return Part([("k_hours", 1.0, 48.0, False), ("x_share", 0.0, 1.0, False)],
+def reach_group(reach: str) -> Group:
+    return Group([("k_hours", 1.0, 48.0, False), ("x_share", 0.0, 1.0, False)],
                 [f"{reach}.muskingum.k", f"{reach}.muskingum.x"], _reach_columns)
 
 
 def one_band(record) -> dict:
     """CemaNeige on one band where the record gives no hypsometry (the gradients then play
-    no part); the mean annual snowfall from the record, with CemaNeige's own solid share (1 at
+    no role); the mean annual snowfall from the record, with CemaNeige's own solid share (1 at
     -1 deg C and below, 0 at 3 deg C and above, linear between)."""
     solid = np.clip(1.0 - (record.temperature + 1.0) / 4.0, 0.0, 1.0)
     years = record.days / 365.25
@@ -152,19 +152,19 @@ def cemaneige(record):
 
 def add_model(model: str, b: basin.Basin, sub: str, record, area: float, downstream=None,
               lowest_flow: float = 0.0):
-    """Adds the sub-basin; returns its forcing entry and its part of the search space."""
+    """Adds the sub-basin; returns its forcing entry and its group of the search space."""
     store = cemaneige(record)
     forcing = record.forcing()
     if model == "GR4J":
         b.add_subbasin(sub, area, None, basin.GR4J(350.0, 0.0, 90.0, 1.7, snow=store),
                        downstream=downstream)
-        return forcing, gr4j_part(sub, store is not None)
+        return forcing, gr4j_group(sub, store is not None)
     if model == "HBV":
         b.add_subbasin(sub, area, None, basin.HBV(*[lo for _, lo, _ in HBV_PARAMS]),
                        downstream=downstream)
         if record.temperature is None:  # no snow without a temperature: a constant 10 deg C
             forcing["temperature"] = np.full(record.days, 10.0)
-        return forcing, hbv_part(sub)
+        return forcing, hbv_group(sub)
     # The event chain behind the basin's daily front: CemaNeige's liquid water (or the
     # precipitation) less the day's PET, floored at 0, in inches to the loss.
     layers = {"fast": baseflow.LinearReservoir(timedelta(days=10), 0.2, 0.0, 2),
@@ -172,7 +172,7 @@ def add_model(model: str, b: basin.Basin, sub: str, record, area: float, downstr
     b.add_subbasin(sub, area, basin.DeficitAndConstant(0.0, 2.0, 0.01, timedelta(days=10)),
                    basin.Clark(timedelta(days=2), timedelta(days=2)), baseflow=layers,
                    downstream=downstream, snow=store)
-    return forcing, event_part(sub, store is not None)
+    return forcing, event_group(sub, store is not None)
 
 
 def window_index(observed: np.ndarray, window: slice) -> np.ndarray:

@@ -64,10 +64,10 @@ def lone(record, model, evaluations, seed, sub=None, bounds=None):
     b = basin.Basin(time_step=DAY)
     bounds = bounds or data.area_bounds(record, calibration)
     area = record.area_acres or geometric_mean(bounds)
-    entry, part = models.add_model(model, b, sub, record, area,
-                                   lowest_flow=float(np.nanmin(record.observed)))
-    parts = [part] + ([models.area_part(sub, bounds)] if record.area_acres is None else [])
-    space = models.Space(parts)
+    entry, group = models.add_model(model, b, sub, record, area,
+                                    lowest_flow=float(np.nanmin(record.observed)))
+    groups = [group] + ([models.area_group(sub, bounds)] if record.area_acres is None else [])
+    space = models.Space(groups)
     forcing = {sub: entry}
     row, _, rate, seconds = timed(models.calibrate, b, space, forcing, record.observed,
                                   calibration, evaluations, seed)
@@ -113,12 +113,12 @@ def local_step(model, record, sources, reaches, junction, sub, area_bounds, area
         b.add_source(source, downstream=reach)
         b.add_reach(reach, basin.Muskingum(k=timedelta(hours=12), x=0.1), downstream=junction)
         forcing[source] = flow
-    entry, part = models.add_model(model, b, sub, record, area or geometric_mean(area_bounds),
-                                   downstream=junction)
+    entry, group = models.add_model(model, b, sub, record,
+                                    area or geometric_mean(area_bounds), downstream=junction)
     b.add_junction(junction)
     forcing[sub] = entry
-    parts = [part] + ([models.area_part(sub, area_bounds)] if area is None else [])
-    space = models.Space(parts + [models.reach_part(r) for r in reaches])
+    groups = [group] + ([models.area_group(sub, area_bounds)] if area is None else [])
+    space = models.Space(groups + [models.reach_group(r) for r in reaches])
     row, _, rate, seconds = timed(models.calibrate, b, space, forcing, record.observed,
                                   calibration, evaluations, seed, junction)
     flow = b.with_parameters(list(row), space.columns).run(forcing)[junction].outflow.data

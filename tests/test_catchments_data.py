@@ -70,4 +70,5 @@ def test_area_bounds_span_runoff_ratios_one_to_a_tenth_and_skip_missing_days():
                          np.array([1.0, 1.0, math.nan, 1.0]), None)
     low, high = data.area_bounds(record, slice(0, 4))
     # 3 cfs-days from 30 mm: area * 30 * (43560 / 26334720) = 3
-    assert low == pytest.approx(3.0 / (30.0 * data.MM_DAY_FACTOR)) and high == pytest.approx(10 * low)
+    assert low == pytest.approx(3.0 / (30.0 * data.MM_DAY_FACTOR))
+    assert high == pytest.approx(10 * low)
