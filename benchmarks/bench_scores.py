@@ -190,7 +190,9 @@ def bench_ensemble(lib, row, median_times, quick):
     for name, (kind, call, _) in SCORES.items():
         out = np.empty(members * WIDTH.get(kind, 1))
         check_same(name, call(sim, obs), c_ensemble(lib, kind, sim, obs, out))
-        functions = [lambda: call(sim, obs), lambda: c_ensemble(lib, kind, sim, obs, out)]
+        # Both write into a buffer of their own: the module's through out=, as a calibration would.
+        into = np.empty_like(out)
+        functions = [lambda: call(sim, obs, out=into), lambda: c_ensemble(lib, kind, sim, obs, out)]
         if hydroeval is not None and kind in peers:
             function = getattr(hydroeval, peers[kind])
             functions.append(lambda: [hydroeval.evaluator(function, member, obs)

@@ -1,5 +1,6 @@
 #include "binding/arguments.hpp"
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,9 @@ bool too_many_positional(const Signature& signature, Py_ssize_t given) {
 }
 
 bool missing_required(const Signature& signature, std::span<PyObject*> bound) {
+    bool complete = true;
+    for (std::size_t i = 0; i < signature.required; ++i) complete = complete && bound[i] != nullptr;
+    if (complete) return true;
     std::vector<const char*> missing;
     for (std::size_t i = 0; i < signature.required; ++i) {
         if (bound[i] == nullptr) missing.push_back(signature.names[i]);
@@ -48,11 +52,21 @@ bool missing_required(const Signature& signature, std::span<PyObject*> bound) {
     return false;
 }
 
+// Whether a keyword is the parameter `name`. An ASCII str (every keyword the interpreter makes
+// from source text) is compared as its bytes, skipping the general comparison's decoding.
+bool names_parameter(PyObject* key, const char* name) {
+    if (PyUnicode_Check(key) && PyUnicode_IS_COMPACT_ASCII(key)) {
+        const auto length = static_cast<std::size_t>(PyUnicode_GET_LENGTH(key));
+        return std::strlen(name) == length && std::memcmp(PyUnicode_DATA(key), name, length) == 0;
+    }
+    return PyUnicode_CompareWithASCIIString(key, name) == 0;
+}
+
 // Binds one keyword; false with TypeError set when it names no parameter or a bound one.
 bool bind_keyword(const Signature& signature, PyObject* key, PyObject* value,
                   std::span<PyObject*> bound) {
     for (std::size_t i = 0; i < signature.names.size(); ++i) {
-        if (PyUnicode_CompareWithASCIIString(key, signature.names[i]) != 0) continue;
+        if (!names_parameter(key, signature.names[i])) continue;
         if (bound[i] != nullptr) {
             PyErr_Format(PyExc_TypeError, "%s got multiple values for argument '%s'",
                          signature.callable, signature.names[i]);
