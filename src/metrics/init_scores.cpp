@@ -53,6 +53,18 @@ Result<void> check_output(const FloatRows& sim, const FloatSpan& obs, const Floa
     return {};
 }
 
+// The most frequent call, `sim` and `obs` alone and by position, is converted without binding
+// the other parameters, which keep their defaults; the conversions and their errors are those of
+// parse_call.
+enum class Shortcut { not_taken, done, failed };
+
+Shortcut series_only(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, FloatRows& sim,
+                     FloatSpan& obs) {
+    if (kwnames != nullptr || nargs != 2) return Shortcut::not_taken;
+    if (!argument("sim", args[0], sim) || !argument("obs", args[1], obs)) return Shortcut::failed;
+    return Shortcut::done;
+}
+
 Ref components_object(const double* values) {
     return new_kge_components(KgeComponents{values[0], values[1], values[2], values[3]});
 }
@@ -118,7 +130,10 @@ PyObject* py_calculate_nse(PyObject*, PyObject* const* args, Py_ssize_t nargs, P
         std::optional<double> epsilon;
         MissingRule missing = MissingRule::propagate;
         FloatOutput out;
-        if (!parse_call(kCalculateNseParameters, args, nargs, kwnames, sim, obs, use_log, epsilon,
+        const Shortcut shortcut = series_only(args, nargs, kwnames, sim, obs);
+        if (shortcut == Shortcut::failed) return nullptr;
+        if (shortcut == Shortcut::not_taken &&
+            !parse_call(kCalculateNseParameters, args, nargs, kwnames, sim, obs, use_log, epsilon,
                         missing, out)) {
             return nullptr;
         }
@@ -140,7 +155,10 @@ PyObject* py_calculate_kge_components(PyObject*, PyObject* const* args, Py_ssize
         KgeVariant variant = KgeVariant::gupta_2009;
         MissingRule missing = MissingRule::propagate;
         FloatOutput out;
-        if (!parse_call(kCalculateKgeComponentsParameters, args, nargs, kwnames, sim, obs, variant,
+        const Shortcut shortcut = series_only(args, nargs, kwnames, sim, obs);
+        if (shortcut == Shortcut::failed) return nullptr;
+        if (shortcut == Shortcut::not_taken &&
+            !parse_call(kCalculateKgeComponentsParameters, args, nargs, kwnames, sim, obs, variant,
                         missing, out)) {
             return nullptr;
         }
@@ -157,7 +175,12 @@ PyObject* py_plain_score(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
         FloatSpan obs;
         MissingRule missing = MissingRule::propagate;
         FloatOutput out;
-        if (!parse_call(Names, args, nargs, kwnames, sim, obs, missing, out)) return nullptr;
+        const Shortcut shortcut = series_only(args, nargs, kwnames, sim, obs);
+        if (shortcut == Shortcut::failed) return nullptr;
+        if (shortcut == Shortcut::not_taken &&
+            !parse_call(Names, args, nargs, kwnames, sim, obs, missing, out)) {
+            return nullptr;
+        }
         return score_call(Kind, ScoreOptions{}, missing, sim, obs, out);
     });
 }
