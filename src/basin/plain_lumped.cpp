@@ -103,14 +103,13 @@ Ref pet_plain(const EvapotranspirationMethod& method) {
                       to_python(latitude));
 }
 
-Result<EvapotranspirationMethod> pet_from(PlainReader& reader, const char* key) {
-    PlainReader pet;
+Result<std::optional<EvapotranspirationMethod>> pet_from(PlainReader& reader, const char* key) {
+    std::optional<PlainReader> pet;
+    if (!reader.nested(key, pet)) return reader.error();
+    if (!pet) return std::optional<EvapotranspirationMethod>{};
     std::string method;
     double latitude = 0.0;
-    if (!reader.nested(key, pet) || !pet.read("method", method) ||
-        !pet.read("latitude", latitude)) {
-        return reader.failed() ? reader.error() : pet.error();
-    }
+    if (!pet->read("method", method) || !pet->read("latitude", latitude)) return pet->error();
     EvapotranspirationMethod made;
     if (method == kPetMethods[0]) {
         made = OudinPet{latitude};
@@ -119,11 +118,11 @@ Result<EvapotranspirationMethod> pet_from(PlainReader& reader, const char* key) 
     } else if (method == kPetMethods[2]) {
         made = HamonPet{latitude};
     } else {
-        return Error::value(pet.path + ": unknown evapotranspiration method '" + method + "'");
+        return Error::value(pet->path + ": unknown evapotranspiration method '" + method + "'");
     }
     auto checked = check_pet_latitude(made);
-    if (!checked) return Error::value(pet.path + ": " + checked.error().message);
-    return made;
+    if (!checked) return Error::value(pet->path + ": " + checked.error().message);
+    return std::optional<EvapotranspirationMethod>{made};
 }
 
 namespace {
