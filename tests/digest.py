@@ -203,6 +203,29 @@ def rows():
                      "evapotranspiration": pet_mm}
     run = fronted.run({"north": daily_forcing, "south": daily_forcing})
     rows += [(f"Basin.run snow stores {name}", run[name].outflow.data) for name in run.names]
+    by_temperature = b.Basin(timedelta(days=1))
+    by_temperature.add_subbasin("north", 1234.5, None, b.GR4J(320.0, -1.2, 75.0, 2.3), {}, "out",
+                                evapotranspiration=b.Oudin(46.2))
+    by_temperature.add_subbasin("south", 456.7, None, b.HBV(0.5, 3.2, 1.15, 0.05, 0.1, 180.0,
+                                                            0.75, 2.2, 1.4, 18.0, 0.25, 0.09,
+                                                            0.04, 3.4), {}, "out",
+                                evapotranspiration=b.Hargreaves(-35.7))
+    by_temperature.add_subbasin("west", 321.0, b.CurveNumber(74.0),
+                                b.Clark(timedelta(days=2), timedelta(days=3)), {}, "out", bands,
+                                evapotranspiration=b.Hamon(61.4))
+    by_temperature.add_junction("out")
+    year = [float(d % 366 + 1) for d in range(1500)]
+    extremes = {"temperature_min": [t - 4.5 for t in temperature],
+                "temperature_max": [t + 6.0 for t in temperature]}
+    pet_forcing = {"north": {"precipitation": rain_mm, "temperature": temperature,
+                             "day_of_year": year},
+                   "south": {"precipitation": rain_mm, "temperature": temperature,
+                             "day_of_year": year, **extremes},
+                   "west": {"precipitation": rain_mm, "temperature": temperature,
+                            "day_of_year": year}}
+    run = by_temperature.run(pet_forcing)
+    rows += [(f"Basin.run PET methods {name}", run[name].outflow.data)
+             for name in run.names]
     return rows
 
 

@@ -41,7 +41,8 @@ SUBMODULE_ALL = {
     "basin": [
         "Basin", "DeficitAndConstant", "Clark", "Muskingum", "LevelPool", "BasinRun", "ElementRun",
         "CurveNumber", "GreenAmpt", "ScsUnitHydrograph", "Snyder", "MuskingumCunge",
-        "StorageIndication", "GR4J", "HBV", "DegreeDaySnow", "CemaNeige",
+        "StorageIndication", "GR4J", "HBV", "DegreeDaySnow", "CemaNeige", "Oudin", "Hargreaves",
+        "Hamon",
     ],
     "lumped": ["run_gr4j", "GR4JResult", "run_hbv", "HBVResult"],
     "evapotranspiration": ["calculate_extraterrestrial_radiation", "calculate_pet_oudin",
@@ -153,7 +154,8 @@ CLASSES = {
     "metrics.KgeComponents": (None, True, {}, ["kge", "r", "variability", "bias"], "metrics.md"),
     "basin.Basin": ("(time_step)", False, {
         "add_subbasin": (
-            "($self, name, area, loss, transform, baseflow=None, downstream=None, snow=None)"),
+            "($self, name, area, loss, transform, baseflow=None, downstream=None, snow=None, "
+            "evapotranspiration=None)"),
         "add_reach": "($self, name, routing, downstream=None)",
         "add_reservoir": "($self, name, routing, downstream=None)",
         "add_junction": "($self, name, downstream=None)",
@@ -217,6 +219,9 @@ CLASSES = {
         "precipitation_gradient=0.0004)", False, {},
         ["kf", "ctg", "mean_annual_snowfall", "elevations", "median_elevation",
          "temperature_gradient", "precipitation_gradient"], "basin.md"),
+    "basin.Oudin": ("(latitude)", False, {}, ["latitude"], "basin.md"),
+    "basin.Hargreaves": ("(latitude)", False, {}, ["latitude"], "basin.md"),
+    "basin.Hamon": ("(latitude)", False, {}, ["latitude"], "basin.md"),
     "lumped.GR4JResult": (None, True, {}, [
         "flow", "production_store", "routing_store", "unit_hydrograph_store",
         "actual_evapotranspiration", "exchange"], "gr4j.md"),

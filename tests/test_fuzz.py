@@ -1013,6 +1013,36 @@ def event_basin():
 
 
 BASIN = small_basin()
+
+
+def pet_basin():
+    model = B.Basin(timedelta(days=1))
+    model.add_subbasin("north", 640.0, None, B.GR4J(300.0, 0.5, 80.0, 1.7), {}, "out",
+                       evapotranspiration=B.Oudin(45.0))
+    model.add_subbasin("south", 320.0, B.CurveNumber(75.0),
+                       B.Clark(timedelta(days=2), timedelta(days=3)), {}, "out",
+                       evapotranspiration=B.Hargreaves(-30.0))
+    model.add_junction("out")
+    return model
+
+
+PET_BASIN = pet_basin()
+
+
+@st.composite
+def pet_forcings(draw):
+    """Daily forcing of PET_BASIN: days of year mostly in 1 to 366, extremes that mostly keep
+    their order."""
+    n = draw(st.integers(1, 30))
+    series = lambda values: draw(st.lists(values, min_size=n, max_size=n))  # noqa: E731
+    days = lambda: series(st.one_of(st.integers(1, 366), st.integers(-1, 368)))  # noqa: E731
+    low = series(st.floats(-40.0, 40.0))
+    spread = series(st.one_of(st.floats(0.0, 20.0), floats))
+    return {"north": {"precipitation": series(floats), "temperature": series(floats),
+                      "day_of_year": days()},
+            "south": {"precipitation": series(floats), "temperature_min": low,
+                      "temperature_max": [t + d for t, d in zip(low, spread)],
+                      "day_of_year": [float(d) for d in days()]}}
 EVENT_BASIN = event_basin()
 BASIN_RUN = BASIN.run({"north": [0.0, 0.5, 0.2] + [0.0] * 9})
 HOUR_ = timedelta(hours=1)
@@ -1065,7 +1095,9 @@ ENTRIES += [
                                           B.Snyder(2.0, 0.6, 2.0, 1.0)])), p("baseflow", layer_dicts, False),
           p("downstream", st.one_of(st.none(), names), False),
           p("snow", st.sampled_from([None, B.DegreeDaySnow(0.0, 3.0, 0.05, 0.1),
-                                     B.CemaNeige(3.0, 0.25, 100.0, [400.0], 400.0)]), False)],
+                                     B.CemaNeige(3.0, 0.25, 100.0, [400.0], 400.0)]), False),
+          p("evapotranspiration", st.sampled_from([None, B.Oudin(45.0), B.Hargreaves(-10.0),
+                                                   B.Hamon(60.0)]), False)],
          returns_none),
     Call("Basin.add_reach", st.builds(small_basin).map(lambda b: b.add_reach),
          [p("name", names), p("routing", st.sampled_from(
@@ -1148,6 +1180,11 @@ ENTRIES += [
          constructs),
     *getters("DegreeDaySnow", st.builds(B.DegreeDaySnow, *[floats] * 5),
              dict.fromkeys(SNOW_NAMES, is_float)),
+    *[row for method in (B.Oudin, B.Hargreaves, B.Hamon) for row in (
+        Call(f"{method.__name__}()", st.just(method), [p("latitude", float_values)], constructs),
+        *getters(method.__name__, st.floats(-90.0, 90.0).map(method), {"latitude": is_float}))],
+    Call("Basin.run evapotranspiration methods", st.just(PET_BASIN.run),
+         [p("forcing", pet_forcings())], lambda r, t: type(r) is B.BasinRun),
     Call("HBV()", st.just(B.HBV),
          [p(n, float_values) for n in HBV_NAMES] + [p(n, float_values, False) for n in HBV_INITIAL],
          constructs),

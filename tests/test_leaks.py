@@ -204,6 +204,20 @@ def _lumped_basin():
     return b
 
 
+def _pet_basin():
+    v = _vesparil()
+    b = v.basin.Basin(timedelta(days=1))
+    b.add_subbasin("gr", 640.0, None, v.basin.GR4J(300.0, 0.5, 80.0, 1.7), {}, "out",
+                   evapotranspiration=v.basin.Oudin(45.0))
+    b.add_subbasin("hb", 320.0, None, v.basin.HBV(*HBV_PARAMETERS), {}, "out",
+                   evapotranspiration=v.basin.Hargreaves(-20.0))
+    day = timedelta(days=1)
+    b.add_subbasin("fr", 80.0, v.basin.CurveNumber(75.0), v.basin.Clark(day, day), {}, "out",
+                   evapotranspiration=v.basin.Hamon(60.0))
+    b.add_junction("out")
+    return b
+
+
 MODEL_ENTRIES = [
     ("run_deficit_and_constant", "rainfall_loss.run_deficit_and_constant",
      build_model(lambda: [_rain(), 0.2, 1.0, 0.1, timedelta(hours=12)])),
@@ -411,6 +425,13 @@ def arguments():
                                "evapotranspiration": o.daily[1]}}
     o.lumped_forcing["sn"] = o.lumped_forcing["cn"] = o.lumped_forcing["fr"] = \
         o.lumped_forcing["hb"]
+    o.pet_basin = _pet_basin()
+    o.pet_forcing = {
+        "gr": {"precipitation": o.daily[0], "temperature": o.daily[2], "day_of_year": o.days},
+        "hb": {"precipitation": o.daily[0], "temperature": o.daily[2],
+               "temperature_min": o.daily[2], "temperature_max": o.daily[0],
+               "day_of_year": o.days},
+        "fr": {"precipitation": o.daily[0], "temperature": o.daily[2], "day_of_year": o.days}}
     return o
 
 
@@ -702,6 +723,24 @@ EVERY_ENTRY = [
         {**o.lumped_forcing, "fr": o.lumped_forcing["gr"]}), ValueError),
     ("Basin.add_reach bad routing", lambda o: o.B.Basin(o.hour).add_reach("r", o.curve),
      TypeError),
+    ("Oudin()", lambda o: o.B.Oudin(45.0), None),
+    ("Oudin() bad latitude", lambda o: o.B.Oudin(91.0), ValueError),
+    ("Hargreaves()", lambda o: o.B.Hargreaves(-20.0), None),
+    ("Hargreaves() bad latitude", lambda o: o.B.Hargreaves("x"), TypeError),
+    ("Hamon()", lambda o: o.B.Hamon(60.0), None),
+    ("Basin.add_subbasin evapotranspiration", lambda o: o.B.Basin(o.hour).add_subbasin(
+        "s", 1.0, None, o.B.Clark(o.hour, o.hour), evapotranspiration=o.B.Hamon(10.0)), None),
+    ("Basin.run evapotranspiration methods", lambda o: o.pet_basin.run(o.pet_forcing), None),
+    ("Basin.run evapotranspiration given twice", lambda o: o.pet_basin.run(
+        {**o.pet_forcing, "gr": {**o.pet_forcing["gr"], "evapotranspiration": o.daily[1]}}),
+     ValueError),
+    ("Basin.run evapotranspiration bad day", lambda o: o.pet_basin.run(
+        {**o.pet_forcing, "fr": {**o.pet_forcing["fr"], "day_of_year": o.daily[1] * 0.0}}),
+     ValueError),
+    ("Basin.run_batch evapotranspiration methods", lambda o: o.pet_basin.run_batch(
+        o.table, ["gr.gr4j.x1", "hb.hbv.fc"], o.pet_forcing, o.daily[1]), None),
+    ("Basin.from_dict evapotranspiration methods",
+     lambda o: o.B.Basin.from_dict(o.pet_basin.to_dict()), None),
     ("BasinRun()", lambda o: o.B.BasinRun(), TypeError),
     ("ElementRun()", lambda o: o.B.ElementRun(), TypeError),
     ("Basin.time_step", lambda o: o.basin.time_step, None),
@@ -738,6 +777,9 @@ EVERY_ENTRY = [
         ("CemaNeige", lambda o: o.B.CemaNeige(3.0, 0.25, 300.0, [400.0, 900.0], 650.0),
          ["kf", "ctg", "mean_annual_snowfall", "elevations", "median_elevation",
           "temperature_gradient", "precipitation_gradient"]),
+        ("Oudin", lambda o: o.B.Oudin(45.0), ["latitude"]),
+        ("Hargreaves", lambda o: o.B.Hargreaves(-20.0), ["latitude"]),
+        ("Hamon", lambda o: o.B.Hamon(60.0), ["latitude"]),
         ("HBV", lambda o: o.B.HBV(*HBV_PARAMETERS),
          ["tt", "cfmax", "sfcf", "cfr", "cwh", "fc", "lp", "beta", "perc", "uzl", "k0", "k1",
           "k2", "maxbas", "initial_soil_moisture", "initial_upper_zone", "initial_lower_zone"]),

@@ -1,6 +1,7 @@
 // The Basin class: construction, the add_* methods, the forcing and run.
 #include "baseflow/baseflow_classes.hpp"
 #include "basin/basin_classes.hpp"
+#include "basin/pet_method.hpp"
 #include "binding/attributes.hpp"
 #include "binding/containers.hpp"
 #include "binding/entry.hpp"
@@ -71,9 +72,9 @@ bool set_runoff(const std::string& name, SubbasinRunoff runoff, Subbasin& subbas
     return true;
 }
 
-constexpr Parameters<7> kAddSubbasinParameters{
+constexpr Parameters<8> kAddSubbasinParameters{
     "Basin.add_subbasin()",
-    {"name", "area", "loss", "transform", "baseflow", "downstream", "snow"},
+    {"name", "area", "loss", "transform", "baseflow", "downstream", "snow", "evapotranspiration"},
     4};
 
 PyObject* py_basin_add_subbasin(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
@@ -86,7 +87,8 @@ PyObject* py_basin_add_subbasin(PyObject* self, PyObject* const* args, Py_ssize_
         std::optional<decltype(subbasin.baseflow)> baseflow;
         std::optional<std::string> downstream;
         if (!parse_call(kAddSubbasinParameters, args, nargs, kwnames, element.name, subbasin.area,
-                        subbasin.loss, runoff, baseflow, downstream, subbasin.snow)) {
+                        subbasin.loss, runoff, baseflow, downstream, subbasin.snow,
+                        subbasin.evapotranspiration)) {
             return nullptr;
         }
         if (baseflow) subbasin.baseflow = std::move(*baseflow);
@@ -150,6 +152,8 @@ PyObject* py_basin_run(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
         if (!network) return raise(network.error());
         BasinRunResult result{model.time_step, {}, {}, {}, {}};
         auto ran = run_unlocked(work_units(forcing.steps, model.elements.size() * 16), [&] {
+            auto made = make_evapotranspiration(model, forcing, python_signals());
+            if (!made) return made;
             return run_elements(model, network.value(), forcing, {}, result.outflows,
                                 python_signals(), &result.details);
         });
@@ -181,6 +185,9 @@ bool extract_forcing(PyObject* object, const BasinModel& model, BasinForcing& ou
     out.evapotranspiration.assign(model.elements.size(), {});
     out.temperature.assign(model.elements.size(), {});
     out.front.assign(model.elements.size(), false);
+    for (auto* slots : {&out.day_of_year, &out.temperature_min, &out.temperature_max}) {
+        slots->assign(model.elements.size(), {});
+    }
     const bool ok = for_each_item(object, [&](PyObject* key, PyObject* value) {
         std::string name;
         if (!extract(key, name)) return false;
@@ -193,21 +200,10 @@ bool extract_forcing(PyObject* object, const BasinModel& model, BasinForcing& ou
         IncrementalTimeSeries& series = out.inputs[at];
         std::int32_t step = model.time_step;
         const auto* subbasin = std::get_if<Subbasin>(&model.elements[at].method);
-        if (subbasin != nullptr && subbasin->continuous) {
-            const auto* gr4j = std::get_if<Gr4jRunoff>(&*subbasin->continuous);
-            const bool with_temperature = gr4j == nullptr || gr4j->snow.has_value();
-            if (!extract_daily_forcing(value, name, with_temperature, at, out)) return false;
-        } else if (subbasin != nullptr && (PyDict_Check(value) || subbasin->snow)) {
-            // An event sub-basin's daily front.
-            if (!PyDict_Check(value)) {
-                raise(Error::type("forcing: '" + name + "': a snow store's forcing is a dict of "
-                                  "named series"));
-                return false;
-            }
-            if (!extract_daily_forcing(value, name, subbasin->snow.has_value(), at, out)) {
-                return false;
-            }
-            out.front[at] = true;
+        if (subbasin != nullptr && (subbasin->continuous || subbasin->snow ||
+                                    subbasin->evapotranspiration || PyDict_Check(value))) {
+            // A continuous model's forcing, or an event sub-basin's daily front's.
+            if (!extract_daily_forcing(value, name, *subbasin, at, out)) return false;
         } else if (is_instance<IncrementalTimeSeries>(value)) {
             if (!extract_instance(value, series)) return false;
             step = series.time_step;
@@ -238,14 +234,17 @@ bool extract_forcing(PyObject* object, const BasinModel& model, BasinForcing& ou
 PyMethodDef basin_methods[] = {
     {"add_subbasin", as_method(py_basin_add_subbasin), kFastcallFlags,
      "add_subbasin($self, name, area, loss, transform, baseflow=None, downstream=None, "
-     "snow=None)\n--\n\n"
+     "snow=None, evapotranspiration=None)\n--\n\n"
      "Adds a sub-basin of `area` acres: `loss` (DeficitAndConstant, CurveNumber, GreenAmpt\n"
      "or None), `transform` (Clark, ScsUnitHydrograph or Snyder), `baseflow` (a dict of\n"
      "baseflow.LinearReservoir fed by the loss). A continuous model (GR4J or HBV) given as\n"
      "`transform`, with loss None and no baseflow, makes the whole runoff from daily forcing.\n"
      "An event sub-basin may take a dict of \"precipitation\" and \"evapotranspiration\" (mm\n"
      "per step) as its forcing, behind a `snow` store (DegreeDaySnow or CemaNeige, daily,\n"
-     "with \"temperature\") when given: its loss receives max(0, liquid - ET) / 25.4 inches."},
+     "with \"temperature\") when given: its loss receives max(0, liquid - ET) / 25.4 inches.\n"
+     "Either may make its evapotranspiration by `evapotranspiration` (Oudin, Hargreaves or\n"
+     "Hamon, daily) from \"day_of_year\" and \"temperature\" (Hargreaves: \"temperature_min\"\n"
+     "and \"temperature_max\") in place of an \"evapotranspiration\" series."},
     {"add_reach",
      as_method(add_routing<Reach, ReachMethod, kAddReachParameters>), kFastcallFlags,
      "add_reach($self, name, routing, downstream=None)\n--\n\nAdds a reach routed by `routing` "

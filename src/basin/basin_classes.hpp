@@ -66,9 +66,9 @@ using SubbasinRunoff =
     std::variant<ClarkTransform, ScsTransform, SnyderTransform, Gr4jRunoff, HbvRunoff>;
 
 // The dict of daily series of a sub-basin run by a continuous model or through its daily front
-// (basin/lumped_method_classes.cpp), into the slots of element `at`: "precipitation" and
-// "evapotranspiration", and "temperature" when `with_temperature` (an unknown series otherwise).
-bool extract_daily_forcing(PyObject* value, const std::string& name, bool with_temperature,
+// (basin/daily_forcing.cpp), into the slots of element `at`: the series its methods take, by
+// name (an unknown series otherwise), all of one length; marks an event sub-basin's front.
+bool extract_daily_forcing(PyObject* value, const std::string& name, const Subbasin& subbasin,
                            std::size_t at, BasinForcing& out);
 
 }  // namespace vesparil
@@ -114,6 +114,19 @@ template <>
 PyType_Spec& class_spec<CemaNeigeSnow>();
 template <>
 inline constexpr bool is_argument_class<CemaNeigeSnow> = true;
+
+template <>
+PyType_Spec& class_spec<OudinPet>();
+template <>
+inline constexpr bool is_argument_class<OudinPet> = true;
+template <>
+PyType_Spec& class_spec<HargreavesPet>();
+template <>
+inline constexpr bool is_argument_class<HargreavesPet> = true;
+template <>
+PyType_Spec& class_spec<HamonPet>();
+template <>
+inline constexpr bool is_argument_class<HamonPet> = true;
 
 template <>
 inline constexpr bool is_argument_class<Gr4jRunoff> = true;
@@ -163,6 +176,11 @@ template <>
 struct UnionNames<SnowMethod> {
     static constexpr const char* name = "SnowMethod";
     static constexpr std::array<const char*, 2> variants{"DegreeDaySnow", "CemaNeige"};
+};
+template <>
+struct UnionNames<EvapotranspirationMethod> {
+    static constexpr const char* name = "EvapotranspirationMethod";
+    static constexpr std::array<const char*, 3> variants{"Oudin", "Hargreaves", "Hamon"};
 };
 template <>
 struct UnionNames<ReachMethod> {

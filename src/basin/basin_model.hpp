@@ -4,7 +4,9 @@
 // loss (deficit and constant, curve number, Green-Ampt), transform (Clark, SCS or Snyder unit
 // hydrograph), baseflow (linear reservoir layers), reach routing (Muskingum, Muskingum-Cunge) and
 // reservoir routing (level pool, storage indication), and the continuous models that make a
-// sub-basin's whole runoff (GR4J, with a degree-day or CemaNeige snow store or without, and HBV).
+// sub-basin's whole runoff (GR4J, with a degree-day or CemaNeige snow store or without, and HBV),
+// and the potential evapotranspiration methods that make a daily sub-basin's evapotranspiration
+// from temperature (Oudin, Hargreaves and Samani, Hamon).
 // Units are
 // those of the cores: areas in acres, rainfall in inches per step (a continuous model's forcing
 // in mm/day and deg C), flows in cfs, durations in seconds, lengths in the cores' units,
@@ -137,11 +139,26 @@ struct HbvRunoff {
 // The continuous models that stand for a sub-basin's loss, transform and baseflow together.
 using ContinuousMethod = std::variant<Gr4jRunoff, HbvRunoff>;
 
+// A sub-basin's potential evapotranspiration made from its daily temperature
+// (evapotranspiration/potential.hpp) at its latitude (degrees, north positive), in place of a
+// given series: Oudin and Hamon from the daily mean, Hargreaves and Samani from the extremes.
+struct OudinPet {
+    double latitude = 0.0;
+};
+struct HargreavesPet {
+    double latitude = 0.0;
+};
+struct HamonPet {
+    double latitude = 0.0;
+};
+using EvapotranspirationMethod = std::variant<OudinPet, HargreavesPet, HamonPet>;
+
 // Rain falls on the sub-basin; without a loss method all of it is excess. With a continuous
 // model, that model alone makes the outflow from its daily forcing (basin/lumped_flow.hpp); the
 // loss, transform and baseflow are then unused (none, a default Clark, none). An event
 // sub-basin given daily forcing makes its rain through its front (basin/daily_front.hpp), behind
-// its snow store when it has one (never with a continuous model, which holds its own).
+// its snow store when it has one (never with a continuous model, which holds its own). Either of
+// them may make its potential evapotranspiration from temperature (basin/pet_method.hpp).
 struct Subbasin {
     double area = 0.0;  // acres
     std::optional<LossMethod> loss;
@@ -149,6 +166,7 @@ struct Subbasin {
     std::vector<std::pair<std::string, LinearReservoir>> baseflow;  // fed by the loss
     std::optional<ContinuousMethod> continuous;
     std::optional<SnowMethod> snow;
+    std::optional<EvapotranspirationMethod> evapotranspiration;
 };
 
 struct Reach {

@@ -23,13 +23,19 @@ namespace vesparil {
 // potential evapotranspiration (mm/day) and temperature (deg C, HBV only) in the slots below,
 // which stay empty for every other element. An event sub-basin given the same dict (`front`
 // true) takes its precipitation (mm per step) in `inputs` too and makes its rain through its
-// daily front (basin/daily_front.hpp).
+// daily front (basin/daily_front.hpp). A sub-basin with an evapotranspiration method takes its
+// days of year and, for Hargreaves, its daily extremes (deg C) in the last slots (its daily mean
+// in `temperature`), and its `evapotranspiration` is made from them once per run or batch
+// (basin/pet_method.hpp).
 struct BasinForcing {
     std::size_t steps = 0;
     std::vector<IncrementalTimeSeries> inputs;
     std::vector<std::vector<double>> evapotranspiration;
     std::vector<std::vector<double>> temperature;
     std::vector<bool> front;  // one per element
+    std::vector<std::vector<double>> day_of_year;
+    std::vector<std::vector<double>> temperature_min;
+    std::vector<std::vector<double>> temperature_max;
 };
 
 // Fails with a ValueError naming the element when a sub-basin or source has no series, when

@@ -3,6 +3,7 @@
 #include "basin/basin_classes.hpp"
 #include "basin/batch.hpp"
 #include "basin/element_flow.hpp"
+#include "basin/pet_method.hpp"
 #include "binding/float_matrix.hpp"
 #include "binding/float_vector.hpp"
 #include "binding/parse.hpp"
@@ -182,7 +183,11 @@ PyObject* py_basin_run_batch(PyObject* self, PyObject* const* args, Py_ssize_t n
             request.outflow_rows = {reinterpret_cast<double*>(PyByteArray_AS_STRING(rows.get())),
                                     members * forcing.steps};
         }
-        auto result = run_unlocked(kUnlockedWork, [&] {
+        // A sub-basin's evapotranspiration made from temperature is the same for every member:
+        // made once, here, and read by all of them.
+        auto result = run_unlocked(kUnlockedWork, [&]() -> Result<BatchResult> {
+            auto made = make_evapotranspiration(model, forcing, python_signals());
+            if (!made) return std::move(made).error();
             return run_batch(model, network.value(), forcing, request, python_signals());
         });
         if (!result) return raise(result.error());

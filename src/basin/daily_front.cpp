@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "basin/lumped_flow.hpp"
+#include "basin/pet_method.hpp"
 #include "basin/snow_store.hpp"
 
 namespace vesparil {
@@ -15,6 +16,15 @@ Result<void> check_front(const Subbasin& subbasin, std::int32_t time_step) {
     auto daily = check_daily_step(time_step);
     if (!daily) return daily;
     return check_snow(*subbasin.snow);
+}
+
+Result<void> check_daily(const Subbasin& subbasin, std::int32_t time_step) {
+    if (subbasin.evapotranspiration) {
+        auto pet = check_pet(*subbasin.evapotranspiration, time_step);
+        if (!pet) return pet;
+    }
+    if (subbasin.continuous) return check_continuous(*subbasin.continuous, time_step);
+    return check_front(subbasin, time_step);
 }
 
 Result<IncrementalTimeSeries> front_rain(const Subbasin& subbasin, std::int32_t time_step,

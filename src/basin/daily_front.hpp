@@ -9,8 +9,9 @@
 //              2003, "Improvement of a parsimonious model for streamflow simulation", J. Hydrol.
 //              279, eq. 1): evapotranspiration takes what it can from the liquid water
 //   rain_i   = net_i / 25.4             mm to inches, once, here
-// A snow store runs daily, so a sub-basin with one needs a basin step of one day; without one,
-// the front works at any step (its series are then mm per step).
+// A snow store runs daily, so a sub-basin with one needs a basin step of one day, as one whose
+// evapotranspiration is made from temperature does; without either, the front works at any step
+// (its series are then mm per step).
 #pragma once
 
 #include <cstdint>
@@ -28,6 +29,10 @@ inline constexpr double kMillimetresPerInch = 25.4;
 // The basin's step of one day when the sub-basin has a snow store, then the store's checks, as
 // ValueErrors without the element's name.
 Result<void> check_front(const Subbasin& subbasin, std::int32_t time_step);
+
+// The checks of a sub-basin's daily methods: its evapotranspiration method's
+// (basin/pet_method.hpp), then its continuous model's (basin/lumped_flow.hpp) or its front's.
+Result<void> check_daily(const Subbasin& subbasin, std::int32_t time_step);
 
 // The rain the loss receives, inches per step, on the basin's axis (one value per step).
 Result<IncrementalTimeSeries> front_rain(const Subbasin& subbasin, std::int32_t time_step,

@@ -2,7 +2,6 @@
 // header for the rule).
 #include "basin/element_flow.hpp"
 #include "basin/daily_front.hpp"
-#include "basin/lumped_flow.hpp"
 
 #include <utility>
 
@@ -209,8 +208,7 @@ Result<void> check_element(const Element& element, std::int32_t time_step) {
         if (!(subbasin->area >= 0.0)) {
             return prefixed("area must be >= 0; got " + format_double(subbasin->area));
         }
-        auto model = subbasin->continuous ? check_continuous(*subbasin->continuous, time_step)
-                                          : check_front(*subbasin, time_step);
+        auto model = check_daily(*subbasin, time_step);
         if (!model) return prefixed(model.error().message);
         // The baseflow layers' own checks and messages, in their order (the constructor's, then
         // the run's), made here so that a batch meets them before any work.

@@ -84,7 +84,9 @@ bool init_basin(PyObject* module) {
            binding::add_class<StorageIndicationRouting>(module) &&
            binding::add_class<Gr4jRunoff>(module) && binding::add_class<HbvRunoff>(module) &&
            binding::add_class<DegreeDaySnow>(module) &&
-           binding::add_class<CemaNeigeSnow>(module);
+           binding::add_class<CemaNeigeSnow>(module) &&
+           binding::add_class<OudinPet>(module) && binding::add_class<HargreavesPet>(module) &&
+           binding::add_class<HamonPet>(module);
 }
 
 }  // namespace vesparil

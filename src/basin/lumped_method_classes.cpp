@@ -1,11 +1,10 @@
 // The basin's continuous runoff classes, GR4J (with an optional DegreeDaySnow store in front; the
 // CemaNeige class is in basin/snow_method_classes.cpp) and
 // HBV, each holding one model's parameters and
-// initial stores for one sub-basin (named as run_gr4j's and run_hbv's), and the reading of such
-// a sub-basin's daily forcing: a dict of named series.
+// initial stores for one sub-basin (named as run_gr4j's and run_hbv's); such a sub-basin's daily
+// forcing is read in basin/daily_forcing.cpp.
 #include "basin/basin_classes.hpp"
 #include "basin/method_class_parts.hpp"
-#include "binding/containers.hpp"
 #include "binding/parse.hpp"
 
 namespace vesparil {
@@ -196,45 +195,6 @@ PyType_Spec hbv_spec = make_spec<HbvRunoff>(
     kSealedClassFlags);
 
 }  // namespace
-
-bool extract_daily_forcing(PyObject* value, const std::string& name, bool with_temperature,
-                           std::size_t at, BasinForcing& out) {
-    const std::string prefix = "forcing: '" + name + "': ";
-    if (!PyDict_Check(value)) {
-        raise(Error::type(prefix + "a continuous model's forcing is a dict of named series"));
-        return false;
-    }
-    bool given[3] = {false, false, false};
-    const bool ok = for_each_item(value, [&](PyObject* key, PyObject* series) {
-        std::string series_name;
-        if (!extract(key, series_name)) return false;
-        std::vector<double>* slot = nullptr;
-        if (series_name == "precipitation") {
-            slot = &out.inputs[at].data, given[0] = true;
-        } else if (series_name == "evapotranspiration") {
-            slot = &out.evapotranspiration[at], given[1] = true;
-        } else if (with_temperature && series_name == "temperature") {
-            slot = &out.temperature[at], given[2] = true;
-        } else {
-            raise(Error::value(prefix + "unknown series '" + series_name + "'"));
-            return false;
-        }
-        return extract(series, *slot);
-    });
-    if (!ok) return false;
-    for (int k = 0; k < (with_temperature ? 3 : 2); ++k) {
-        static constexpr const char* kNames[] = {"precipitation", "evapotranspiration",
-                                                 "temperature"};
-        if (!given[k]) return raise(Error::value(prefix + "no " + kNames[k] + " given")), false;
-    }
-    const std::size_t days = out.inputs[at].data.size();
-    if (out.evapotranspiration[at].size() != days ||
-        (with_temperature && out.temperature[at].size() != days)) {
-        raise(Error::value(prefix + "its series must have the same length"));
-        return false;
-    }
-    return true;
-}
 
 }  // namespace vesparil
 

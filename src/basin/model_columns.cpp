@@ -1,6 +1,6 @@
 // The batch columns of the continuous models, "<sub-basin>.gr4j.<name>" and
 // "<sub-basin>.hbv.<name>", GR4J's snow store's among them, and of an event sub-basin's snow
-// store, "<sub-basin>.snow.<name>".
+// store, "<sub-basin>.snow.<name>"; an evapotranspiration method has none.
 #include "basin/lumped_flow.hpp"
 #include "basin/parameter_columns.hpp"
 #include "basin/snow_store.hpp"
@@ -12,12 +12,22 @@ std::optional<Result<ParameterColumn>> parse_model_column(const BasinModel& mode
                                                           std::size_t at,
                                                           const std::string& method,
                                                           const std::string& parameter) {
-    if (method != "gr4j" && method != "hbv" && method != "snow") return std::nullopt;
+    if (method != "gr4j" && method != "hbv" && method != "snow" && method != "evapotranspiration") {
+        return std::nullopt;
+    }
     const auto fail = [&](const std::string& why) {
         return Result<ParameterColumn>(Error::value("column '" + name + "': " + why));
     };
     const Element& element = model.elements[at];
     const auto* subbasin = std::get_if<Subbasin>(&element.method);
+    if (method == "evapotranspiration") {
+        // Its latitude describes the catchment: no column.
+        if (subbasin == nullptr || !subbasin->evapotranspiration) {
+            return fail(std::string(kind_word(element)) + " '" + element.name +
+                        "' has no evapotranspiration method");
+        }
+        return fail("method 'evapotranspiration' has no parameter '" + parameter + "'");
+    }
     if (method == "snow") {
         if (subbasin == nullptr || !subbasin->snow) {
             return fail(std::string(kind_word(element)) + " '" + element.name +

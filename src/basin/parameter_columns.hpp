@@ -25,6 +25,8 @@
 //                   | initial_lower_zone                           (the constructors' names)
 //   <sub-basin>.snow.threshold_temperature | ... | initial_snowpack | kf | ctg
 //                                                                  (its front's snow store)
+// An evapotranspiration method's latitude is no column ("<sub-basin>.evapotranspiration.latitude"
+// is refused).
 //
 // A loss or transform parameter names the sub-basin's own method's parameter; another method's
 // is refused.
@@ -91,7 +93,8 @@ struct ParameterColumn {
 Result<ParameterColumn> parse_column(const BasinModel& model, const std::string& name);
 
 // A column of a continuous model ("gr4j", "hbv") or of an event sub-basin's snow store ("snow";
-// basin/model_columns.cpp): the column or its refusal; none when `method` is another one.
+// basin/model_columns.cpp): the column or its refusal (always for "evapotranspiration"); none
+// when `method` is another one.
 std::optional<Result<ParameterColumn>> parse_model_column(const BasinModel& model,
                                                           const std::string& name,
                                                           std::size_t element,

@@ -4,7 +4,8 @@
 //   {"time_step": seconds, "elements": [{"name", "kind", "downstream" (str or None), ...}]}
 //
 // with, by kind, "area", "loss" (dict or None), "transform" and "baseflow" (dict of layers by
-// name), and "snow" (basin/plain_lumped.cpp) only when the sub-basin's front has a snow store;
+// name), "snow" (basin/plain_lumped.cpp) only when the sub-basin's front has a snow store, and
+// "evapotranspiration" (the same file) only when the sub-basin has an evapotranspiration method;
 // "muskingum"; "level_pool" with its curve, its outlets by name (each with its "kind":
 // "uncontrolled", "controlled", "specified" or "constant") and "initial_elevation"; the event
 // methods as basin/plain_methods.cpp writes them. Durations are seconds (exact round trips), the
@@ -39,6 +40,9 @@ Ref element_plain(const Element& element) {
         items.emplace_back("baseflow", to_python_dict(subbasin->baseflow, layer_plain));
         // Only a sub-basin with a front's snow store holds "snow": the others keep their layout.
         if (subbasin->snow) items.emplace_back("snow", snow_plain(subbasin->snow));
+        if (subbasin->evapotranspiration) {
+            items.emplace_back("evapotranspiration", pet_plain(*subbasin->evapotranspiration));
+        }
     } else {
         routing_items(element, items);
     }
@@ -83,6 +87,11 @@ Result<Element> element_from(PlainReader& reader) {
             auto snow = snow_from(reader, "snow");
             if (!snow) return std::move(snow).error();
             subbasin.snow = std::move(snow).value();
+        }
+        if (PyDict_GetItemString(reader.dict, "evapotranspiration") != nullptr) {
+            auto pet = pet_from(reader, "evapotranspiration");
+            if (!pet) return std::move(pet).error();
+            subbasin.evapotranspiration = std::move(pet).value();
         }
         if (subbasin.continuous && (subbasin.loss || !subbasin.baseflow.empty())) {
             return Error::value(reader.path + ": a continuous model takes no loss or baseflow");

@@ -91,5 +91,9 @@ binding::Ref continuous_plain(const ContinuousMethod& method);
 binding::Ref snow_plain(const std::optional<SnowMethod>& snow);
 Result<std::optional<SnowMethod>> snow_from(PlainReader& reader, const char* key);
 Result<std::optional<ContinuousMethod>> continuous_from(PlainReader& reader);
+// An evapotranspiration method: {"method": "oudin", "hargreaves" or "hamon", "latitude"}, the
+// latitude checked as its class checks it; None reads as no method.
+binding::Ref pet_plain(const EvapotranspirationMethod& method);
+Result<std::optional<EvapotranspirationMethod>> pet_from(PlainReader& reader, const char* key);
 
 }  // namespace vesparil

@@ -3,7 +3,9 @@
 // "initial_routing", "snow": None, the DegreeDaySnow's arguments by name, or {"method":
 // "cemaneige", the CemaNeige's arguments by name}} or {"method": "hbv",
 // the fourteen parameters by name, "initial_soil_moisture", "initial_upper_zone",
-// "initial_lower_zone"}, named as the classes' attributes.
+// "initial_lower_zone"}, named as the classes' attributes; a sub-basin's evapotranspiration
+// method as {"method": "oudin", "hargreaves" or "hamon", "latitude"}.
+#include "basin/pet_method.hpp"
 #include "basin/plain_fields.hpp"
 
 namespace vesparil {
@@ -87,6 +89,40 @@ Result<std::optional<SnowMethod>> snow_from(PlainReader& reader, const char* key
         return snow->error();
     }
     return std::optional<SnowMethod>{m};
+}
+
+namespace {
+
+constexpr const char* kPetMethods[] = {"oudin", "hargreaves", "hamon"};
+
+}  // namespace
+
+Ref pet_plain(const EvapotranspirationMethod& method) {
+    const double latitude = std::visit([](const auto& pet) { return pet.latitude; }, method);
+    return plain_dict("method", to_python(std::string(kPetMethods[method.index()])), "latitude",
+                      to_python(latitude));
+}
+
+Result<std::optional<EvapotranspirationMethod>> pet_from(PlainReader& reader, const char* key) {
+    std::optional<PlainReader> pet;
+    if (!reader.nested(key, pet)) return reader.error();
+    if (!pet) return std::optional<EvapotranspirationMethod>{};
+    std::string method;
+    double latitude = 0.0;
+    if (!pet->read("method", method) || !pet->read("latitude", latitude)) return pet->error();
+    EvapotranspirationMethod made;
+    if (method == kPetMethods[0]) {
+        made = OudinPet{latitude};
+    } else if (method == kPetMethods[1]) {
+        made = HargreavesPet{latitude};
+    } else if (method == kPetMethods[2]) {
+        made = HamonPet{latitude};
+    } else {
+        return Error::value(pet->path + ": unknown evapotranspiration method '" + method + "'");
+    }
+    auto checked = check_pet_latitude(made);
+    if (!checked) return Error::value(pet->path + ": " + checked.error().message);
+    return std::optional<EvapotranspirationMethod>{made};
 }
 
 namespace {

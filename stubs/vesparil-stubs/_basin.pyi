@@ -26,6 +26,9 @@ __all__ = [
     "HBV",
     "DegreeDaySnow",
     "CemaNeige",
+    "Oudin",
+    "Hargreaves",
+    "Hamon",
 ]
 
 # A sub-basin's rainfall (in per step) or a source's flows (cfs), one value per step.
@@ -49,6 +52,7 @@ class Basin:
         baseflow: dict[str, LinearReservoir] | None = None,
         downstream: str | None = None,
         snow: DegreeDaySnow | CemaNeige | None = None,
+        evapotranspiration: Oudin | Hargreaves | Hamon | None = None,
     ) -> None: ...
     def add_reach(
         self, name: str, routing: Muskingum | MuskingumCunge, downstream: str | None = None
@@ -418,3 +422,27 @@ class CemaNeige:
     def temperature_gradient(self) -> float: ...
     @property
     def precipitation_gradient(self) -> float: ...
+
+@final
+class Oudin:
+    """A daily sub-basin's PET by Oudin et al. (2005) from "temperature" and "day_of_year"."""
+
+    def __new__(cls, latitude: FloatLike) -> Self: ...
+    @property
+    def latitude(self) -> float: ...
+
+@final
+class Hargreaves:
+    """A daily sub-basin's PET by Hargreaves and Samani (1985) from the daily extremes."""
+
+    def __new__(cls, latitude: FloatLike) -> Self: ...
+    @property
+    def latitude(self) -> float: ...
+
+@final
+class Hamon:
+    """A daily sub-basin's PET by Hamon (1961) from "temperature" and "day_of_year"."""
+
+    def __new__(cls, latitude: FloatLike) -> Self: ...
+    @property
+    def latitude(self) -> float: ...
