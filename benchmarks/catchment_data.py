@@ -83,14 +83,20 @@ class Record:
     area_acres: float | None
     area_note: str = ""
     snow: dict = field(default_factory=dict)  # CemaNeige bands, median, mean annual snowfall
+    # Where set, the basin makes the PET itself from the temperature (Oudin at this latitude);
+    # `evapotranspiration` then holds the same series, made by the standalone function.
+    oudin_latitude: float | None = None
 
     @property
     def days(self) -> int:
         return len(self.dates)
 
     def forcing(self) -> dict[str, np.ndarray]:
-        series = {"precipitation": self.precipitation,
-                  "evapotranspiration": self.evapotranspiration}
+        series = {"precipitation": self.precipitation}
+        if self.oudin_latitude is None:
+            series["evapotranspiration"] = self.evapotranspiration
+        else:
+            series["day_of_year"] = np.array([d.timetuple().tm_yday for d in self.dates], float)
         if self.temperature is not None:
             series["temperature"] = self.temperature
         return series
@@ -180,7 +186,8 @@ def fulda(archive: zipfile.ZipFile) -> Record:
         t, FULDA_LATITUDE, [d.timetuple().tm_yday for d in dates]))
     return Record("Fulda", dates, _floats(rows, "Prec"), pet, t,
                   _floats(rows, "Q") / CUBIC_METRES_PER_CUBIC_FOOT,
-                  FULDA_KM2 * 1.0e6 / SQUARE_METRES_PER_ACRE, "2,976 km2")
+                  FULDA_KM2 * 1.0e6 / SQUARE_METRES_PER_ACRE, "2,976 km2",
+                  oudin_latitude=FULDA_LATITUDE)
 
 
 def small_catchment(archive: zipfile.ZipFile) -> Record:

@@ -155,13 +155,15 @@ def add_model(model: str, b: basin.Basin, sub: str, record, area: float, downstr
     """Adds the sub-basin; returns its forcing entry and its group of the search space."""
     store = cemaneige(record)
     forcing = record.forcing()
+    # The Fulda's PET is made by the basin from its temperature (Oudin), the others' are given.
+    pet = None if record.oudin_latitude is None else basin.Oudin(record.oudin_latitude)
     if model == "GR4J":
         b.add_subbasin(sub, area, None, basin.GR4J(350.0, 0.0, 90.0, 1.7, snow=store),
-                       downstream=downstream)
+                       downstream=downstream, evapotranspiration=pet)
         return forcing, gr4j_group(sub, store is not None)
     if model == "HBV":
         b.add_subbasin(sub, area, None, basin.HBV(*[lo for _, lo, _ in HBV_PARAMS]),
-                       downstream=downstream)
+                       downstream=downstream, evapotranspiration=pet)
         if record.temperature is None:  # no snow without a temperature: a constant 10 deg C
             forcing["temperature"] = np.full(record.days, 10.0)
         return forcing, hbv_group(sub)
@@ -171,7 +173,7 @@ def add_model(model: str, b: basin.Basin, sub: str, record, area: float, downstr
               "slow": baseflow.LinearReservoir(timedelta(days=100), 0.2, lowest_flow, 1)}
     b.add_subbasin(sub, area, basin.DeficitAndConstant(0.0, 2.0, 0.01, timedelta(days=10)),
                    basin.Clark(timedelta(days=2), timedelta(days=2)), baseflow=layers,
-                   downstream=downstream, snow=store)
+                   downstream=downstream, snow=store, evapotranspiration=pet)
     return forcing, event_group(sub, store is not None)
 
 
