@@ -43,6 +43,10 @@ import time
 import timeit
 from datetime import timedelta
 
+# NumPy's BLAS threads spin for a while after a BLAS call (np.corrcoef in a baseline) and take a
+# core from the threads being timed: the benchmarks run NumPy's BLAS on one thread.
+os.environ.setdefault("OPENBLAS_NUM_THREADS", "1")
+
 import numpy as np
 
 import bench_basin
