@@ -1064,6 +1064,14 @@ event_forcings = st.lists(floats, min_size=1, max_size=40).map(
     lambda rain: {"north": rain, "south": rain[::-1]})
 scores = lambda r, t: type(r) is list and all(type(v) is float for v in r)  # noqa: E731
 
+
+def batch_result(r, t):
+    """N scores, or with outflows=True the pair (scores, an N x 12 float64 array)."""
+    if type(r) is not tuple:
+        return scores(r, t)
+    return (len(r) == 2 and scores(r[0], t) and type(r[1]) is np.ndarray
+            and r[1].dtype == np.float64 and r[1].shape == (len(r[0]), 12))
+
 ENTRIES += [
     Call("Basin()", st.just(B.Basin), [p("time_step", steps)], constructs),
     Call("DeficitAndConstant()", st.just(B.DeficitAndConstant),
@@ -1084,7 +1092,7 @@ ENTRIES += [
           p("metric", st.sampled_from(["kge", "nse"]), False),
           p("threads", st.integers(1, 3), False), p("outflows", st.booleans(), False),
           p("missing", st.sampled_from(["propagate", "omit", "raise", "drop"]), False),
-          p("warmup", st.integers(-2, 13), False)], scores),
+          p("warmup", st.integers(-2, 13), False)], batch_result),
     Call("Basin.from_dict", st.just(B.Basin.from_dict),
          [p("plain", st.just(BASIN.to_dict()))], lambda r, t: type(r) is B.Basin),
     Call("Basin.add_subbasin", st.builds(small_basin).map(lambda b: b.add_subbasin),
