@@ -1089,6 +1089,7 @@ ENTRIES += [
          [p("parameters", tables), p("columns", st.just(BATCH_COLUMNS)),
           p("forcing", st.just({"north": [0.0, 0.5, 0.2] + [0.0] * 9})),
           p("observed", st.lists(floats, min_size=12, max_size=12)),
+          p("at", st.sampled_from([None, "north", "nowhere"]), False),
           p("metric", st.sampled_from(["kge", "nse"]), False),
           p("threads", st.integers(1, 3), False), p("outflows", st.booleans(), False),
           p("missing", st.sampled_from(["propagate", "omit", "raise", "drop"]), False),
