@@ -469,3 +469,44 @@ def test_a_cascade_beyond_the_address_space_is_a_memory_error():
             print("MemoryError")
     """)
     assert done.stdout == "MemoryError\n", done.stderr
+
+
+# The continuous models' driving series: a NaN used to pass their comparisons as a number
+# (GR4J gave ordinary-looking flows, Oudin a PET of 0, the daily front no rain); now the first
+# value refused is named.
+NAN, INF = float("nan"), float("inf")
+HBV_PARAMETERS = (0.0, 3.0, 1.0, 0.05, 0.1, 200.0, 0.7, 2.0, 1.0, 20.0, 0.2, 0.1, 0.05, 2.5)
+
+
+def front_basin():
+    model = vesparil.basin.Basin(timedelta(days=1))
+    model.add_subbasin("n", 640.0, None, vesparil.basin.GR4J(300.0, 0.5, 80.0, 1.7))
+    return model
+
+
+@pytest.mark.parametrize("call, message", [
+    (lambda: vesparil.lumped.run_gr4j([1.0, NAN], [1.0, 1.0], 300.0, 0.5, 80.0, 1.7),
+     "precipitation has a missing value (NaN) at index 1"),
+    (lambda: vesparil.lumped.run_gr4j([1.0, -5.0], [1.0, 1.0], 300.0, 0.5, 80.0, 1.7),
+     "precipitation must be finite and >= 0; got -5 at index 1"),
+    (lambda: vesparil.lumped.run_gr4j([1.0, 0.0], [INF, 1.0], 300.0, 0.5, 80.0, 1.7),
+     "evapotranspiration must be finite and >= 0; got inf at index 0"),
+    (lambda: vesparil.lumped.run_hbv([1.0] * 2, [1.0, NAN], [1.0] * 2, *HBV_PARAMETERS),
+     "temperature has a missing value (NaN) at index 1"),
+    (lambda: vesparil.snow.run_degree_day_snow([NAN, 1.0], [1.0, 1.0], 0.0, 3.0, 0.05, 0.1),
+     "precipitation has a missing value (NaN) at index 0"),
+    (lambda: vesparil.snow.run_cemaneige([1.0, 1.0], [1.0, -INF], 3.0, 0.25, 100.0, [0.0], 0.0),
+     "temperature must be finite; got -inf at index 1"),
+    (lambda: vesparil.evapotranspiration.calculate_pet_oudin([1.0, NAN], 45.0, [1, 2]),
+     "temperature has a missing value (NaN) at index 1"),
+    (lambda: vesparil.evapotranspiration.calculate_pet_hargreaves([1.0, 1.0], [5.0, NAN], 45.0,
+                                                                  [1, 2]),
+     "temperature_max has a missing value (NaN) at index 1"),
+    (lambda: front_basin().run({"n": {"precipitation": [1.0, NAN],
+                                      "evapotranspiration": [1.0, 1.0]}}),
+     "forcing: 'n': precipitation has a missing value (NaN) at index 1"),
+])
+def test_driving_series_refuse_what_the_models_would_take_as_numbers(call, message):
+    with pytest.raises(ValueError) as info:
+        call()
+    assert str(info.value) == message

@@ -9,6 +9,7 @@
 #include "basin/basin_classes.hpp"
 #include "basin/pet_method.hpp"
 #include "binding/containers.hpp"
+#include "core/driving_series.hpp"
 
 namespace vesparil {
 
@@ -84,6 +85,11 @@ bool extract_daily_forcing(PyObject* value, const std::string& name, const Subba
             return raise(Error::value(prefix + "its series must have the same length")), false;
         }
     }
+    // The values the models would take as numbers whatever they are (core/driving_series.hpp);
+    // the evapotranspiration method checks its own series when it runs.
+    const auto checked = check_drivers(out.inputs[at].data, out.temperature[at],
+                                       out.evapotranspiration[at]);
+    if (!checked) return raise(Error::value(prefix + checked.error().message)), false;
     out.front[at] = !subbasin.continuous;
     return true;
 }

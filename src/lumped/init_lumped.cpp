@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "binding/attributes.hpp"
+#include "core/driving_series.hpp"
 #include "binding/entry.hpp"
 #include "binding/float_vector.hpp"
 #include "binding/module.hpp"
@@ -46,7 +47,10 @@ PyObject* py_run_gr4j(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObje
         }
         auto parameters = make_gr4j_parameters(x1, x2, x3, x4);
         if (!parameters) return raise(parameters.error());
-        auto run = run_unlocked(work_units(precipitation.values().size(), kDayWork), [&] {
+        auto run = run_unlocked(work_units(precipitation.values().size(), kDayWork),
+                                [&]() -> Result<Gr4jSeries> {
+            auto checked = check_drivers(precipitation.values(), {}, evapotranspiration.values());
+            if (!checked) return std::move(checked).error();
             return run_gr4j(precipitation.values(), evapotranspiration.values(), *parameters,
                             initial_production, initial_routing, warmup, python_signals());
         });
@@ -129,7 +133,11 @@ PyObject* py_run_hbv(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObjec
         }
         auto parameters = make_hbv_parameters(given);
         if (!parameters) return raise(parameters.error());
-        auto run = run_unlocked(work_units(precipitation.values().size(), kDayWork), [&] {
+        auto run = run_unlocked(work_units(precipitation.values().size(), kDayWork),
+                                [&]() -> Result<HbvSeries> {
+            auto checked = check_drivers(precipitation.values(), temperature.values(),
+                                         evapotranspiration.values());
+            if (!checked) return std::move(checked).error();
             return run_hbv(precipitation.values(), temperature.values(),
                            evapotranspiration.values(), *parameters, initial_soil_moisture,
                            initial_upper_zone, initial_lower_zone, warmup, python_signals());

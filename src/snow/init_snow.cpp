@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "binding/attributes.hpp"
+#include "core/driving_series.hpp"
 #include "binding/entry.hpp"
 #include "binding/float_vector.hpp"
 #include "binding/module.hpp"
@@ -44,7 +45,10 @@ PyObject* py_run_degree_day_snow(PyObject*, PyObject* const* args, Py_ssize_t na
         }
         auto parameters = make_degree_day_parameters(given);
         if (!parameters) return raise(parameters.error());
-        auto run = run_unlocked(work_units(precipitation.values().size(), kDayWork), [&] {
+        auto run = run_unlocked(work_units(precipitation.values().size(), kDayWork),
+                                [&]() -> Result<DegreeDaySeries> {
+            auto checked = check_drivers(precipitation.values(), temperature.values(), {});
+            if (!checked) return std::move(checked).error();
             return run_degree_day_snow(precipitation.values(), temperature.values(), *parameters,
                                        initial_snowpack, warmup, python_signals());
         });
@@ -118,7 +122,9 @@ PyObject* py_run_cemaneige(PyObject*, PyObject* const* args, Py_ssize_t nargs,
         if (!parameters) return raise(parameters.error());
         const std::uint64_t work = work_units(
             work_units(precipitation.values().size(), elevations.values().size()), kDayWork);
-        auto run = run_unlocked(work, [&] {
+        auto run = run_unlocked(work, [&]() -> Result<CemaNeigeSeries> {
+            auto checked = check_drivers(precipitation.values(), temperature.values(), {});
+            if (!checked) return std::move(checked).error();
             return run_cemaneige(precipitation.values(), temperature.values(), *parameters,
                                  elevations.values(), warmup, python_signals());
         });
