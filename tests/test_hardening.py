@@ -5,6 +5,7 @@ Whatever could crash or hang the interpreter runs in a child process with a time
 fault fails one test instead of taking the suite down.
 """
 
+import math
 import os
 import signal
 import subprocess
@@ -472,16 +473,25 @@ def test_a_cascade_beyond_the_address_space_is_a_memory_error():
 
 
 # The continuous models' driving series: a NaN used to pass their comparisons as a number
-# (GR4J gave ordinary-looking flows, Oudin a PET of 0, the daily front no rain); now the first
-# value refused is named.
+# (GR4J gave ordinary-looking flows, the daily front no rain); now the first value refused is
+# named. The PET formulas alone still carry a NaN temperature through as a NaN PET.
 NAN, INF = float("nan"), float("inf")
 HBV_PARAMETERS = (0.0, 3.0, 1.0, 0.05, 0.1, 200.0, 0.7, 2.0, 1.0, 20.0, 0.2, 0.1, 0.05, 2.5)
 
 
-def front_basin():
+def front_basin(evapotranspiration=None):
     model = vesparil.basin.Basin(timedelta(days=1))
-    model.add_subbasin("n", 640.0, None, vesparil.basin.GR4J(300.0, 0.5, 80.0, 1.7))
+    model.add_subbasin("n", 640.0, None, vesparil.basin.GR4J(300.0, 0.5, 80.0, 1.7),
+                       evapotranspiration=evapotranspiration)
     return model
+
+
+def test_pet_formulas_carry_a_nan_temperature_through():
+    pet = vesparil.evapotranspiration
+    for made in (pet.calculate_pet_oudin([1.0, NAN], 45.0, [1, 2]),
+                 pet.calculate_pet_hamon([1.0, NAN], 45.0, [1, 2]),
+                 pet.calculate_pet_hargreaves([1.0, 1.0], [5.0, NAN], 45.0, [1, 2])):
+        assert made[0] > 0.0 and math.isnan(made[1])
 
 
 @pytest.mark.parametrize("call, message", [
@@ -497,14 +507,13 @@ def front_basin():
      "precipitation has a missing value (NaN) at index 0"),
     (lambda: vesparil.snow.run_cemaneige([1.0, 1.0], [1.0, -INF], 3.0, 0.25, 100.0, [0.0], 0.0),
      "temperature must be finite; got -inf at index 1"),
-    (lambda: vesparil.evapotranspiration.calculate_pet_oudin([1.0, NAN], 45.0, [1, 2]),
-     "temperature has a missing value (NaN) at index 1"),
-    (lambda: vesparil.evapotranspiration.calculate_pet_hargreaves([1.0, 1.0], [5.0, NAN], 45.0,
-                                                                  [1, 2]),
-     "temperature_max has a missing value (NaN) at index 1"),
     (lambda: front_basin().run({"n": {"precipitation": [1.0, NAN],
                                       "evapotranspiration": [1.0, 1.0]}}),
      "forcing: 'n': precipitation has a missing value (NaN) at index 1"),
+    (lambda: front_basin(vesparil.basin.Hargreaves(45.0)).run(
+        {"n": {"precipitation": [1.0, 1.0], "temperature_min": [1.0, 1.0],
+               "temperature_max": [5.0, NAN], "day_of_year": [1, 2]}}),
+     "forcing: 'n': temperature_max has a missing value (NaN) at index 1"),
 ])
 def test_driving_series_refuse_what_the_models_would_take_as_numbers(call, message):
     with pytest.raises(ValueError) as info:

@@ -85,10 +85,12 @@ bool extract_daily_forcing(PyObject* value, const std::string& name, const Subba
             return raise(Error::value(prefix + "its series must have the same length")), false;
         }
     }
-    // The values the models would take as numbers whatever they are (core/driving_series.hpp);
-    // the evapotranspiration method checks its own series when it runs.
-    const auto checked = check_drivers(out.inputs[at].data, out.temperature[at],
-                                       out.evapotranspiration[at]);
+    // The values the models would take as numbers whatever they are (core/driving_series.hpp),
+    // the extremes too: a NaN there makes a NaN PET, which the models would take as well.
+    auto checked = check_drivers(out.inputs[at].data, out.temperature[at],
+                                 out.evapotranspiration[at]);
+    if (checked) checked = check_temperatures("temperature_min", out.temperature_min[at]);
+    if (checked) checked = check_temperatures("temperature_max", out.temperature_max[at]);
     if (!checked) return raise(Error::value(prefix + checked.error().message)), false;
     out.front[at] = !subbasin.continuous;
     return true;

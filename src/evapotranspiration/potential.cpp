@@ -5,9 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
-#include <utility>
 
-#include "core/driving_series.hpp"
 #include "core/format.hpp"
 #include "core/large_vector.hpp"
 #include "evapotranspiration/radiation.hpp"
@@ -71,9 +69,6 @@ Result<std::vector<double>> potential_evapotranspiration(PetMethod method,
         !checked) {
         return std::move(checked).error();
     }
-    if (auto checked = check_temperatures("temperature", temperature); !checked) {
-        return std::move(checked).error();
-    }
     if (method == PetMethod::Oudin) {
         return per_day(latitude, day_of_year, interrupt, [&](std::size_t i, const SolarDay& sun) {
             return oudin(temperature[i], sun);
@@ -92,12 +87,6 @@ Result<std::vector<double>> hargreaves_evapotranspiration(std::span<const double
     for (auto [name, size] : {std::pair{"temperature_min", temperature_min.size()},
                               std::pair{"temperature_max", temperature_max.size()}}) {
         if (auto checked = same_length(name, size, day_of_year.size()); !checked) {
-            return std::move(checked).error();
-        }
-    }
-    for (auto [name, series] : {std::pair{"temperature_min", temperature_min},
-                                std::pair{"temperature_max", temperature_max}}) {
-        if (auto checked = check_temperatures(name, series); !checked) {
             return std::move(checked).error();
         }
     }
