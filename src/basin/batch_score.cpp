@@ -29,10 +29,8 @@ Result<double> window_score(BatchScore score, std::span<const double> sim,
     // The NSE of calculate_nse: the same sums, in the same order, for one member.
     if (obs.empty()) return Error::value("Observed series is empty.");
     if (sim.size() != obs.size()) return Error::value("Series length mismatch.");
-    ObservedSums observed = observed_sums(ScoreKind::nse, ScoreOptions{}, obs);
-    const double* const row = sim.data();
     double nse = 0.0;
-    score_rows(ScoreKind::nse, ScoreOptions{}, observed, {&row, 1}, {&nse, 1});
+    score_one(ScoreKind::nse, ScoreOptions{}, sim, obs, &nse);
     return nse;
 }
 
