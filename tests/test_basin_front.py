@@ -10,6 +10,7 @@ from datetime import timedelta
 from functools import reduce
 
 import pytest
+from basin_checks import assert_batch_equals_single_runs
 
 import vesparil
 
@@ -91,19 +92,9 @@ def test_front_without_snow_runs_at_any_step():
                          ids=STORE_IDS)
 def test_batch_members_equal_single_runs(make_loss, loss_columns, make_store, snow_columns):
     store = make_store()
-    m = event_basin(make_loss(), store)
-    forcing = {"north": forcing_of(store)}
-    columns = loss_columns | snow_columns
-    names = list(columns)
-    low, high = zip(*columns.values())
-    table = np.random.default_rng(3).uniform(low, high, (7, len(names)))
-    observed = np.array(m.run(forcing)["north"].outflow.data) * 1.1 + 0.5
-    scores, rows = m.run_batch(table, names, forcing, observed, metric="nse", threads=2,
-                               outflows=True)
-    for member, values in enumerate(table):
-        single = m.with_parameters(list(values), names).run(forcing)["north"].outflow.data
-        assert rows[member].tolist() == single
-        assert scores[member] == vesparil.metrics.calculate_nse(single, observed)
+    assert_batch_equals_single_runs(event_basin(make_loss(), store),
+                                    {"north": forcing_of(store)}, loss_columns | snow_columns,
+                                    seed=3, members=7)
 
 
 @pytest.mark.parametrize("make_store", [row[1] for row in STORES], ids=STORE_IDS)

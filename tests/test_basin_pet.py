@@ -8,6 +8,7 @@ import pickle
 from datetime import timedelta
 
 import pytest
+from basin_checks import assert_batch_equals_single_runs
 
 import vesparil
 
@@ -114,18 +115,9 @@ def test_each_subbasin_makes_its_own_series():
                          [row[1:] for row in SUBBASINS], ids=SUBBASIN_IDS)
 @pytest.mark.parametrize("method, series", [row[1:3] for row in METHODS], ids=METHOD_IDS)
 def test_batch_members_equal_single_runs(method, series, arguments, reads_temperature, columns):
-    m = one_subbasin(arguments, method(LATITUDE))
-    forcing = {"north": pet_forcing(series, reads_temperature)}
-    names = list(columns)
-    low, high = zip(*columns.values())
-    table = np.random.default_rng(11).uniform(low, high, (6, len(names)))
-    observed = np.array(m.run(forcing)["north"].outflow.data) * 1.1 + 0.5
-    scores, rows = m.run_batch(table, names, forcing, observed, metric="nse", threads=2,
-                               outflows=True)
-    for member, values in enumerate(table):
-        single = m.with_parameters(list(values), names).run(forcing)["north"].outflow.data
-        assert rows[member].tolist() == single
-        assert scores[member] == vesparil.metrics.calculate_nse(single, observed)
+    assert_batch_equals_single_runs(one_subbasin(arguments, method(LATITUDE)),
+                                    {"north": pet_forcing(series, reads_temperature)}, columns,
+                                    seed=11, members=6)
 
 
 @pytest.mark.parametrize("method", [row[1] for row in METHODS], ids=METHOD_IDS)
