@@ -31,17 +31,10 @@ constexpr Parameters<1> kHamonParameters{"Hamon.__new__()", {"latitude"}, 1};
 
 constexpr const char* kLatitudeDoc = "Latitude in decimal degrees, north positive.";
 
-PyGetSetDef oudin_getset[] = {
-    {"latitude", get_field<OudinPet, &OudinPet::latitude>, nullptr, kLatitudeDoc, nullptr},
-    kGetsetEnd,
-};
-PyGetSetDef hargreaves_getset[] = {
-    {"latitude", get_field<HargreavesPet, &HargreavesPet::latitude>, nullptr, kLatitudeDoc,
-     nullptr},
-    kGetsetEnd,
-};
-PyGetSetDef hamon_getset[] = {
-    {"latitude", get_field<HamonPet, &HamonPet::latitude>, nullptr, kLatitudeDoc, nullptr},
+// The one attribute of each method.
+template <class Record>
+PyGetSetDef latitude_getset[] = {
+    {"latitude", get_field<Record, &Record::latitude>, nullptr, kLatitudeDoc, nullptr},
     kGetsetEnd,
 };
 
@@ -52,7 +45,7 @@ PyType_Spec oudin_spec = make_spec<OudinPet>(
         "A daily sub-basin's potential evapotranspiration by Oudin et al. (2005) (see\n"
         "evapotranspiration.calculate_pet_oudin): its forcing gives \"day_of_year\" and\n"
         "\"temperature\" (daily mean, deg C) in place of \"evapotranspiration\".",
-        py_pet_new<OudinPet, kOudinParameters>, oudin_getset),
+        py_pet_new<OudinPet, kOudinParameters>, latitude_getset<OudinPet>),
     kSealedClassFlags);
 
 PyType_Spec hargreaves_spec = make_spec<HargreavesPet>(
@@ -62,7 +55,8 @@ PyType_Spec hargreaves_spec = make_spec<HargreavesPet>(
         "A daily sub-basin's potential evapotranspiration by Hargreaves and Samani (1985) (see\n"
         "evapotranspiration.calculate_pet_hargreaves): its forcing gives \"day_of_year\",\n"
         "\"temperature_min\" and \"temperature_max\" (deg C) in place of \"evapotranspiration\".",
-        py_pet_new<HargreavesPet, kHargreavesParameters>, hargreaves_getset),
+        py_pet_new<HargreavesPet, kHargreavesParameters>,
+        latitude_getset<HargreavesPet>),
     kSealedClassFlags);
 
 PyType_Spec hamon_spec = make_spec<HamonPet>(
@@ -72,7 +66,7 @@ PyType_Spec hamon_spec = make_spec<HamonPet>(
         "A daily sub-basin's potential evapotranspiration by Hamon (1961) (see\n"
         "evapotranspiration.calculate_pet_hamon): its forcing gives \"day_of_year\" and\n"
         "\"temperature\" (daily mean, deg C) in place of \"evapotranspiration\".",
-        py_pet_new<HamonPet, kHamonParameters>, hamon_getset),
+        py_pet_new<HamonPet, kHamonParameters>, latitude_getset<HamonPet>),
     kSealedClassFlags);
 
 }  // namespace
