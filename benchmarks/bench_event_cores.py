@@ -17,7 +17,9 @@ import numpy as np
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import bench_events  # noqa: E402
-import run as base  # noqa: E402
+import c_baselines  # noqa: E402
+import scenarios  # noqa: E402
+import timing  # noqa: E402
 
 import vesparil  # noqa: E402
 
@@ -126,7 +128,7 @@ void cunge(const double* in, long n, double dt, double b, double z, double nn, d
 
 P = ctypes.POINTER(ctypes.c_double)
 L, D = ctypes.c_long, ctypes.c_double
-ptr = base.ptr
+ptr = c_baselines.ptr
 
 
 def compile_cores(directory):
@@ -144,24 +146,24 @@ def compile_cores(directory):
 
 def bench_green_ampt(lib, quick):
     n = 1_000_000
-    rain = base.wet_dry_rain(n)
+    rain = scenarios.wet_dry_rain(n)
     series = utils.IncrementalTimeSeries(rain, HOUR, "rainfall")
     run = vesparil.rainfall_loss.run_green_ampt
     result = run(series, 0.13, 3.5, 0.3)
     outs = [np.empty(n), np.empty(n)]
     lib.green_ampt(ptr(rain), n, 1.0, 0.13, 3.5 * 0.3, *map(ptr, outs))
-    base.assert_same("Green-Ampt excess", result.excess.data, outs[0])
-    base.assert_same("Green-Ampt loss", result.loss.data, outs[1])
-    module, c_loop = base.median_times([
+    timing.assert_same("Green-Ampt excess", result.excess.data, outs[0])
+    timing.assert_same("Green-Ampt loss", result.loss.data, outs[1])
+    module, c_loop = timing.median_times([
         lambda: run(series, 0.13, 3.5, 0.3),
         lambda: lib.green_ampt(ptr(rain), n, 1.0, 0.13, 3.5 * 0.3, None, None)], 5 if quick else 9)
-    base.row("Green-Ampt, 1e6 steps", "step", module * 1e9 / n, [("C loop", c_loop * 1e9 / n)],
+    timing.row("Green-Ampt, 1e6 steps", "step", module * 1e9 / n, [("C loop", c_loop * 1e9 / n)],
              1.3)
 
 
 def bench_snyder(elib, quick):
     n = 8760
-    rain = base.wet_dry_rain(n)
+    rain = scenarios.wet_dry_rain(n)
     series = utils.IncrementalTimeSeries(rain, HOUR, "rainfall")
     run = vesparil.rainfall_transform.run_snyder_uh
     args = (6400.0 * 20, 2.0, 0.6, 60.0, 25.0)
@@ -169,18 +171,18 @@ def bench_snyder(elib, quick):
     m = len(unit)
     out = np.zeros(n + m - 1)
     elib.convolve(ptr(rain), n, ptr(unit), m, ptr(out))
-    base.assert_same("Snyder convolution", run(series, *args).data, out)
+    timing.assert_same("Snyder convolution", run(series, *args).data, out)
     units = int(np.count_nonzero(rain)) * m
-    module, c_loop = base.median_times([
+    module, c_loop = timing.median_times([
         lambda: run(series, *args),
         lambda: elib.convolve(ptr(rain), n, ptr(unit), m, None)], 5 if quick else 9)
-    base.row("Snyder unit hydrograph, a year hourly", "mul-add", module * 1e9 / units,
+    timing.row("Snyder unit hydrograph, a year hourly", "mul-add", module * 1e9 / units,
              [("C loop", c_loop * 1e9 / units)], 1.3)
 
 
 def bench_cunge(lib, quick):
     n, cells = 100_000, 8
-    inflow = base.storm_inflow(n)
+    inflow = scenarios.storm_inflow(n)
     series = utils.ContinuousTimeSeries(inflow, HOUR, "discharge")
     run = vesparil.reach.run_muskingum_cunge_routing
     channel = dict(length=cells * 30000.0, slope=0.0004, manning_n=0.035, bottom_width=80.0,
@@ -193,12 +195,12 @@ def bench_cunge(lib, quick):
     call = lambda o: lib.cunge(ptr(inflow), n, 3600.0, 80.0, 2.0, 0.035, 0.0004, floor_q,  # noqa: E731
                                30000.0, cells, d0, o)
     call(ptr(out))
-    base.assert_same("Muskingum-Cunge", result, out)
-    module, c_loop = base.median_times([
+    timing.assert_same("Muskingum-Cunge", result, out)
+    module, c_loop = timing.median_times([
         lambda: run(series, **channel, sub_reaches=cells, sub_steps=1), lambda: call(None)],
         3 if quick else 5)
     units = n * cells
-    base.row("Muskingum-Cunge, 1e5 x 8 cells", "cell-step", module * 1e9 / units,
+    timing.row("Muskingum-Cunge, 1e5 x 8 cells", "cell-step", module * 1e9 / units,
              [("C loop", c_loop * 1e9 / units)], 1.3)
 
 

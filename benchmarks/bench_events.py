@@ -22,7 +22,9 @@ from datetime import timedelta
 import numpy as np
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import run as base  # noqa: E402  (the shared timing, rows and scenarios)
+import c_baselines  # noqa: E402
+import scenarios  # noqa: E402
+import timing  # noqa: E402
 
 import vesparil  # noqa: E402
 
@@ -91,7 +93,7 @@ void indication(const double* in, long n, double dt, const double* h, const doub
 
 P = ctypes.POINTER(ctypes.c_double)
 L, D = ctypes.c_long, ctypes.c_double
-ptr = base.ptr
+ptr = c_baselines.ptr
 
 
 def compile_events(directory):
@@ -112,25 +114,25 @@ def compile_events(directory):
 
 def bench_curve_number(lib, quick):
     n = 1_000_000
-    rain = base.wet_dry_rain(n) * 0.01  # an event's worth of rain spread over the record
+    rain = scenarios.wet_dry_rain(n) * 0.01  # an event's worth of rain spread over the record
     series = utils.IncrementalTimeSeries(rain, HOUR, "rainfall")
     run = vesparil.rainfall_loss.run_curve_number
     result = run(series, 80.0)
     s = 1000.0 / 80.0 - 10.0
     outs = [np.empty(n) for _ in range(2)]
     lib.curve_number(ptr(rain), n, s, 0.2 * s, *map(ptr, outs))
-    base.assert_same("curve number excess", result.excess.data, outs[0])
-    base.assert_same("curve number loss", result.loss.data, outs[1])
-    module, c_loop = base.median_times([
+    timing.assert_same("curve number excess", result.excess.data, outs[0])
+    timing.assert_same("curve number loss", result.loss.data, outs[1])
+    module, c_loop = timing.median_times([
         lambda: run(series, 80.0),
         lambda: lib.curve_number(ptr(rain), n, s, 0.2 * s, None, None)], 5 if quick else 9)
-    base.row("curve number, 1e6 steps", "step", module * 1e9 / n,
+    timing.row("curve number, 1e6 steps", "step", module * 1e9 / n,
              [("C loop", c_loop * 1e9 / n)], 1.3)
 
 
 def bench_scs_uh(lib, quick):
     n = 8760
-    rain = base.wet_dry_rain(n)
+    rain = scenarios.wet_dry_rain(n)
     series = utils.IncrementalTimeSeries(rain, HOUR, "rainfall")
     run = vesparil.rainfall_transform.run_scs_uh
     args = (6400.0, timedelta(hours=20))
@@ -138,12 +140,12 @@ def bench_scs_uh(lib, quick):
     m = len(unit)
     out = np.zeros(n + m - 1)
     lib.convolve(ptr(rain), n, ptr(unit), m, ptr(out))
-    base.assert_same("SCS convolution", run(series, *args).data, out)
+    timing.assert_same("SCS convolution", run(series, *args).data, out)
     units = int(np.count_nonzero(rain)) * m
-    module, c_loop = base.median_times([
+    module, c_loop = timing.median_times([
         lambda: run(series, *args),
         lambda: lib.convolve(ptr(rain), n, ptr(unit), m, None)], 5 if quick else 9)
-    base.row("SCS unit hydrograph, a year hourly", "mul-add", module * 1e9 / units,
+    timing.row("SCS unit hydrograph, a year hourly", "mul-add", module * 1e9 / units,
              [("C loop", c_loop * 1e9 / units)], 1.3)
 
 
@@ -167,30 +169,30 @@ def c_indication(lib, inflow, table, outs=None):
 
 
 def bench_storage_indication(lib, quick):
-    series, curve, outlets, data = base.pool_scenario()
+    series, curve, outlets, data = scenarios.pool_scenario()
     table = indication_table(data)
     run = vesparil.reservoir.run_storage_indication_routing
     n = 1_000_000
-    inflow = base.storm_inflow(n)
+    inflow = scenarios.storm_inflow(n)
     long_series = utils.ContinuousTimeSeries(inflow, HOUR, "discharge")
     result = run(long_series, 110.0, curve, outlets)
     outs = [np.empty(n), np.empty(n), np.empty(n), np.empty(3 * n)]
     c_indication(lib, inflow, table, outs)
-    base.assert_same("indication storage", result.reservoir_storage.data, outs[0])
-    base.assert_same("indication elevation", result.reservoir_elevation.data, outs[1])
-    base.assert_same("indication total", result.reservoir_total_outflow.data, outs[2])
+    timing.assert_same("indication storage", result.reservoir_storage.data, outs[0])
+    timing.assert_same("indication elevation", result.reservoir_elevation.data, outs[1])
+    timing.assert_same("indication total", result.reservoir_total_outflow.data, outs[2])
     for k, name in enumerate(("gate", "spillway", "pump")):
-        base.assert_same(f"indication {name}", result.reservoir_individual_outflows[name].data,
+        timing.assert_same(f"indication {name}", result.reservoir_individual_outflows[name].data,
                          outs[3][k * n:(k + 1) * n])
-    module, c_loop = base.median_times([
+    module, c_loop = timing.median_times([
         lambda: run(long_series, 110.0, curve, outlets),
         lambda: c_indication(lib, inflow, table)], 5 if quick else 9)
-    base.row("storage indication, 1e6 steps, 3 outlets", "step", module * 1e9 / n,
+    timing.row("storage indication, 1e6 steps, 3 outlets", "step", module * 1e9 / n,
              [("C loop", c_loop * 1e9 / n)], 1.3)
 
     pool_run = vesparil.reservoir.run_level_pool_routing
     indicated, pooled = run(series, 110.0, curve, outlets), pool_run(series, 110.0, curve, outlets)
-    fast, slow = base.median_times([lambda: run(series, 110.0, curve, outlets),
+    fast, slow = timing.median_times([lambda: run(series, 110.0, curve, outlets),
                                     lambda: pool_run(series, 110.0, curve, outlets)],
                                    3 if quick else 7)
     peak_si = max(indicated.reservoir_total_outflow.data)

@@ -20,7 +20,7 @@ import tempfile
 import numpy as np
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from run import assert_same, median_times, row  # noqa: E402
+from timing import assert_same, median_times, row  # noqa: E402
 
 import vesparil  # noqa: E402
 

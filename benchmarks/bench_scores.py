@@ -268,9 +268,9 @@ if __name__ == "__main__":
     import argparse
     import tempfile
 
-    import run
+    import timing
 
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--quick", action="store_true", help="smaller inputs, fewer repeats")
     with tempfile.TemporaryDirectory() as directory:
-        run_rows(directory, run.row, run.median_times, parser.parse_args().quick)
+        run_rows(directory, timing.row, timing.median_times, parser.parse_args().quick)

@@ -30,16 +30,11 @@ Rows:
 """
 
 import argparse
-import ctypes
 import math
 import os
-import random
 import statistics
-import subprocess
 import sys
 import tempfile
-import threading
-import time
 import timeit
 from datetime import timedelta
 
@@ -50,305 +45,14 @@ os.environ.setdefault("OPENBLAS_NUM_THREADS", "1")
 import numpy as np
 
 import bench_basin
+import bench_event_cores
+import bench_events
+import bench_lumped
 import bench_scores
-from c_kge import KGE_C
 import vesparil
-
-HOUR = timedelta(hours=1)
-utils = vesparil.utils
-rutils = vesparil.reservoir.reservoir_utils
-
-C_SOURCE = r"""
-#include <math.h>
-#include <stdlib.h>
-#include <string.h>
-
-/* Keeps the stores into a buffer that is freed right after: the compiler may not drop them. */
-#define KEEP(p) __asm__ volatile("" : : "r"(p) : "memory")
-
-static double nmin(double a, double b) { if (a != a) return b; if (b != b) return a; return b < a ? b : a; }
-static double nmax(double a, double b) { if (a != a) return b; if (b != b) return a; return b > a ? b : a; }
-
-static double* take(double* given, long n) { return given ? given : malloc(sizeof(double) * (n > 0 ? n : 1)); }
-static void drop(double* given, double* used) { KEEP(used); if (!given) free(used); }
-
-double loss(const double* p, long n, double d, double maxd, double cap, double recovery,
-            double* ex0, double* lo0, double* de0) {
-    double* ex = take(ex0, n); double* lo = take(lo0, n); double* de = take(de0, n);
-    for (long i = 0; i < n; ++i) {
-        double room = nmax(maxd - d, 0.0);
-        d = nmin(room * recovery + d, maxd);
-        double e = 0.0, l = 0.0;
-        if (p[i] > 0.0) {
-            double cl = nmin(p[i], cap);
-            double rem = p[i] - cl;
-            double fill = nmin(rem, d);
-            d = d - fill;
-            e = rem - fill;
-            l = fill + cl;
-        }
-        ex[i] = e; lo[i] = l; de[i] = d;
-    }
-    drop(ex0, ex); drop(lo0, lo); drop(de0, de);
-    return d;
-}
-
-typedef struct { const double* x; const double* y; long n; long k; } table;
-
-/* The remembered interval first, then a binary search for the lower bound. */
-static int lookup(table* t, double x, double* out) {
-    long k = t->k;
-    if (!(k > 0 && t->x[k - 1] < x && x <= t->x[k])) {
-        if (!(x >= t->x[0] && x <= t->x[t->n - 1])) return 0;
-        long lo = 0, hi = t->n;
-        while (lo < hi) { long mid = (lo + hi) / 2; if (t->x[mid] < x) lo = mid + 1; else hi = mid; }
-        k = lo; t->k = k;
-    }
-    if (t->x[k] == x) { *out = t->y[k]; return 1; }
-    double x0 = t->x[k - 1], x1 = t->x[k], y0 = t->y[k - 1], y1 = t->y[k];
-    *out = ((x - x0) / (x1 - x0)) * (y1 - y0) + y0;
-    return 1;
-}
-
-/* Gate (controlled, minimum elevation, release cap), spillway (uncontrolled), pump (constant
-   above a minimum elevation). Returns -1 on a lookup failure. */
-long level_pool(const double* inflow, long n, long T, double e0, const double* ce, const double* cs,
-                long cn, const double* ge, const double* gq, long gn, double gmin, double cap,
-                const double* se, const double* sq, long sn, double pump, double pmin,
-                double* st0, double* el0, double* to0, double* g0, double* s0, double* p0) {
-    table e2s = {ce, cs, cn, 0}, s2e = {cs, ce, cn, 0}, gate = {ge, gq, gn, 0}, spill = {se, sq, sn, 0};
-    double* st = take(st0, n); double* el = take(el0, n); double* to = take(to0, n);
-    double* og = take(g0, n); double* os = take(s0, n); double* op = take(p0, n);
-    long ns = 0, no = 0, status = 0;
-    double storage, e = e0, prev = inflow[0];
-    if (!lookup(&e2s, e0, &storage)) { status = -1; goto done; }
-    st[ns] = storage; el[ns] = e0; ++ns;
-    long last = T * (n - 1), next = T;
-    for (long t = T; t <= last; ++t) {
-        int output = t == next;
-        double qg, qs, qp, rated;
-        if (e < gmin) qg = 0.0;
-        else if (e > ge[gn - 1]) { status = -1; goto done; }
-        else if (e < ge[0]) qg = 0.0;
-        else { if (!lookup(&gate, e, &rated)) { status = -1; goto done; } qg = nmin(rated, cap); }
-        double shifted = 0.0 + e;
-        if (shifted > se[sn - 1]) { status = -1; goto done; }
-        else if (shifted < se[0]) qs = 0.0;
-        else if (!lookup(&spill, shifted, &qs)) { status = -1; goto done; }
-        qp = e < pmin ? 0.0 : pump;
-        double out = 0.0;
-        out = out + qg; out = out + qs; out = out + qp;
-        if (output) {
-            og[no] = qg; os[no] = qs; op[no] = qp; to[no] = out; ++no;
-            next += T;
-            if (t == T) continue;
-        }
-        double position = (double)t / (double)T;
-        double whole = floor(position);
-        long i = whole > 0.0 ? (long)whole : 0;
-        double now = i + 1 < n ? (inflow[i + 1] - inflow[i]) * (position - (double)i) + inflow[i]
-                               : inflow[n - 1];
-        storage = storage + ((prev + now) * 0.5) * 1.0 - out * 1.0;
-        if (!(storage > 0.0)) storage = 0.0;
-        if (!lookup(&s2e, storage, &e)) { status = -1; goto done; }
-        if (output) { st[ns] = storage; el[ns] = e; ++ns; }
-        prev = now;
-    }
-    status = ns;
-done:
-    drop(st0, st); drop(el0, el); drop(to0, to); drop(g0, og); drop(s0, os); drop(p0, op);
-    return status;
-}
-
-void muskingum(const double* inflow, long n, double dt, double k, double x, long segments,
-               double initial, double* out0) {
-    double* flow = take(out0, n);
-    memcpy(flow, inflow, sizeof(double) * n);
-    double ks = k / (double)segments;
-    for (long s = 0; s < segments; ++s) {
-        double two_k = ks + ks, a = (1.0 - x) * two_k, b = two_k * x, e = dt + a;
-        double c0 = (dt - b) / e, c1 = (b + dt) / e, c2 = (a - dt) / e;
-        double pin = flow[0];
-        if (s == 0) flow[0] = initial;
-        double pout = flow[0];
-        for (long i = 1; i < n; ++i) {
-            double cur = flow[i];
-            double terms = c0 * cur + c1 * pin;
-            pout = c2 * pout + terms;
-            flow[i] = pout;
-            pin = cur;
-        }
-    }
-    drop(out0, flow);
-}
-
-void clark(const double* rain, long z, const double* u, long m, double* out0) {
-    double* q = out0 ? out0 : calloc(z + m - 1, sizeof(double));
-    for (long i = 0; i < z; ++i) {
-        double p = rain[i];
-        if (p == 0.0) continue;
-        double* qi = q + i;
-        for (long j = 0; j < m; ++j) qi[j] = u[j] * p + qi[j];
-    }
-    drop(out0, q);
-}
-
-/* Layers of reservoirs in series: fraction, initial flow, K hours, count per layer. */
-void baseflow(const double* rain, long n, double dt_hr, double area_factor, long layers,
-              const double* fraction, const double* initial, const double* k_hours,
-              const long* count, double* total0) {
-    double* total = total0 ? total0 : calloc(n, sizeof(double));
-    double half = 0.5 * dt_hr;
-    /* Every layer's series is kept until the end, as the module returns them all. */
-    double* owns[64];
-    for (long l = 0; l < layers; ++l) {
-        double kr = k_hours[l] / (double)count[l];
-        double c = dt_hr / (kr + half), d = 1.0 - c;
-        double chain[64];
-        for (long j = 0; j < count[l]; ++j) chain[j] = initial[l];
-        double* own = malloc(sizeof(double) * n);
-        for (long t = 0; t < n; ++t) {
-            double flow = ((rain[t] * fraction[l]) / dt_hr) * area_factor;
-            for (long j = 0; j < count[l]; ++j) { flow = chain[j] * d + flow * c; chain[j] = flow; }
-            own[t] = flow;
-            total[t] = flow + total[t];
-        }
-        owns[l] = own;
-    }
-    for (long l = 0; l < layers; ++l) { KEEP(owns[l]); free(owns[l]); }
-    drop(total0, total);
-}
-
-""" + KGE_C
-
-P = ctypes.POINTER(ctypes.c_double)
-L = ctypes.c_long
-D = ctypes.c_double
-
-
-def compile_baselines(directory):
-    source = os.path.join(directory, "baselines.c")
-    library = os.path.join(directory, "baselines.so")
-    with open(source, "w") as handle:
-        handle.write(C_SOURCE)
-    compiler = os.environ.get("CC", "cc")
-    subprocess.run([compiler, "-O2", "-ffp-contract=off", "-fno-fast-math", "-shared", "-fPIC",
-                    source, "-o", library, "-lm"], check=True)
-    lib = ctypes.CDLL(library)
-    lib.loss.argtypes = [P, L, D, D, D, D, P, P, P]
-    lib.loss.restype = D
-    lib.level_pool.argtypes = [P, L, L, D, P, P, L, P, P, L, D, D, P, P, L, D, D] + [P] * 6
-    lib.level_pool.restype = L
-    lib.muskingum.argtypes = [P, L, D, D, D, L, D, P]
-    lib.muskingum.restype = None
-    lib.clark.argtypes = [P, L, P, L, P]
-    lib.clark.restype = None
-    lib.baseflow.argtypes = [P, L, D, D, L, P, P, P, ctypes.POINTER(L), P]
-    lib.baseflow.restype = None
-    lib.kge.argtypes = [P, P, L]
-    lib.kge.restype = D
-    return lib
-
-
-def ptr(array):
-    return None if array is None else array.ctypes.data_as(P)
-
-
-def median_time(function, repeats, clock=time.thread_time):
-    """Median time of `function()`; the result is dropped outside the timed interval.
-
-    Single-threaded rows are timed on this thread's CPU clock (user and system time, page faults
-    included), which a machine shared with other work disturbs far less than the wall clock.
-    """
-    return median_times([function], repeats, clock)[0]
-
-
-def median_times(functions, repeats, clock=time.thread_time):
-    """median_time of each function, the functions taking turns: a slow spell of the machine
-    then falls on all of them alike, and each finds the memory allocator as the others leave it
-    (whether a large block comes back from the heap or freshly mapped from the kernel, which
-    decides the cost of writing it, depends on the blocks freed before)."""
-    times = [[] for _ in functions]
-    for _ in range(repeats):
-        for function, own in zip(functions, times):
-            start = clock()
-            result = function()
-            own.append(clock() - start)
-            del result
-    return [statistics.median(own) for own in times]
-
-
-ROWS = []
-
-
-def row(name, unit, module_ns, baselines, target=None):
-    """baselines: (label, ns per unit) pairs; the first is the ratio's reference."""
-    ROWS.append((name, unit, module_ns, baselines, target))
-    parts = [f"{label} {ns:8.3f}" for label, ns in baselines]
-    ref_label, ref_ns = baselines[0]
-    ratio = module_ns / ref_ns
-    goal = f"  (target <= {target:.2f} x)" if target else ""
-    print(f"{name:<38} {module_ns:9.3f} ns/{unit:<9} | " + " | ".join(parts) +
-          f" | {ratio:5.2f} x {ref_label}{goal}", flush=True)
-
-
-def assert_same(label, actual, expected):
-    a = np.asarray(actual, dtype=np.float64)
-    b = np.asarray(expected, dtype=np.float64)
-    if a.shape != b.shape or a.tobytes() != b.tobytes():
-        raise SystemExit(f"{label}: the C baseline does not reproduce the module's result")
-
-
-# --- scenarios -------------------------------------------------------------------------------
-
-def storm_inflow(n, seed=1):
-    rng = random.Random(seed)
-    flow = np.full(n, 50.0)
-    start = 0
-    while start < n:
-        peak, rise = rng.uniform(200.0, 5000.0), rng.randint(6, 36)
-        j = np.arange(min(rise * 8, n - start))
-        flow[start:start + len(j)] += peak * ((j / rise) * np.exp(1.0 - j / rise))
-        start += rng.randint(48, 400)
-    return flow
-
-
-def wet_dry_rain(n, seed=2):
-    rng = np.random.default_rng(seed)
-    rain = np.zeros(n)
-    wet = False
-    draws = rng.random(n)
-    depths = rng.exponential(0.1, n)
-    for i in range(n):
-        wet = draws[i] < (0.6 if wet else 0.04)
-        if wet:
-            rain[i] = depths[i]
-    return rain
-
-
-def pool_scenario():
-    heights = np.arange(30.0)
-    elevation = 100.0 + heights
-    storage = 4.0e7 * heights + 5.0e5 * heights * heights
-    gate = 40.0 * heights ** 1.5
-    crest = np.arange(16.0)
-    spill_elevation = 115.0 + crest
-    spill = 300.0 * crest ** 1.5
-    x = np.arange(744) / 100.0
-    inflow = 300.0 + 15000.0 * x ** 3 * np.exp(3.0 * (1.0 - x))
-    curve = rutils.ElevationStorage(elevation.tolist(), storage.tolist())
-    outlets = {
-        "gate": rutils.ControlledDischargeInfo(
-            rutils.ElevationDischarge(elevation.tolist(), gate.tolist()), maximum_release=2000.0),
-        "spillway": rutils.UnControlledDischargeInfo(
-            rutils.ElevationDischarge(spill_elevation.tolist(), spill.tolist())),
-        "pump": rutils.ConstantDischargeInfo(100.0, minimum_elevation=102.0),
-    }
-    series = utils.ContinuousTimeSeries(inflow, HOUR, "discharge")
-    return series, curve, outlets, (inflow, elevation, storage, gate, spill_elevation, spill)
-
-
-# --- rows --------------------------------------------------------------------------------------
+from c_baselines import L, compile_baselines, ptr
+from scenarios import HOUR, pool_scenario, storm_inflow, utils, wet_dry_rain
+from timing import ROWS, assert_same, median_times, pair_speedups, row
 
 def bench_series(quick):
     n = 1_000_000 if quick else 10_000_000
@@ -414,49 +118,6 @@ def bench_pool(lib, quick):
         [("C loop", c_loop * 1e9 / sub_steps), ("C into warm outputs", warm * 1e9 / sub_steps)],
         1.3)
     return series, curve, outlets, data
-
-
-def pair_speedups(functions, repeats=15):
-    """For each function: 2 x (one run) / (two concurrent runs), and the parallelism reached (the
-    two threads' CPU time over the wall time of their pair, at most 1 while the interpreter lock
-    is held).
-
-    A pair is timed from the first thread's start to the last one's end, the two threads leaving
-    a barrier together, so that creating and joining threads is left out as it is from a single
-    run. The functions take turns within every repeat, alone and then as a pair, so that a slow
-    spell of the shared machine falls on all of them alike. The ratio is taken of medians: a pair
-    lasts as long as the slower of its two threads, so it is seldom as lucky as the luckiest
-    single run, and best-of-each would understate the speedup.
-    """
-
-    def pair(function):
-        barrier = threading.Barrier(2)
-        spans = [(0.0, 0.0, 0.0)] * 2
-
-        def worker(slot):
-            barrier.wait()
-            cpu, start = time.thread_time(), time.perf_counter()
-            function()
-            spans[slot] = (start, time.perf_counter(), time.thread_time() - cpu)
-
-        threads = [threading.Thread(target=worker, args=(slot,)) for slot in range(2)]
-        for thread in threads:
-            thread.start()
-        for thread in threads:
-            thread.join()
-        wall = max(end for _, end, _ in spans) - min(start for start, _, _ in spans)
-        return wall, sum(cpu for _, _, cpu in spans) / wall
-
-    timings = [([], [], []) for _ in functions]
-    for _ in range(repeats):
-        for function, (singles, doubles, parallel) in zip(functions, timings):
-            singles.append(median_time(function, 1, time.perf_counter))
-            wall, used = pair(function)
-            doubles.append(wall)
-            parallel.append(used)
-    return [(2.0 * statistics.median(singles) / statistics.median(doubles),
-             statistics.median(singles), statistics.median(doubles), statistics.median(parallel))
-            for singles, doubles, parallel in timings]
 
 
 def bench_threads(lib, pool, quick):
@@ -623,14 +284,9 @@ def main():
         bench_clark(lib, options.quick)
         bench_baseflow(lib, options.quick)
         bench_kge(lib, options.quick)
-        import bench_lumped  # the continuous models' rows, with their own C loops
-
         bench_lumped.bench(bench_lumped.compile_loops(directory), options.quick)
         bench_scores.run_rows(directory, row, median_times, options.quick)
     bench_basin.bench(options.quick)
-    import bench_event_cores  # noqa: PLC0415 - they import this module's helpers in turn
-    import bench_events  # noqa: PLC0415
-
     bench_events.main(options.quick)
     bench_event_cores.main(options.quick)
 
