@@ -38,6 +38,14 @@ def stub_names(tree):
             for alias in node.names:
                 if alias.asname and not alias.asname.startswith("_"):
                     submodules[alias.asname] = alias.name
+        elif isinstance(node, ast.ImportFrom) and node.module.startswith("vesparil._"):
+            # `from vesparil._x import Name as Name`: a class written in another stub module
+            # and re-exported here.
+            defined = {n.name: n for n in stub_module(node.module[len("vesparil."):]).body
+                       if isinstance(n, ast.ClassDef)}
+            for alias in node.names:
+                if alias.asname == alias.name and alias.name in defined:
+                    classes[alias.name] = defined[alias.name]
         elif isinstance(node, ast.ClassDef):
             classes[node.name] = node
         elif isinstance(node, ast.FunctionDef):
