@@ -46,7 +46,8 @@ void curve_number(const double* p, long n, double s, double ia, double* ex0, dou
         if (above > 0.0) c = (above * above) / (above + s);
         double e = c - ce;
         if (e > p[i]) e = p[i];
-        ce = c;
+        if (e < 0.0) e = 0.0;
+        ce = ce + e;
         ex[i] = e; lo[i] = p[i] - e;
     }
     drop(ex0, ex); drop(lo0, lo);

@@ -40,6 +40,23 @@ private:
     std::uint64_t pending_ = 0;
 };
 
+// Runs body(i) for every i in [0, n), asking the counter between pieces of kInterruptInterval
+// steps (as one question per step would). The loop inside a piece makes no call, so the state
+// a step hands to the next stays in registers. False when the caller asked the loop to stop.
+template <class Body>
+[[gnu::always_inline]] inline bool for_each_step_interruptibly(std::size_t n,
+                                                               InterruptCounter& counter,
+                                                               Body&& body) {
+    for (std::size_t start = 0; start < n;) {
+        const std::size_t stop =
+            start + std::min(n - start, static_cast<std::size_t>(kInterruptInterval));
+        for (std::size_t i = start; i < stop; ++i) body(i);
+        if (counter.stop_requested_after(stop - start)) return false;
+        start = stop;
+    }
+    return true;
+}
+
 // Appends `count` copies of `value` in pieces, so that filling a very long vector (gigabytes
 // written page by page) can be stopped between two pieces. False when it was stopped.
 inline bool append_interruptibly(std::vector<double>& out, std::size_t count, double value,

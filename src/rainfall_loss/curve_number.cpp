@@ -66,13 +66,14 @@ Result<CurveNumberResult> run_curve_number(const IncrementalTimeSeries& rainfall
     reserve_large(loss, n);
     CurveNumberState state;
     InterruptCounter counter(interrupt);
-    for (std::size_t i = 0; i < n; ++i) {
-        const double rain = rainfall.data[i];
+    const double* const rains = rainfall.data.data();
+    const bool done = for_each_step_interruptibly(n, counter, [&](std::size_t i) {
+        const double rain = rains[i];
         const double step_excess = advance_curve_number(*retention, state, rain);
-        excess.push_back(step_excess);
-        loss.push_back(rain - step_excess);
-        if (counter.stop_requested_after(1)) return Error::interrupted();
-    }
+        append_reserved(excess, step_excess);
+        append_reserved(loss, rain - step_excess);
+    });
+    if (!done) return Error::interrupted();
     const std::string kind(kKindRainfall);
     return CurveNumberResult{IncrementalTimeSeries{std::move(excess), kind, rainfall.time_step},
                              IncrementalTimeSeries{std::move(loss), kind, rainfall.time_step}};

@@ -23,13 +23,6 @@ namespace vesparil {
 
 namespace {
 
-// push_back into a vector whose capacity was reserved up front: the growth path cannot be taken,
-// and saying so keeps it (and the register spills of its call) out of the loop.
-inline void append_reserved(std::vector<double>& values, double value) {
-    if (values.size() == values.capacity()) __builtin_unreachable();
-    values.push_back(value);
-}
-
 IncrementalTimeSeries rainfall_series(std::vector<double> values, std::int32_t time_step) {
     return IncrementalTimeSeries{std::move(values), std::string(kKindRainfall), time_step};
 }

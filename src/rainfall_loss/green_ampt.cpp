@@ -61,12 +61,11 @@ Result<void> check_green_ampt(const GreenAmptParameters& gp) {
     return {};
 }
 
-double advance_green_ampt(const GreenAmptParameters& gp, GreenAmptState& state, double rain,
-                          double hours) {
+double advance_wet_green_ampt(const GreenAmptParameters& gp, GreenAmptState& state, double rain,
+                              double hours) {
     const double k = gp.hydraulic_conductivity;
     const double p = gp.suction_head * gp.moisture_deficit;
     const double from = state.infiltration;
-    if (!(rain > 0.0)) return 0.0;
     const double intensity = rain / hours;
     const bool ponded = from > 0.0 && k * (p / from + 1.0) <= intensity;
     double to = from + rain;
@@ -102,13 +101,14 @@ Result<GreenAmptResult> run_green_ampt(const IncrementalTimeSeries& rainfall,
     reserve_large(loss, n);
     GreenAmptState state{parameters.initial_infiltration};
     InterruptCounter counter(interrupt);
-    for (std::size_t i = 0; i < n; ++i) {
-        const double rain = rainfall.data[i];
+    const double* const rains = rainfall.data.data();
+    const bool done = for_each_step_interruptibly(n, counter, [&](std::size_t i) {
+        const double rain = rains[i];
         const double step_loss = advance_green_ampt(parameters, state, rain, hours);
-        loss.push_back(step_loss);
-        excess.push_back(rain - step_loss);
-        if (counter.stop_requested_after(1)) return Error::interrupted();
-    }
+        append_reserved(loss, step_loss);
+        append_reserved(excess, rain - step_loss);
+    });
+    if (!done) return Error::interrupted();
     const std::string kind(kKindRainfall);
     return GreenAmptResult{IncrementalTimeSeries{std::move(excess), kind, rainfall.time_step},
                            IncrementalTimeSeries{std::move(loss), kind, rainfall.time_step}};

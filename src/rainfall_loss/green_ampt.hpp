@@ -46,9 +46,18 @@ struct GreenAmptResult {
 // Checks, in order: K > 0, psi >= 0, 0 <= dtheta <= 1, F0 >= 0 (ValueError messages).
 Result<void> check_green_ampt(const GreenAmptParameters& parameters);
 
-// One step of `rain` inches over `hours`: returns the step's loss and advances `state`.
-double advance_green_ampt(const GreenAmptParameters& parameters, GreenAmptState& state,
-                          double rain, double hours);
+// A step with rain (rain > 0) of advance_green_ampt.
+double advance_wet_green_ampt(const GreenAmptParameters& parameters, GreenAmptState& state,
+                              double rain, double hours);
+
+// One step of `rain` inches over `hours`: returns the step's loss and advances `state`. A dry
+// step (no rain, or NaN) loses nothing and leaves the state alone; it is decided here, inline,
+// because most steps of a storm record are dry.
+inline double advance_green_ampt(const GreenAmptParameters& parameters, GreenAmptState& state,
+                                 double rain, double hours) {
+    if (!(rain > 0.0)) return 0.0;
+    return advance_wet_green_ampt(parameters, state, rain, hours);
+}
 
 Result<GreenAmptResult> run_green_ampt(const IncrementalTimeSeries& rainfall,
                                        const GreenAmptParameters& parameters,
