@@ -54,6 +54,26 @@ double advance_curve_number(const CurveNumberRetention& retention, CurveNumberSt
     return excess;
 }
 
+namespace {
+
+// The steps [start, stop), out of line: nothing inside is a call, so the running sums stay in
+// registers (a loop that may call out keeps them in memory).
+[[gnu::noinline]] void curve_number_steps(const CurveNumberRetention& retention,
+                                          CurveNumberState& state, const double* rains,
+                                          std::size_t start, std::size_t stop,
+                                          std::vector<double>& excess, std::vector<double>& loss) {
+    CurveNumberState running = state;
+    for (std::size_t i = start; i < stop; ++i) {
+        const double rain = rains[i];
+        const double step_excess = advance_curve_number(retention, running, rain);
+        append_reserved(excess, step_excess);
+        append_reserved(loss, rain - step_excess);
+    }
+    state = running;
+}
+
+}  // namespace
+
 Result<CurveNumberResult> run_curve_number(const IncrementalTimeSeries& rainfall,
                                            const CurveNumberParameters& parameters,
                                            InterruptCheck interrupt) {
@@ -66,14 +86,13 @@ Result<CurveNumberResult> run_curve_number(const IncrementalTimeSeries& rainfall
     reserve_large(loss, n);
     CurveNumberState state;
     InterruptCounter counter(interrupt);
-    const double* const rains = rainfall.data.data();
-    const bool done = for_each_step_interruptibly(n, counter, [&](std::size_t i) {
-        const double rain = rains[i];
-        const double step_excess = advance_curve_number(*retention, state, rain);
-        append_reserved(excess, step_excess);
-        append_reserved(loss, rain - step_excess);
-    });
-    if (!done) return Error::interrupted();
+    for (std::size_t start = 0; start < n;) {
+        const std::size_t stop =
+            start + std::min(n - start, static_cast<std::size_t>(kInterruptInterval));
+        curve_number_steps(*retention, state, rainfall.data.data(), start, stop, excess, loss);
+        if (counter.stop_requested_after(stop - start)) return Error::interrupted();
+        start = stop;
+    }
     const std::string kind(kKindRainfall);
     return CurveNumberResult{IncrementalTimeSeries{std::move(excess), kind, rainfall.time_step},
                              IncrementalTimeSeries{std::move(loss), kind, rainfall.time_step}};
