@@ -163,7 +163,7 @@ CLASSES = {
         "run": "($self, forcing)",
         "run_batch": (
             "($self, parameters, columns, forcing, observed, at=None, metric='kge', threads=None,"
-            " outflows=False, missing='propagate', warmup=0)"
+            " outflows=False, missing=None, warmup=0)"
         ),
         "with_parameters": "($self, values, columns)",
         "to_dict": "($self)",

@@ -161,21 +161,27 @@ def test_refusals(call, error, message):
 
 
 # The batch's score after a warm-up and with a missing-value rule. A source joins the sub-basin
-# at the outlet, so that gaps in its flows make gaps in the scored outflow.
+# at the outlet. A NaN in a source is refused, so gaps in the scored outflow come from finite
+# flows that overflow: two sources of 1e308 make +inf at "high", two of -1e308 -inf at "low",
+# and the outlet adds them into NaN.
 def scored_basin():
     m = event_basin(basin.DeficitAndConstant(0.3, 1.5, 0.004, timedelta(days=4)), None)
+    source = lambda name, down: {"name": name, "kind": "source", "downstream": down}
+    junction = lambda name, down: {"name": name, "kind": "junction", "downstream": down}
     m = basin.Basin.from_dict({**m.to_dict(), "elements": [
-        {**m.to_dict()["elements"][0], "downstream": "out"},
-        {"name": "inflow", "kind": "source", "downstream": "out"},
-        {"name": "out", "kind": "junction", "downstream": None}]})
+        {**m.to_dict()["elements"][0], "downstream": "out"}, source("inflow", "out"),
+        source("up1", "high"), source("up2", "high"), junction("high", "out"),
+        source("down1", "low"), source("down2", "low"), junction("low", "out"),
+        junction("out", None)]})
     return m
 
 
 def scored_forcing(gaps=()):
     flows = [2.0 + (d % 7) * 0.5 for d in range(DAYS)]
-    for d in gaps:
-        flows[d] = math.nan
-    return {"north": forcing_of(None), "inflow": flows}
+    spikes = [1e308 if d in gaps else 0.0 for d in range(DAYS)]
+    sinks = [-s for s in spikes]
+    return {"north": forcing_of(None), "inflow": flows, "up1": spikes, "up2": spikes,
+            "down1": sinks, "down2": sinks}
 
 
 COLUMNS = ["north.loss.initial_deficit", "north.loss.constant_rate"]
@@ -230,8 +236,9 @@ def test_propagate_and_raise_after_warmup(metric, score):
         for member, values in enumerate(TABLE):
             single = m.with_parameters(list(values), COLUMNS).run(forcing)["out"].outflow.data
             assert scores[member] == score(single[10:], observed[10:])
-    # A gap after the warm-up: NaN carried through, or refused.
-    scores = m.run_batch(TABLE, COLUMNS, forcing, observed, metric=metric, warmup=9)
+    # A gap after the warm-up: NaN carried through when asked for, or refused.
+    scores = m.run_batch(TABLE, COLUMNS, forcing, observed, metric=metric, missing="propagate",
+                         warmup=9)
     assert all(math.isnan(s) for s in scores)
     with pytest.raises(ValueError, match=r"^observed has a missing value \(NaN\) at index 9$"):
         m.run_batch(TABLE, COLUMNS, forcing, observed, metric=metric, missing="raise", warmup=9)
@@ -252,7 +259,7 @@ def test_no_pair_left_scores_nan():
 @pytest.mark.parametrize("keywords, error, message", [
     ({"missing": "drop"}, ValueError,
      r"missing must be one of \[\"propagate\", \"omit\", \"raise\"\]; got 'drop'"),
-    ({"missing": None}, TypeError, "argument 'missing'"),
+    ({"missing": 1}, TypeError, "argument 'missing'"),
     ({"warmup": -1}, ValueError,
      f"warmup must be between 0 and {DAYS - 1} \\(the forcing has {DAYS} values\\); got -1"),
     ({"warmup": DAYS}, ValueError, f"warmup must be between 0 and {DAYS - 1} "),

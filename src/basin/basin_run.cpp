@@ -5,8 +5,10 @@
 #include <string>
 
 #include "basin/daily_front.hpp"
+#include "basin/element_check.hpp"
 #include "basin/element_flow.hpp"
 #include "basin/lumped_flow.hpp"
+#include "core/driving_series.hpp"
 #include "core/format.hpp"
 #include "core/nan_minmax.hpp"
 
@@ -33,10 +35,33 @@ void add_inflows(const std::vector<std::size_t>& upstream,
     }
 }
 
+// The trapezoidal integral of flows at the instants 0, Δt, ..., (T − 1) Δt.
 double flow_volume(std::span<const double> flows, double seconds) {
+    if (flows.empty()) return 0.0;
     double total = 0.0;
     for (const double flow : flows) total = total + flow;
+    total = total - (flows.front() + flows.back()) * 0.5;
     return total * seconds / kSquareFeetPerAcre;
+}
+
+double largest(const std::vector<double>& values) {
+    double most = values.front();
+    for (const double value : values) most = nan_max(most, value);
+    return most;
+}
+
+// A reservoir's storage change, largest storage (acre-feet) and peak stage from its series.
+void summarize_pool(const ElementDetails& details, ElementSummary& summary) {
+    for (const NamedSeries& series : details) {
+        if (series.values.empty()) continue;
+        if (series.name == "storage") {
+            summary.storage_change =
+                (series.values.back() - series.values.front()) / kSquareFeetPerAcre;
+            summary.maximum_storage = largest(series.values) / kSquareFeetPerAcre;
+        } else if (series.name == "elevation") {
+            summary.peak_stage = largest(series.values);
+        }
+    }
 }
 
 // The core's own message, with the element it came from.
@@ -64,6 +89,17 @@ Result<void> check_forcing(const BasinModel& model, const BasinForcing& forcing)
                                 " values; the basin's first one has " +
                                 format_int(static_cast<std::int64_t>(forcing.steps)));
         }
+        // An event sub-basin's rainfall must be depths, a source's flows numbers: the methods
+        // would take a NaN as no rain (or empty a pool with it) and a negative depth as water
+        // taken out. A daily series was checked when it was read.
+        const auto* subbasin = std::get_if<Subbasin>(&element.method);
+        Result<void> checked;
+        if (subbasin == nullptr) {
+            checked = check_finite("the flow", forcing.inputs[i].data);
+        } else if (!subbasin->continuous && !forcing.front[i]) {
+            checked = check_depths("rainfall", forcing.inputs[i].data);
+        }
+        if (!checked) return Error::value(prefix + checked.error().message);
     }
     return {};
 }
@@ -197,7 +233,8 @@ Result<void> run_elements_group(std::span<const BasinModel* const> models, const
 
 std::vector<ElementSummary> summarize(const BasinModel& model, const Network& network,
                                       const BasinForcing& forcing,
-                                      const std::vector<std::vector<double>>& outflows) {
+                                      const std::vector<std::vector<double>>& outflows,
+                                      const std::vector<ElementDetails>* details) {
     const double seconds = static_cast<double>(model.time_step);
     std::vector<ElementSummary> summaries(model.elements.size());
     for (const std::size_t i : network.order) {
@@ -225,6 +262,17 @@ std::vector<ElementSummary> summarize(const BasinModel& model, const Network& ne
                                 (in_mm ? kMillimetresPerFoot : kInchesPerFoot);
         } else if (std::holds_alternative<Source>(element.method)) {
             summary.volume_in = summary.volume_out;
+        } else if (std::holds_alternative<Reservoir>(element.method)) {
+            summary.reservoir = true;
+            for (const std::size_t up : network.upstream[i]) {
+                summary.volume_in = summary.volume_in + summaries[up].volume_out;
+            }
+            if (details != nullptr) summarize_pool((*details)[i], summary);
+            // What the pool released by its own mass balance: the level pool integrates its
+            // release second by second, which the samples at the step show only roughly.
+            if (summary.storage_change == summary.storage_change) {
+                summary.volume_out = summary.volume_in - summary.storage_change;
+            }
         } else {
             for (const std::size_t up : network.upstream[i]) {
                 summary.volume_in = summary.volume_in + summaries[up].volume_out;

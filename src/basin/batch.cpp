@@ -12,6 +12,7 @@
 #include <system_error>
 #include <thread>
 
+#include "basin/element_check.hpp"
 #include "basin/element_flow.hpp"
 #include "core/format.hpp"
 

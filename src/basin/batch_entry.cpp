@@ -41,6 +41,15 @@ bool parse_columns(const BasinModel& model, const std::vector<std::string>& name
     for (const std::string& name : names) {
         auto column = parse_column(model, name);
         if (!column) return raise(column.error()), false;
+        // Two columns setting one value would leave only the last one in force.
+        for (const ParameterColumn& earlier : out) {
+            if (earlier.element != column->element || earlier.field != column->field ||
+                earlier.layer != column->layer) {
+                continue;
+            }
+            const std::string also = earlier.name == name ? "" : " (as '" + earlier.name + "')";
+            return raise(Error::value("column '" + name + "' is given twice" + also)), false;
+        }
         out.push_back(std::move(column).value());
     }
     return true;
@@ -77,12 +86,13 @@ constexpr Parameters<10> kRunBatchParameters{
 
 const char* const kRunBatchDoc =
     "run_batch($self, parameters, columns, forcing, observed, at=None, metric='kge', "
-    "threads=None, outflows=False, missing='propagate', warmup=0)\n--\n\n"
+    "threads=None, outflows=False, missing=None, warmup=0)\n--\n\n"
     "Runs the basin once per row of `parameters` (an N x P C-contiguous float64 array, read\n"
     "in place), the values named by `columns` (\"element.method.parameter\", durations in\n"
     "hours), and scores each run's outflow at `at` (default: the outlet) against `observed`\n"
     "with `metric` ('kge' or 'nse'), leaving out the first `warmup` steps, a NaN on either\n"
-    "side handled by `missing` ('propagate', 'omit' or 'raise', as calculate_nse). Runs\n"
+    "side handled by `missing` ('propagate', 'omit' or 'raise', as calculate_nse; None,\n"
+    "the default: a NaN in `observed` is refused, a member's NaN scores NaN). Runs\n"
     "without the interpreter lock on `threads` native threads (None: every core); each\n"
     "member has the bits of `run` with its values.\n\n"
     "# Returns\n"
@@ -99,7 +109,7 @@ PyObject* py_basin_run_batch(PyObject* self, PyObject* const* args, Py_ssize_t n
         std::string metric = "kge";
         std::optional<std::int64_t> threads;
         bool keep_outflows = false;
-        std::string missing = "propagate";
+        std::optional<std::string> missing;
         std::int64_t warmup = 0;
         std::array<PyObject*, 10> bound{};
         if (!bind_arguments(kRunBatchParameters.signature(), args, nargs, kwnames, bound)) {
@@ -148,7 +158,7 @@ PyObject* py_basin_run_batch(PyObject* self, PyObject* const* args, Py_ssize_t n
             return raise(Error::value("metric must be one of [\"kge\", \"nse\"]; got '" + metric +
                                       "'"));
         }
-        auto rule = missing_rule(missing);
+        auto rule = missing_rule(missing.value_or("propagate"));
         if (!rule) return raise(rule.error());
         request.scoring.missing = rule.value();
         const auto steps = static_cast<std::int64_t>(forcing.steps);
@@ -158,8 +168,17 @@ PyObject* py_basin_run_batch(PyObject* self, PyObject* const* args, Py_ssize_t n
                                       " values); got " + std::to_string(warmup)));
         }
         request.scoring.warmup = static_cast<std::size_t>(warmup);
-        auto complete = check_observed(request.scoring, request.observed);
-        if (!complete) return raise(complete.error());
+        // Without a rule a gap in the record is refused: it would make every score NaN, and
+        // a NaN score is what an optimiser then ranks. A member's own NaN still scores NaN.
+        BatchScoring strict = request.scoring;
+        if (!missing) strict.missing = MissingRule::raise;
+        auto complete = check_observed(strict, request.observed);
+        if (!complete) {
+            if (missing) return raise(complete.error());
+            return raise(Error::value(complete.error().message +
+                                      "; pass missing='omit' to score the other steps, or "
+                                      "missing='propagate' for a NaN score"));
+        }
         if (threads && (*threads < 1 || *threads > 1024)) {
             return raise(Error::value("threads must be between 1 and 1024"));
         }

@@ -41,12 +41,17 @@ inline Result<void> check_depths(const char* name, std::span<const double> value
     return {};
 }
 
-// A temperature: finite.
-inline Result<void> check_temperatures(const char* name, std::span<const double> values) {
+// Any finite value (a temperature, a flow).
+inline Result<void> check_finite(const char* name, std::span<const double> values) {
     for (std::size_t i = 0; i < values.size(); ++i) {
         if (!std::isfinite(values[i])) return driving_detail::refused(name, i, values[i], "finite");
     }
     return {};
+}
+
+// A temperature: finite.
+inline Result<void> check_temperatures(const char* name, std::span<const double> values) {
+    return check_finite(name, values);
 }
 
 // The series of one model run, in this order; a series the model does not take is empty.

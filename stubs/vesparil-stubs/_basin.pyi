@@ -82,7 +82,7 @@ class Basin:
         metric: Literal["kge", "nse"] = "kge",
         threads: SupportsIndex | None = None,
         outflows: bool = False,
-        missing: Literal["propagate", "omit", "raise"] = "propagate",
+        missing: Literal["propagate", "omit", "raise"] | None = None,
         warmup: SupportsIndex = 0,
     ) -> Any:
         """N scores (a list); with outflows=True the pair (scores, N x T float64 array)."""
