@@ -103,8 +103,10 @@ def test_junction_adds_in_the_order_elements_were_added_and_sources_pass_through
     assert run["j"].outflow.data == [(0.1 + 0.2) + 0.3] * 4 != [0.1 + (0.2 + 0.3)] * 4
     summary = run.summary()
     assert list(summary) == ["a", "b", "c", "j"]
-    # Volumes in acre-feet, each value held over its step: 4 x 0.1 cfs x 1800 s / 43560.
-    assert summary["a"]["volume_out"] == 0.4 * 1800 / 43560 == summary["a"]["volume_in"]
+    # Volumes in acre-feet, the flows at the instants integrated by the trapezoid: 0.1 cfs over
+    # the three steps between the four values, 3 x 1800 s / 43560.
+    volume = (((0.1 + 0.1) + 0.1) + 0.1 - (0.1 + 0.1) * 0.5) * 1800 / 43560
+    assert summary["a"]["volume_out"] == volume == summary["a"]["volume_in"]
     assert summary["j"]["balance"] == summary["j"]["volume_in"] - summary["j"]["volume_out"]
 
 

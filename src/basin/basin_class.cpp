@@ -158,7 +158,8 @@ PyObject* py_basin_run(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                                 python_signals(), &result.details);
         });
         if (!ran) return raise(ran.error());
-        result.summaries = summarize(model, network.value(), forcing, result.outflows);
+        result.summaries =
+            summarize(model, network.value(), forcing, result.outflows, &result.details);
         for (const Element& element : model.elements) result.names.push_back(element.name);
         return new_instance(std::move(result)).release();
     });

@@ -147,22 +147,24 @@ PyObject* py_basin_from_dict(PyObject* type, PyObject* const* args, Py_ssize_t n
         if (!bind_arguments(kFromDictParameters.signature(), args, nargs, kwnames, bound)) {
             return nullptr;
         }
-        PlainReader reader{bound[0], "basin", {}};
+        PlainReader reader{bound[0], "basin"};
         if (!reader.check_dict()) return nullptr;
         BasinModel model;
         std::int64_t step = 0;
-        PyObject* elements = nullptr;
+        Ref elements;
         if (!reader.read("time_step", step) || !reader.raw("elements", elements)) {
             return raise(reader.error());
         }
         auto seconds = time_step_from_seconds(static_cast<double>(step));
         if (!seconds) return raise(seconds.error());
         model.time_step = seconds.value();
-        Ref items = Ref::steal(PySequence_Fast(elements, "basin: 'elements' must be a list"));
+        Ref list = Ref::steal(PySequence_Fast(elements.get(), "basin: 'elements' must be a list"));
+        // A snapshot: reading an element may run Python code that changes the list.
+        Ref items = list ? Ref::steal(PySequence_Tuple(list.get())) : Ref{};
         if (!items) return nullptr;
-        for (Py_ssize_t i = 0; i < PySequence_Fast_GET_SIZE(items.get()); ++i) {
-            PlainReader element_reader{PySequence_Fast_GET_ITEM(items.get(), i),
-                                       "element " + std::to_string(i), {}};
+        for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(items.get()); ++i) {
+            PlainReader element_reader{PyTuple_GET_ITEM(items.get(), i),
+                                       "element " + std::to_string(i)};
             if (!element_reader.check_dict()) return nullptr;
             auto element = element_from(element_reader);
             if (!element) return raise(element.error());

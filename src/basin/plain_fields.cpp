@@ -123,11 +123,15 @@ bool PlainReader::check_dict() const {
     return false;
 }
 
-bool PlainReader::raw(const char* key, PyObject*& out) {
-    out = PyDict_Check(dict) ? PyDict_GetItemString(dict, key) : nullptr;
-    if (out != nullptr) return true;
+bool PlainReader::raw(const char* key, Ref& out) {
+    out = Ref::borrow(PyDict_Check(dict) ? PyDict_GetItemString(dict, key) : nullptr);
+    if (out) return true;
     failure = Error::value(path + ": missing '" + key + "'");
     return false;
+}
+
+bool PlainReader::absent(const char* key) const {
+    return PyDict_Check(dict) && PyDict_GetItemString(dict, key) == nullptr;
 }
 
 bool PlainReader::take_python_error(const char* key) {
@@ -146,18 +150,22 @@ bool PlainReader::take_python_error(const char* key) {
 }
 
 bool PlainReader::nested(const char* key, PlainReader& out) {
-    PyObject* value = nullptr;
+    Ref value;
     if (!raw(key, value)) return false;
-    out = PlainReader{value, path + "." + key, {}};
-    if (PyDict_Check(value)) return true;
-    failure = Error::type(out.path + ": " + cast_error_message(value, "dict"));
+    out = PlainReader{value.get(), path + "." + key};
+    if (PyDict_Check(value.get())) return true;
+    failure = Error::type(out.path + ": " + cast_error_message(value.get(), "dict"));
     return false;
 }
 
 bool PlainReader::nested(const char* key, std::optional<PlainReader>& out) {
-    PyObject* value = nullptr;
+    Ref value;
+    if (absent(key)) {
+        out.reset();
+        return true;
+    }
     if (!raw(key, value)) return false;
-    if (value == Py_None) {
+    if (value.get() == Py_None) {
         out.reset();
         return true;
     }
@@ -172,7 +180,7 @@ Result<std::vector<std::pair<std::string, LinearReservoir>>> PlainReader::layers
     const bool ok = for_each_item(all.dict, [&](PyObject* name_object, PyObject* value) {
         std::string name;
         if (!extract(name_object, name)) return false;
-        PlainReader layer{value, all.path + "." + name, {}};
+        PlainReader layer{value, all.path + "." + name};
         double k = 0.0;
         double fraction = 0.0;
         double initial = 0.0;
@@ -221,7 +229,7 @@ Result<LevelPoolRouting> PlainReader::level_pool(const char* key) {
             failed = failed.value_or(Error::type(outlets.path + ": outlet names must be str"));
             return true;
         }
-        PlainReader outlet{value, outlets.path + "." + name, {}};
+        PlainReader outlet{value, outlets.path + "." + name};
         if (!PyDict_Check(value)) {
             failed = Error::type(outlet.path + ": " + cast_error_message(value, "dict"));
             return true;

@@ -45,23 +45,45 @@ binding::Ref curve_plain(const std::vector<double>& elevation, const char* secon
 // An outlet with its "kind" and the fields of its class.
 binding::Ref outlet_plain(const DischargeInfo& outlet);
 
+template <class T>
+inline constexpr bool is_optional = false;
+template <class T>
+inline constexpr bool is_optional<std::optional<T>> = true;
+
+// Reads the plain data with a strong reference to every dict and value it takes, so that a
+// value's conversion (a number's __float__) that changes the data cannot free what is being
+// read. A key whose value may be None may also be left out (TOML has no None).
 struct PlainReader {
-    PyObject* dict = nullptr;  // borrowed from the data being read
+    PyObject* dict = nullptr;  // held by `held`
     std::string path;          // where in the data, for messages
+    binding::Ref held;
+
+    PlainReader() = default;
+    PlainReader(PyObject* object, std::string where, std::optional<Error> failed = {})
+        : dict(object), path(std::move(where)), held(binding::Ref::borrow(object)),
+          failure(std::move(failed)) {}
 
     // TypeError (pending) when the object is not a dict.
     bool check_dict() const;
 
-    bool raw(const char* key, PyObject*& out);
+    // The value under `key` (a new reference), or a ValueError naming it when it is absent.
+    bool raw(const char* key, binding::Ref& out);
     template <class T>
     bool read(const char* key, T& out) {
-        PyObject* value = nullptr;
+        binding::Ref value;
+        if constexpr (is_optional<T>) {
+            if (absent(key)) {
+                out.reset();
+                return true;
+            }
+        }
         if (!raw(key, value)) return false;
-        if (binding::Extract<T>::from(value, out)) return true;
+        if (binding::Extract<T>::from(value.get(), out)) return true;
         return take_python_error(key);
     }
     bool nested(const char* key, PlainReader& out);
-    bool nested(const char* key, std::optional<PlainReader>& out);  // None: empty
+    bool nested(const char* key, std::optional<PlainReader>& out);  // None or absent: empty
+    bool absent(const char* key) const;
 
     Result<std::vector<std::pair<std::string, LinearReservoir>>> layers(const char* key);
     Result<LevelPoolRouting> level_pool(const char* key);

@@ -63,6 +63,13 @@ PyObject* py_basin_run_result_summary(PyObject* self, PyObject* const* args, Py_
                            !set_item(row.get(), "balance", to_python(s.balance))) {
                            return {};
                        }
+                       if (s.reservoir &&
+                           (!set_item(row.get(), "storage_change", to_python(s.storage_change)) ||
+                            !set_item(row.get(), "maximum_storage",
+                                      to_python(s.maximum_storage)) ||
+                            !set_item(row.get(), "peak_stage", to_python(s.peak_stage)))) {
+                           return {};
+                       }
                        Ref key = to_python(run.names[i]);
                        if (!key || PyDict_SetItem(table.get(), key.get(), row.get()) < 0) return {};
                    }
@@ -224,7 +231,9 @@ PyType_Spec element_run_spec =
 PyMethodDef basin_run_result_methods[] = {
     {"summary", as_method(py_basin_run_result_summary), kFastcallFlags,
      "summary($self)\n--\n\nPer element, in order: peak (cfs), time_of_peak (timedelta from the\n"
-     "start), volume_in, volume_out and balance = in - out (acre-feet)."},
+     "start), volume_in, volume_out and balance = in - out (acre-feet, flows integrated by\n"
+     "the trapezoidal rule); a reservoir also storage_change and maximum_storage (acre-feet)\n"
+     "and peak_stage (its largest elevation)."},
     {"to_dataframe", as_method(py_basin_run_result_to_dataframe), kFastcallFlags,
      "to_dataframe($self, start=None)\n--\n\nThe outflows as a pandas DataFrame, one column per "
      "element;\nindexed by time from `start` when given, by step otherwise."},
