@@ -1,5 +1,6 @@
 """Fuzz rows of the basin and its method classes."""
 
+import math
 from datetime import datetime, timedelta
 
 import numpy as np
@@ -100,6 +101,12 @@ def batch_result(r, t):
             and r[1].dtype == np.float64 and r[1].shape == (len(r[0]), 12))
 
 
+# Instances for the getters and arguments: a method class refuses at construction the values
+# its method refuses whatever the basin, so these are drawn from valid ranges.
+pool_curves = storage_curves().filter(lambda curve: len(curve.elevation) >= 2)
+SNOW_STORES = [B.DegreeDaySnow(0.0, 3.0, 0.05, 0.1, 2.0),
+               B.CemaNeige(3.0, 0.25, 100.0, [400.0, 900.0], 650.0)]
+
 ROWS = [
     Call("Basin()", st.just(B.Basin), [p("time_step", steps)], constructs),
     Call("DeficitAndConstant()", st.just(B.DeficitAndConstant),
@@ -141,9 +148,9 @@ ROWS = [
              [B.Muskingum(HOUR_, 0.2), B.MuskingumCunge(1e4, 1e-3, 0.04, 10.0)])),
           p("downstream", st.one_of(st.none(), names), False)], returns_none),
     Call("Basin.add_reservoir", st.builds(small_basin).map(lambda b: b.add_reservoir),
-         [p("name", names), p("routing", storage_curves().flatmap(
-             lambda curve: st.sampled_from([B.LevelPool(curve, {}, 0.0),
-                                            B.StorageIndication(curve, {}, 0.0)]))),
+         [p("name", names), p("routing", pool_curves.flatmap(
+             lambda curve: st.sampled_from([B.LevelPool(curve, {}, curve.elevation[0]),
+                                            B.StorageIndication(curve, {}, curve.elevation[0])]))),
           p("downstream", st.one_of(st.none(), names), False)], returns_none),
     Call("Basin.add_junction", st.builds(small_basin).map(lambda b: b.add_junction),
          [p("name", names), p("downstream", st.one_of(st.none(), names), False)], returns_none),
@@ -170,10 +177,11 @@ ROWS = [
               "recovery": lambda v: v == HOUR_}),
     *getters("Clark", st.builds(B.Clark, durations, durations),
              {"tc": lambda v: type(v) is timedelta, "storage": lambda v: type(v) is timedelta}),
-    *getters("Muskingum", st.builds(B.Muskingum, durations, floats, sub_reaches),
+    *getters("Muskingum", st.builds(B.Muskingum, durations, st.floats(0.0, 0.5),
+                                    st.integers(1, 30)),
              {"k": lambda v: type(v) is timedelta, "x": is_float,
               "sub_reaches": lambda v: type(v) is int}),
-    *getters("LevelPool", storage_curves().map(lambda curve: B.LevelPool(curve, {}, 1.0)),
+    *getters("LevelPool", pool_curves.map(lambda c: B.LevelPool(c, {}, c.elevation[0])),
              {"elevation_storage": lambda v: type(v) is ES, "outlets": lambda v: v == {},
               "initial_elevation": is_float}),
     Call("CurveNumber()", st.just(B.CurveNumber),
@@ -200,22 +208,18 @@ ROWS = [
     Call("GR4J()", st.just(B.GR4J),
          [p(n, float_values) for n in ["x1", "x2", "x3", "x4"]]
          + [p(n, float_values, False) for n in ["initial_production", "initial_routing"]]
-         + [p("snow", st.one_of(st.none(), st.builds(B.DegreeDaySnow, floats, floats, floats,
-                                                    floats),
-                              st.builds(B.CemaNeige, floats, floats, floats,
-                                        st.lists(floats, max_size=4), floats)), False)],
+         + [p("snow", st.sampled_from([None, *SNOW_STORES]), False)],
          constructs),
     Call("CemaNeige()", st.just(B.CemaNeige),
          [p(n, float_values) for n in CEMANEIGE_NAMES[:3]] + [p("elevations", vectors),
                                                               p("median_elevation", float_values)]
          + [p(n, float_values, False) for n in CEMANEIGE_NAMES[5:]], constructs),
-    *getters("CemaNeige", st.builds(B.CemaNeige, floats, floats, floats,
-                                    st.lists(floats, max_size=4), floats),
+    *getters("CemaNeige", st.just(SNOW_STORES[1]),
              dict.fromkeys(CEMANEIGE_NAMES, is_float) | {"elevations": floats_list}),
     Call("DegreeDaySnow()", st.just(B.DegreeDaySnow),
          [p(n, float_values) for n in SNOW_NAMES[:4]] + [p(SNOW_NAMES[4], float_values, False)],
          constructs),
-    *getters("DegreeDaySnow", st.builds(B.DegreeDaySnow, *[floats] * 5),
+    *getters("DegreeDaySnow", st.just(SNOW_STORES[0]),
              dict.fromkeys(SNOW_NAMES, is_float)),
     *[row for method in (B.Oudin, B.Hargreaves, B.Hamon) for row in (
         Call(f"{method.__name__}()", st.just(method), [p("latitude", float_values)], constructs),
@@ -225,33 +229,39 @@ ROWS = [
     Call("HBV()", st.just(B.HBV),
          [p(n, float_values) for n in HBV_NAMES] + [p(n, float_values, False) for n in HBV_INITIAL],
          constructs),
-    *getters("GR4J", st.builds(B.GR4J, floats, floats, floats, floats, floats, floats),
+    *getters("GR4J", st.builds(B.GR4J, st.floats(1.0, 1e4), floats.filter(math.isfinite),
+                               st.floats(1.0, 1e4), st.floats(0.5, 20.0), st.floats(0.0, 1.0),
+                               st.floats(0.0, 1.0)),
              dict.fromkeys(["x1", "x2", "x3", "x4", "initial_production", "initial_routing"],
                            is_float) | {"snow": lambda v: v is None}),
-    *getters("HBV", st.builds(B.HBV, *[floats] * 17),
+    *getters("HBV", st.just(B.HBV(0.0, 3.0, 1.1, 0.05, 0.1, 210.0, 0.7, 2.0, 1.2, 15.0, 0.2, 0.1,
+                                  0.04, 2.5, 0.5, 1.0, 2.0)),
              dict.fromkeys(HBV_NAMES + HBV_INITIAL, is_float)),
-    *getters("CurveNumber", st.builds(B.CurveNumber, floats, floats, st.integers(-3, 5)),
+    *getters("CurveNumber", st.builds(B.CurveNumber, st.floats(1.0, 100.0), st.floats(0.0, 1.0),
+                                      st.integers(1, 3)),
              {"curve_number": is_float, "initial_abstraction_ratio": is_float,
               "antecedent_moisture": lambda v: type(v) is int}),
-    *getters("GreenAmpt", st.builds(B.GreenAmpt, floats, floats, floats, floats),
+    *getters("GreenAmpt", st.just(B.GreenAmpt(0.4, 4.3, 0.3, 0.1)),
              {"hydraulic_conductivity": is_float, "suction_head": is_float,
               "moisture_deficit": is_float, "initial_infiltration": is_float}),
-    *getters("ScsUnitHydrograph", st.builds(B.ScsUnitHydrograph, durations, floats),
+    *getters("ScsUnitHydrograph", st.builds(B.ScsUnitHydrograph, durations,
+                                            st.floats(1.0, 1000.0)),
              {"lag": lambda v: type(v) is timedelta, "peak_rate_factor": is_float}),
-    *getters("Snyder", st.builds(B.Snyder, floats, floats, floats, floats),
+    *getters("Snyder", st.builds(B.Snyder, *[st.floats(0.01, 100.0)] * 4),
              {"ct": is_float, "cp": is_float, "stream_length": is_float,
               "centroid_length": is_float}),
     *getters("MuskingumCunge",
-             st.builds(B.MuskingumCunge, floats, floats, floats, floats, floats,
-                       st.one_of(st.none(), floats), st.one_of(st.none(), st.integers(0, 9)),
-                       st.one_of(st.none(), st.integers(0, 9))),
+             st.builds(B.MuskingumCunge, *[st.floats(0.01, 1e4)] * 5,
+                       st.one_of(st.none(), st.floats(0.01, 1e4)),
+                       st.one_of(st.none(), st.integers(1, 9)),
+                       st.one_of(st.none(), st.integers(1, 9))),
              {"length": is_float, "slope": is_float, "manning_n": is_float,
               "bottom_width": is_float, "side_slope": is_float,
               "reference_flow": lambda v: v is None or type(v) is float,
               "sub_reaches": lambda v: v is None or type(v) is int,
               "sub_steps": lambda v: v is None or type(v) is int}),
     *getters("StorageIndication",
-             storage_curves().map(lambda curve: B.StorageIndication(curve, {}, 1.0)),
+             pool_curves.map(lambda c: B.StorageIndication(c, {}, c.elevation[0])),
              {"elevation_storage": lambda v: type(v) is ES, "outlets": lambda v: v == {},
               "initial_elevation": is_float}),
     *getters("BasinRun", st.just(BASIN_RUN), {"names": lambda v: v == ["north", "channel"],

@@ -133,9 +133,9 @@ def degree_day_basin(step=DAY):
     (lambda: event_basin(None, None).run({"north": {"precipitation": P}}), ValueError,
      "forcing: 'north': no evapotranspiration given"),
     (lambda: event_basin(None, basin.DegreeDaySnow(0.0, -1.0, 0.0, 0.0)).run(
-        {"north": forcing_of(1)}), ValueError, "subbasin 'north': melt_factor must be >= 0"),
+        {"north": forcing_of(1)}), ValueError, "melt_factor must be >= 0"),
     (lambda: event_basin(None, basin.CemaNeige(3.0, 2.0, 100.0, [1.0], 1.0)).run(
-        {"north": forcing_of(1)}), ValueError, "subbasin 'north': ctg must be between 0 and 1"),
+        {"north": forcing_of(1)}), ValueError, "ctg must be between 0 and 1"),
     (lambda: event_basin(None, None).with_parameters([1.0], ["north.snow.kf"]), ValueError,
      "column 'north.snow.kf': subbasin 'north' has no snow store"),
     (lambda: degree_day_basin().with_parameters([1.0], ["north.snow.kf"]), ValueError,

@@ -138,7 +138,7 @@ def clark():
      ValueError, "forcing: 'north': no temperature given"),
     (lambda: one_subbasin(basin.GR4J(*GR4J, snow=basin.DegreeDaySnow(0.0, -1.0, 0.0, 0.0))).run(
         {"north": {"precipitation": P, "evapotranspiration": E, "temperature": P}}),
-     ValueError, "subbasin 'north': melt_factor must be >= 0"),
+     ValueError, "melt_factor must be >= 0"),
     (lambda: one_subbasin(basin.GR4J(*GR4J)).with_parameters([1.0], ["north.transform.tc"]),
      ValueError, "column 'north.transform.tc': subbasin 'north' is run by a continuous model"),
     (lambda: one_subbasin(basin.GR4J(*GR4J)).with_parameters([1.0], ["north.gr4j.melt_factor"]),
@@ -153,7 +153,7 @@ def clark():
      ValueError, "column 'north.gr4j.melt_factor': the snow store of subbasin 'north' has no"),
     (lambda: one_subbasin(basin.GR4J(*GR4J, snow=basin.CemaNeige(3.5, 0.25, 150.0, [], 0.0))).run(
         {"north": {"precipitation": P, "evapotranspiration": E, "temperature": P}}),
-     ValueError, "subbasin 'north': elevations must hold 1 to 1000 bands"),
+     ValueError, "elevations must hold 1 to 1000 bands"),
     (lambda: basin.CemaNeige(3.5, 0.25, 150.0, None, 0.0), TypeError, "argument 'elevations'"),
     (lambda: one_subbasin(basin.GR4J(*GR4J)).with_parameters([1.0], ["north.hbv.fc"]),
      ValueError, "column 'north.hbv.fc': subbasin 'north' has no method 'hbv'"),

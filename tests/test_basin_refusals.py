@@ -63,22 +63,46 @@ def test_missing_and_negative_forcing_is_refused_naming_element_and_index(forcin
     network().run({"north": RAIN, "inflow": with_value(FLOWS, 5, -1.0)})
 
 
-@pytest.mark.parametrize("loss, message", [
-    ((-0.9, 1.5, 0.1), "initial_deficit must be finite and >= 0; got -0.9"),
-    ((0.3, -1.0, 0.1), "maximum_deficit must be finite and >= 0; got -1"),
-    ((0.3, 1.5, -0.1), "constant_rate must be finite and >= 0; got -0.1"),
-    ((0.3, math.inf, 0.1), "maximum_deficit must be finite and >= 0; got inf"),
-    ((math.nan, 1.5, 0.1), "initial_deficit must be finite and >= 0; got NaN"),
+@pytest.mark.parametrize("column, value, message", [
+    ("initial_deficit", -0.9, "initial_deficit must be finite and >= 0; got -0.9"),
+    ("maximum_deficit", -1.0, "maximum_deficit must be finite and >= 0; got -1"),
+    ("constant_rate", -0.1, "constant_rate must be finite and >= 0; got -0.1"),
+    ("maximum_deficit", math.inf, "maximum_deficit must be finite and >= 0; got inf"),
+    ("initial_deficit", math.nan, "initial_deficit must be finite and >= 0; got NaN"),
 ])
-def test_loss_parameters_that_would_make_water_are_refused(loss, message):
-    m = network(loss)
-    for call in run_both(m, {"north": RAIN, "inflow": FLOWS}):
+def test_loss_parameters_that_would_make_water_are_refused(column, value, message):
+    values = dict(zip(("initial_deficit", "maximum_deficit", "constant_rate"), (0.3, 1.5, 0.1)))
+    with pytest.raises(ValueError, match="^" + message + "$"):
+        basin.DeficitAndConstant(**(values | {column: value}), recovery=timedelta(days=3))
+    if not math.isnan(value):  # a NaN column is refused as such before the element's check
         with pytest.raises(ValueError, match="subbasin 'north': " + message + "$"):
-            call()
+            network().run_batch(np.array([[value]]), [f"north.loss.{column}"],
+                                {"north": RAIN, "inflow": FLOWS}, [1.0] * len(RAIN))
     # The standalone function keeps its behaviour: a negative deficit gives more than the rain.
     rain = vesparil.utils.IncrementalTimeSeries([1.0], STEP, "rainfall")
     split = vesparil.rainfall_loss.run_deficit_and_constant(rain, -0.9, 1.5, 0.0, timedelta(days=3))
     assert split.excess.data[0] > 1.0
+
+
+@pytest.mark.parametrize("make, message", [
+    (lambda: basin.GR4J(300.0, 0.5, 80.0, 1e300), "x4 must be > 0 and at most 10000"),
+    (lambda: basin.HBV(0, 3, 1, 0.05, 0.1, 200, 0.7, 2, 1, 20, 0.2, 0.1, 0.05, 1e9),
+     "maxbas must be >= 1 and at most 10000"),
+    (lambda: basin.CurveNumber(150.0), "curve_number must be > 0 and <= 100; got 150"),
+    (lambda: basin.MuskingumCunge(20000.0, 0.0, 0.04, 20.0, 2.0), "slope must be > 0; got 0"),
+    (lambda: basin.GreenAmpt(-1.0, 1.0, 0.3), "hydraulic_conductivity must be > 0; got -1"),
+    (lambda: basin.Snyder(2.0, math.inf, 18.0, 10.0), "cp must be > 0; got inf"),
+    (lambda: basin.ScsUnitHydrograph(STEP, 0.0), "peak_rate_factor must be > 0; got 0"),
+    (lambda: basin.Muskingum(STEP, 0.9), "x must be between 0 and 0.5; got 0.9"),
+    (lambda: basin.DegreeDaySnow(0.0, -3.0, 0.05, 0.1), "melt_factor must be >= 0"),
+    (lambda: basin.LevelPool(ru.ElevationStorage([100.0], [0.0]), {}, 100.0),
+     "elevation_storage must have at least 2 points; got 1"),
+    (lambda: basin.StorageIndication(ru.ElevationStorage([100.0, 110.0], [0.0, 1e6]), {}, 120.0),
+     "`elevation` 120 is outside the range of the elevation-storage curve"),
+])
+def test_method_classes_refuse_their_own_bad_values_at_construction(make, message):
+    with pytest.raises(ValueError, match="^" + message):
+        make()
 
 
 def test_a_gap_in_the_observed_record_needs_a_rule():

@@ -6,6 +6,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <new>
+#include <stdexcept>
 #include <optional>
 #include <span>
 #include <string>
@@ -70,9 +72,9 @@ void report_failure(const BasinModel* const* members, std::size_t first, std::si
     pool.fail(first, std::move(failure));
 }
 
-void work(const BasinModel& model, const Network& network, const BasinForcing& forcing,
-          const BatchRequest& request, const std::vector<bool>& needed, BatchResult& result,
-          Pool& pool) {
+void work_blocks(const BasinModel& model, const Network& network, const BasinForcing& forcing,
+                 const BatchRequest& request, const std::vector<bool>& needed,
+                 BatchResult& result, Pool& pool, std::size_t& first) {
     std::vector<BasinModel> own(kBlockMembers, model);
     std::vector<std::vector<std::vector<double>>> outflows(kBlockMembers);
     const BasinModel* members[kBlockMembers];
@@ -87,7 +89,7 @@ void work(const BasinModel& model, const Network& network, const BasinForcing& f
     const std::size_t count = result.scores.size();
     const InterruptCheck check{pool_stop_requested, &pool};
     while (!pool.stop.load(std::memory_order_relaxed)) {
-        const std::size_t first = pool.next.fetch_add(kBlockMembers, std::memory_order_relaxed);
+        first = pool.next.fetch_add(kBlockMembers, std::memory_order_relaxed);
         if (first >= count) break;
         const std::size_t block = std::min(count - first, kBlockMembers);
         for (std::size_t g = 0; g < block; ++g) {
@@ -118,6 +120,39 @@ void work(const BasinModel& model, const Network& network, const BasinForcing& f
                           request.outflow_rows.begin() + member * flow.size());
             }
         }
+    }
+}
+
+// A worker's whole body: nothing may leave a thread's function (the process would end), so any
+// exception stops the pool as the error the single run would raise, charged to the block's
+// first member (a member's allocation that fails raises MemoryError from `run` too).
+void work(const BasinModel& model, const Network& network, const BasinForcing& forcing,
+          const BatchRequest& request, const std::vector<bool>& needed, BatchResult& result,
+          Pool& pool) noexcept {
+    std::size_t first = 0;
+    std::optional<Error> failure;
+    try {
+        work_blocks(model, network, forcing, request, needed, result, pool, first);
+        return;
+    } catch (const std::bad_alloc&) {
+        failure = Error::memory();
+    } catch (const std::length_error&) {
+        failure = Error::internal("capacity overflow");
+    } catch (const std::exception& exception) {
+        failure = Error::internal(exception.what());
+    } catch (...) {
+        failure = Error::internal("");
+    }
+    try {
+        if (failure->kind != ErrorKind::Memory) {
+            failure->message = member_prefix(first) + failure->message;
+        }
+        pool.fail(first, std::move(*failure));
+    } catch (...) {
+        // No memory left even for the message: the stop flag alone still ends the batch.
+        pool.stop.store(true, std::memory_order_relaxed);
+        std::lock_guard lock(pool.mutex);
+        if (!pool.error) pool.error = Error::memory();
     }
 }
 

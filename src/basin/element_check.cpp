@@ -19,8 +19,6 @@
 
 namespace vesparil {
 
-namespace {
-
 // The checks of the loss and transform methods' cores, made before any work.
 Result<void> check_loss(const LossMethod& method) {
     // The standalone function takes any number; in a basin a negative deficit or rate would
@@ -45,6 +43,72 @@ Result<void> check_loss(const LossMethod& method) {
     }
     return {};
 }
+
+Result<void> check_transform_values(const TransformMethod& method) {
+    if (const auto* scs = std::get_if<ScsTransform>(&method)) {
+        if (!(scs->lag_seconds >= 0.0)) return Error::value("durations must be >= 0");
+        const double prf = scs->peak_rate_factor;
+        if (!(prf > 0.0 && prf < INFINITY)) {
+            return Error::value("peak_rate_factor must be > 0; got " + format_double(prf));
+        }
+    }
+    if (const auto* snyder = std::get_if<SnyderTransform>(&method)) {
+        const std::pair<const char*, double> values[] = {
+            {"ct", snyder->ct},
+            {"cp", snyder->cp},
+            {"stream_length", snyder->stream_length},
+            {"centroid_length", snyder->centroid_length}};
+        for (const auto& [name, value] : values) {
+            if (value > 0.0 && value < INFINITY) continue;
+            return Error::value(std::string(name) + " must be > 0; got " + format_double(value));
+        }
+    }
+    if (const auto* clark = std::get_if<ClarkTransform>(&method)) {
+        if (!(clark->tc_seconds >= 0.0 && clark->storage_seconds >= 0.0)) {
+            return Error::value("durations must be >= 0");
+        }
+    }
+    return {};
+}
+
+Result<void> check_reach_values(const ReachMethod& method) {
+    if (const auto* cunge = std::get_if<MuskingumCungeRouting>(&method)) {
+        // An empty inflow meets the core's checks of the channel and nothing else.
+        auto checked = route_muskingum_cunge({}, 1.0, cunge->parameters);
+        if (!checked) return std::move(checked).error();
+        return {};
+    }
+    const MuskingumRouting& routing = std::get<MuskingumRouting>(method);
+    if (!weighting_factor_in_range(routing.x)) {
+        return Error::value("x must be between 0 and 0.5; got " + format_double(routing.x));
+    }
+    if (routing.sub_reaches < 1) return Error::value("sub_reaches must be at least 1");
+    if (!(routing.k_seconds >= 0.0)) {
+        return Error::value("k must be >= 0; got " +
+                            format_double(routing.k_seconds / kSecondsPerHour) + " h");
+    }
+    return {};
+}
+
+Result<void> check_reservoir_values(const ReservoirMethod& method) {
+    const auto* indication = std::get_if<StorageIndicationRouting>(&method);
+    const LevelPoolRouting& routing =
+        indication ? indication->pool : std::get<LevelPoolRouting>(method);
+    const std::size_t points = routing.elevation_storage.elevation.size();
+    if (points < 2) {
+        return Error::value("elevation_storage must have at least 2 points; got " +
+                            format_int(static_cast<std::int64_t>(points)));
+    }
+    if (!std::isfinite(routing.initial_elevation)) {
+        return Error::value("initial_elevation must be finite; got " +
+                            format_double(routing.initial_elevation));
+    }
+    auto storage = get_storage(routing.elevation_storage, routing.initial_elevation);
+    if (!storage) return std::move(storage).error();
+    return {};
+}
+
+namespace {
 
 Result<void> check_transform(const TransformMethod& method, double area, std::int32_t time_step) {
     if (const auto* scs = std::get_if<ScsTransform>(&method)) {
@@ -105,6 +169,7 @@ Result<void> check_element(const Element& element, std::int32_t time_step) {
         // The other methods' own checks, with their messages.
         Result<void> checked;
         if (subbasin->loss) checked = check_loss(*subbasin->loss);
+        if (checked) checked = check_transform_values(subbasin->transform);
         if (checked) checked = check_transform(subbasin->transform, subbasin->area, time_step);
         if (!checked) {
             if (checked.error().kind != ErrorKind::Value) return checked;
@@ -113,14 +178,13 @@ Result<void> check_element(const Element& element, std::int32_t time_step) {
     }
     if (const auto* reservoir = std::get_if<Reservoir>(&element.method)) {
         const auto* indication = std::get_if<StorageIndicationRouting>(&reservoir->routing);
-        const LevelPoolRouting& routing =
-            indication ? indication->pool : std::get<LevelPoolRouting>(reservoir->routing);
-        auto storage = get_storage(routing.elevation_storage, routing.initial_elevation);
-        if (!storage) {
-            if (storage.error().kind != ErrorKind::Value) return std::move(storage).error();
-            return prefixed(storage.error().message);
+        auto own = check_reservoir_values(reservoir->routing);
+        if (!own) {
+            if (own.error().kind != ErrorKind::Value) return own;
+            return prefixed(own.error().message);
         }
         if (indication) {
+            const LevelPoolRouting& routing = indication->pool;
             auto table = storage_indication_table(routing.elevation_storage, routing.outlets,
                                                   static_cast<double>(time_step));
             if (!table) {
@@ -130,22 +194,10 @@ Result<void> check_element(const Element& element, std::int32_t time_step) {
         }
     }
     if (const auto* reach = std::get_if<Reach>(&element.method)) {
-        if (const auto* cunge = std::get_if<MuskingumCungeRouting>(&reach->routing)) {
-            // An empty inflow meets the core's checks of the channel and nothing else.
-            auto checked = route_muskingum_cunge({}, static_cast<double>(time_step),
-                                                 cunge->parameters);
-            if (!checked) return prefixed(checked.error().message);
-            return {};
-        }
+        auto own = check_reach_values(reach->routing);
+        if (!own) return prefixed(own.error().message);
+        if (std::holds_alternative<MuskingumCungeRouting>(reach->routing)) return {};
         const MuskingumRouting& routing = std::get<MuskingumRouting>(reach->routing);
-        if (!weighting_factor_in_range(routing.x)) {
-            return prefixed("x must be between 0 and 0.5; got " + format_double(routing.x));
-        }
-        if (routing.sub_reaches < 1) return prefixed("sub_reaches must be at least 1");
-        if (!(routing.k_seconds >= 0.0)) {
-            return prefixed("k must be >= 0; got " +
-                            format_double(routing.k_seconds / kSecondsPerHour) + " h");
-        }
         const double k_hours =
             routing.k_seconds / static_cast<double>(routing.sub_reaches) / kSecondsPerHour;
         // 2 k x above the step makes the inflow's weight C0 negative: the outflow dips below

@@ -14,4 +14,14 @@ namespace vesparil {
 // the sub-basin's area, the channel of Muskingum-Cunge, the storage-indication table).
 Result<void> check_element(const Element& element, std::int32_t time_step);
 
+// The checks of a method's own values, which hold in whatever basin it is in (its step, the
+// sub-basin's area, the other elements play no part), with the methods' own messages: made
+// when a method class is constructed and when plain data is read, and again by check_element.
+// A continuous model's are check_continuous (basin/lumped_flow.hpp) at a daily step, a snow
+// store's check_snow (basin/snow_store.hpp).
+Result<void> check_loss(const LossMethod& method);
+Result<void> check_transform_values(const TransformMethod& method);
+Result<void> check_reach_values(const ReachMethod& method);
+Result<void> check_reservoir_values(const ReservoirMethod& method);
+
 }  // namespace vesparil

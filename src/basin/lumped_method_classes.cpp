@@ -4,6 +4,8 @@
 // initial stores for one sub-basin (named as run_gr4j's and run_hbv's); such a sub-basin's daily
 // forcing is read in basin/daily_forcing.cpp.
 #include "basin/basin_classes.hpp"
+#include "basin/lumped_flow.hpp"
+#include "basin/snow_store.hpp"
 #include "basin/method_class_parts.hpp"
 #include "binding/parse.hpp"
 
@@ -31,7 +33,7 @@ PyObject* py_degree_day_snow_new(PyTypeObject* type, PyObject* args, PyObject* k
                        m.initial_snowpack)) {
             return nullptr;
         }
-        return new_instance(type, m).release();
+        return checked_instance(type, m, check_snow(SnowMethod{m}));
     });
 }
 
@@ -80,7 +82,7 @@ PyObject* py_gr4j_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
                        m.initial_production, m.initial_routing, m.snow)) {
             return nullptr;
         }
-        return new_instance(type, m).release();
+        return checked_instance(type, m, check_continuous(ContinuousMethod{m}, kDaySeconds));
     });
 }
 
@@ -145,7 +147,7 @@ PyObject* py_hbv_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
                        m.initial_soil_moisture, m.initial_upper_zone, m.initial_lower_zone)) {
             return nullptr;
         }
-        return new_instance(type, m).release();
+        return checked_instance(type, m, check_continuous(ContinuousMethod{m}, kDaySeconds));
     });
 }
 

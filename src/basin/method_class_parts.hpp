@@ -5,10 +5,14 @@
 
 #include <Python.h>
 
+#include <cstdint>
 #include <optional>
+#include <utility>
 
 #include "binding/attributes.hpp"
+#include "binding/errors.hpp"
 #include "binding/record_class.hpp"
+#include "core/result.hpp"
 
 namespace vesparil::basin_classes {
 
@@ -41,6 +45,18 @@ PyType_Slot* slots(const char* doc, newfunc make, PyGetSetDef* getset) {
     };
     return table;
 }
+
+// The one rule of every method class: an instance is made only once the method's own values
+// pass the checks a run makes of them whatever the basin (basin/element_check.hpp); what
+// depends on the basin (the step, the sub-basin's area) is checked when it runs.
+template <class Record>
+PyObject* checked_instance(PyTypeObject* type, Record record, Result<void> checked) {
+    if (!checked) return binding::raise(checked.error());
+    return binding::new_instance(type, std::move(record)).release();
+}
+
+// Seconds in the day: the continuous models' one step.
+inline constexpr std::int32_t kDaySeconds = 86400;
 
 inline constexpr PyGetSetDef kGetsetEnd{nullptr, nullptr, nullptr, nullptr, nullptr};
 

@@ -2,6 +2,8 @@
 // Each holds the parameters of one method for one element; durations are timedelta objects, kept
 // in seconds with their microseconds.
 #include "basin/basin_classes.hpp"
+#include "basin/element_check.hpp"
+#include "basin/method_class_parts.hpp"
 #include "binding/attributes.hpp"
 #include "binding/containers.hpp"
 #include "binding/parse.hpp"
@@ -47,7 +49,7 @@ PyObject* py_deficit_and_constant_new(PyTypeObject* type, PyObject* args, PyObje
         Duration drying;
         if (!to_duration(recovery, drying)) return nullptr;
         loss.recovery_seconds = drying.as_seconds();
-        return new_instance(type, loss).release();
+        return basin_classes::checked_instance(type, loss, check_loss(LossMethod{loss}));
     });
 }
 
@@ -114,7 +116,7 @@ PyObject* py_muskingum_new(PyTypeObject* type, PyObject* args, PyObject* kwargs)
         Duration storage;
         if (!to_duration(k, storage)) return nullptr;
         routing.k_seconds = storage.as_seconds();
-        return new_instance(type, routing).release();
+        return basin_classes::checked_instance(type, routing, check_reach_values(ReachMethod{routing}));
     });
 }
 
@@ -145,7 +147,8 @@ PyObject* py_level_pool_new(PyTypeObject* type, PyObject* args, PyObject* kwargs
                        routing.outlets, routing.initial_elevation)) {
             return nullptr;
         }
-        return new_instance(type, std::move(routing)).release();
+        auto checked = check_reservoir_values(ReservoirMethod{routing});
+        return basin_classes::checked_instance(type, std::move(routing), std::move(checked));
     });
 }
 

@@ -2,6 +2,7 @@
 // StorageIndication, each holding one method's parameters for one element, named as the
 // standalone function's.
 #include "basin/basin_classes.hpp"
+#include "basin/element_check.hpp"
 #include "basin/method_class_parts.hpp"
 #include "binding/containers.hpp"
 #include "binding/parse.hpp"
@@ -31,7 +32,7 @@ PyObject* py_muskingum_cunge_new(PyTypeObject* type, PyObject* args, PyObject* k
                        p.channel.side_slope, p.reference_flow, p.sub_reaches, p.sub_steps)) {
             return nullptr;
         }
-        return new_instance(type, routing).release();
+        return checked_instance(type, routing, check_reach_values(ReachMethod{routing}));
     });
 }
 
@@ -90,7 +91,8 @@ PyObject* py_storage_indication_new(PyTypeObject* type, PyObject* args, PyObject
                        pool.outlets, pool.initial_elevation)) {
             return nullptr;
         }
-        return new_instance(type, std::move(routing)).release();
+        auto checked = check_reservoir_values(ReservoirMethod{routing});
+        return checked_instance(type, std::move(routing), std::move(checked));
     });
 }
 

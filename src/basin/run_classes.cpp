@@ -115,7 +115,31 @@ PyObject* py_basin_run_result_to_dataframe(PyObject* self, PyObject* const* args
         });
         if (!columns) return nullptr;
         Ref index;
+        Ref start_time;
         if (start != nullptr) {
+            // Read as pandas reads a time; a value it cannot read, or reads as no time (NaT:
+            // '' or the smallest integer), is refused here rather than deep inside pandas.
+            Ref timestamp = Ref::steal(PyObject_GetAttrString(pandas.get(), "Timestamp"));
+            if (!timestamp) return nullptr;
+            start_time = Ref::steal(PyObject_CallOneArg(timestamp.get(), start));
+            PyObject* kind = PyExc_ValueError;
+            if (!start_time) {
+                if (!PyErr_ExceptionMatches(PyExc_Exception)) return nullptr;
+                if (PyErr_ExceptionMatches(PyExc_TypeError)) kind = PyExc_TypeError;
+                PyErr_Clear();
+            }
+            Ref not_a_time = Ref::steal(PyObject_GetAttrString(pandas.get(), "NaT"));
+            if (!not_a_time) return nullptr;
+            if (!start_time || start_time.get() == not_a_time.get()) {
+                Ref shown = Ref::steal(PyObject_Repr(start));
+                if (!shown) return nullptr;
+                PyErr_Format(kind,
+                             "BasinRun.to_dataframe(): start must be a time (a datetime, a "
+                             "pandas.Timestamp or a date string); got %U",
+                             shown.get());
+                return nullptr;
+            }
+            start = start_time.get();
             Ref frequency = timedelta_from_seconds(step);
             if (!frequency) return nullptr;
             Ref date_range = Ref::steal(PyObject_GetAttrString(pandas.get(), "date_range"));

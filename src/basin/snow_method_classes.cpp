@@ -1,6 +1,7 @@
 // The basin's CemaNeige class: a CemaNeige snow store (see snow.run_cemaneige) in front of GR4J
 // or of an event sub-basin, holding the routine's parameters and the catchment's bands.
 #include "basin/basin_classes.hpp"
+#include "basin/snow_store.hpp"
 #include "basin/method_class_parts.hpp"
 #include "binding/parse.hpp"
 
@@ -26,7 +27,8 @@ PyObject* py_cemaneige_new(PyTypeObject* type, PyObject* args, PyObject* kwargs)
                        p.precipitation_gradient)) {
             return nullptr;
         }
-        return new_instance(type, std::move(m)).release();
+        auto checked = check_snow(SnowMethod{m});
+        return checked_instance(type, std::move(m), std::move(checked));
     });
 }
 

@@ -3,6 +3,7 @@
 // standalone function's (the sub-basin's area stands for the unit hydrographs' basin_area);
 // durations are timedelta objects, kept in seconds with their microseconds.
 #include "basin/basin_classes.hpp"
+#include "basin/element_check.hpp"
 #include "basin/method_class_parts.hpp"
 #include "binding/parse.hpp"
 #include "binding/timedelta.hpp"
@@ -29,7 +30,7 @@ PyObject* py_curve_number_new(PyTypeObject* type, PyObject* args, PyObject* kwar
                        p.initial_abstraction_ratio, p.antecedent_moisture)) {
             return nullptr;
         }
-        return new_instance(type, loss).release();
+        return checked_instance(type, loss, check_loss(LossMethod{loss}));
     });
 }
 
@@ -70,7 +71,7 @@ PyObject* py_green_ampt_new(PyTypeObject* type, PyObject* args, PyObject* kwargs
                        p.suction_head, p.moisture_deficit, p.initial_infiltration)) {
             return nullptr;
         }
-        return new_instance(type, loss).release();
+        return checked_instance(type, loss, check_loss(LossMethod{loss}));
     });
 }
 
@@ -114,7 +115,7 @@ PyObject* py_scs_unit_hydrograph_new(PyTypeObject* type, PyObject* args, PyObjec
         Duration seconds;
         if (!to_duration(lag, seconds)) return nullptr;
         transform.lag_seconds = seconds.as_seconds();
-        return new_instance(type, transform).release();
+        return checked_instance(type, transform, check_transform_values(TransformMethod{transform}));
     });
 }
 
@@ -147,7 +148,7 @@ PyObject* py_snyder_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
                        t.centroid_length)) {
             return nullptr;
         }
-        return new_instance(type, t).release();
+        return checked_instance(type, t, check_transform_values(TransformMethod{t}));
     });
 }
 
