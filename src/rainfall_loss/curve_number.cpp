@@ -5,7 +5,9 @@
 #include "rainfall_loss/curve_number.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -56,6 +58,18 @@ double advance_curve_number(const CurveNumberRetention& retention, CurveNumberSt
 
 namespace {
 
+// The first NaN of the rainfall refused, before any step runs: added to the cumulative depth, it
+// would leave every later step no excess, all of its rain counted as loss.
+Result<void> check_rainfall(const std::vector<double>& rains) {
+    for (std::size_t i = 0; i < rains.size(); ++i) {
+        if (std::isnan(rains[i])) {
+            return Error::value("rainfall has a missing value (NaN) at index " +
+                                format_int(static_cast<std::int64_t>(i)));
+        }
+    }
+    return {};
+}
+
 // The steps [start, stop), out of line: nothing inside is a call, so the running sums stay in
 // registers (a loop that may call out keeps them in memory).
 [[gnu::noinline]] void curve_number_steps(const CurveNumberRetention& retention,
@@ -79,6 +93,7 @@ Result<CurveNumberResult> run_curve_number(const IncrementalTimeSeries& rainfall
                                            InterruptCheck interrupt) {
     auto retention = curve_number_retention(parameters);
     if (!retention) return std::move(retention).error();
+    if (auto checked = check_rainfall(rainfall.data); !checked) return std::move(checked).error();
     const std::size_t n = rainfall.data.size();
     std::vector<double> excess;
     std::vector<double> loss;

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -37,6 +38,18 @@ double ponded_infiltration(double k, double p, double from, double hours) {
         if (settled) break;
     }
     return f;
+}
+
+// The first NaN of the rainfall refused, before any step runs: a NaN step would otherwise pass
+// for a dry one.
+Result<void> check_rainfall(const std::vector<double>& rains) {
+    for (std::size_t i = 0; i < rains.size(); ++i) {
+        if (std::isnan(rains[i])) {
+            return Error::value("rainfall has a missing value (NaN) at index " +
+                                format_int(static_cast<std::int64_t>(i)));
+        }
+    }
+    return {};
 }
 
 Error refused(const char* what, double value) {
@@ -93,6 +106,7 @@ Result<GreenAmptResult> run_green_ampt(const IncrementalTimeSeries& rainfall,
                                        InterruptCheck interrupt) {
     auto checked = check_green_ampt(parameters);
     if (!checked) return std::move(checked).error();
+    if (auto wet = check_rainfall(rainfall.data); !wet) return std::move(wet).error();
     const double hours = static_cast<double>(rainfall.time_step) / kSecondsPerHour;
     const std::size_t n = rainfall.data.size();
     std::vector<double> excess;
