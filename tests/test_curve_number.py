@@ -77,14 +77,18 @@ METHODS = {
 }
 
 
-# A NaN rain step, refused by both event losses before any step runs (the curve number used to
-# turn all later rain into loss, Green-Ampt to take NaN for no rain); the parameters are checked
-# first. The deficit-and-constant model keeps counting NaN as no rain.
+# A NaN rain step refuses the call in both event losses (the curve number used to turn all later
+# rain into loss, Green-Ampt to take NaN for no rain), found where it makes the running state NaN
+# (past a block of 4096 steps too, and after a cumulative depth made NaN by inf - inf); the
+# parameters are checked first. The deficit-and-constant model keeps counting NaN as no rain.
 @pytest.mark.parametrize("method, values, parameters, message", [
     ("curve number", [1.0, NAN, 1.0, 2.0, 3.0], (), "at index 1"),
     ("Green-Ampt", [1.0, NAN, 1.0, 2.0, 3.0], (), "at index 1"),
     ("curve number", [NAN, 0.0, NAN], (), "at index 0"),
     ("Green-Ampt", [0.0, 0.0, 0.5, NAN], (), "at index 3"),
+    ("curve number", [0.01] * 5000 + [NAN] + [0.5] * 10, (), "at index 5000"),
+    ("Green-Ampt", [0.01] * 5000 + [NAN] + [0.5] * 10, (), "at index 5000"),
+    ("curve number", [math.inf, -math.inf] + [0.5] * 5000 + [NAN], (), "at index 5002"),
     ("curve number", [NAN], (0.0,), "curve_number must be > 0 and <= 100; got 0"),
     ("Green-Ampt", [NAN], (0.0,), "hydraulic_conductivity must be > 0; got 0"),
     ("deficit and constant", [1.0, NAN, 1.0], (), None),

@@ -53,10 +53,10 @@ Result<CurveNumberRetention> curve_number_retention(const CurveNumberParameters&
 double advance_curve_number(const CurveNumberRetention& retention, CurveNumberState& state,
                             double rain);
 
-// Both series have the rainfall's length and step and the kind "rainfall". Checks, in order: the
-// parameters, then the rainfall ("rainfall has a missing value (NaN) at index 1" for its first
-// NaN), before any step; the rainfall is not range-checked otherwise. `interrupt` is asked every
-// kInterruptInterval steps.
+// Both series have the rainfall's length and step and the kind "rainfall". Checks the
+// parameters before any step; a NaN rain refuses the call ("rainfall has a missing value (NaN)
+// at index 1" for the first), whatever was computed before it dropped. The rainfall is not
+// range-checked otherwise. `interrupt` is asked every kInterruptInterval steps.
 Result<CurveNumberResult> run_curve_number(const IncrementalTimeSeries& rainfall,
                                            const CurveNumberParameters& parameters,
                                            InterruptCheck interrupt = {});
