@@ -63,6 +63,15 @@ def rows():
         cn.excess, 1234.5, timedelta(hours=3, minutes=10), prf).data) for prf in (484.0, 355.0)]
     rows.append(("run_snyder_uh", vesparil.rainfall_transform.run_snyder_uh(
         cn.excess, 1234.5, 1.7, 0.62, 4.3, 2.1).data))
+    rows.append(("run_snyder_uh small watershed", vesparil.rainfall_transform.run_snyder_uh(
+        cn.excess, 1234.5, 1.7, 0.62, 4.3, 2.1, time_base="small_watershed").data))
+    for step in (None, timedelta(minutes=20)):
+        made = vesparil.rainfall_transform.calculate_snyder_parameters(
+            1234.5, 1.7, 0.62, 4.3, 2.1, step, time_base="small_watershed")
+        rows.append((f"calculate_snyder_parameters {step}", [
+            made.lag, made.standard_duration, made.duration, made.adjusted_lag, made.peak_rate,
+            made.peak_time, made.peak_discharge, made.w50, made.w75, made.time_base,
+            *(x for point in made.sketch for x in point)]))
     rows.append(("IncrementalTimeSeries.disaggregate", rain.disaggregate(720).data))
 
     ru = vesparil.reservoir.reservoir_utils

@@ -31,7 +31,8 @@ SUBMODULE_ALL = {
         "SpecifiedDischargeInfo",
         "ConstantDischargeInfo",
     ],
-    "rainfall_transform": ["run_clark_uh", "run_scs_uh", "run_snyder_uh"],
+    "rainfall_transform": ["run_clark_uh", "run_scs_uh", "run_snyder_uh",
+                           "calculate_snyder_parameters", "SnyderParameters"],
     "rainfall_loss": [
         "DeficitConstantResult", "run_deficit_and_constant", "CurveNumberResult", "run_curve_number",
         "GreenAmptResult", "run_green_ampt"],
@@ -73,7 +74,11 @@ FUNCTIONS = {
     "rainfall_transform.run_scs_uh": ("(rainfall, basin_area, lag, peak_rate_factor=484.0)",
                                       "unit_hydrographs.md"),
     "rainfall_transform.run_snyder_uh": (
-        "(rainfall, basin_area, ct, cp, stream_length, centroid_length)", "unit_hydrographs.md"),
+        "(rainfall, basin_area, ct, cp, stream_length, centroid_length, *, time_base='triangle')",
+        "unit_hydrographs.md"),
+    "rainfall_transform.calculate_snyder_parameters": (
+        "(basin_area, ct, cp, stream_length, centroid_length, time_step=None, *, "
+        "time_base='triangle')", "unit_hydrographs.md"),
     "metrics.calculate_kge": ("(sim, obs, use_log=False)", "kge.md"),
     "lumped.run_gr4j": ("(precipitation, evapotranspiration, x1, x2, x3, x4, "
                         "initial_production=0.3, initial_routing=0.5, warmup=0)", "gr4j.md"),
@@ -152,6 +157,9 @@ CLASSES = {
                                  ["gw_fraction", "initial_q", "num_reservoir", "k_duration"],
                                  "baseflow.md"),
     "metrics.KgeComponents": (None, True, {}, ["kge", "r", "variability", "bias"], "metrics.md"),
+    "rainfall_transform.SnyderParameters": (None, True, {}, [
+        "lag", "standard_duration", "duration", "adjusted_lag", "peak_rate", "peak_time",
+        "peak_discharge", "w50", "w75", "time_base", "sketch"], "unit_hydrographs.md"),
     "basin.Basin": ("(time_step)", False, {
         "add_subbasin": (
             "($self, name, area, loss, transform, baseflow=None, downstream=None, snow=None, "

@@ -18,6 +18,10 @@ from fuzz_values import (C, ED, ES, I, LR, Constant, Controlled, CurveNumberResu
                          DeficitConstantResult, GreenAmptResult, LevelPoolResult, Specified,
                          Uncontrolled, either_class)
 
+SnyderParameters = vesparil.rainfall_transform.SnyderParameters
+SNYDER = vesparil.rainfall_transform.calculate_snyder_parameters(640.0, 1.8, 0.6, 3.0, 1.2)
+BASE_RULES = st.sampled_from(["triangle", "small_watershed"])
+
 SERIES_GETTERS = {"data": floats_list, "kind": lambda v: type(v) is str,
                   "time_step": lambda v: type(v) is timedelta}
 
@@ -106,8 +110,17 @@ CALLS = [
     Call("run_snyder_uh", st.just(vesparil.rainfall_transform.run_snyder_uh),
          [p("rainfall", series(I)), p("basin_area", float_values),
           p("ct", st.floats(0.1, 8.0)), p("cp", st.floats(0.1, 1.0)),
-          p("stream_length", st.floats(0.1, 100.0)), p("centroid_length", st.floats(0.1, 50.0))],
+          p("stream_length", st.floats(0.1, 100.0)), p("centroid_length", st.floats(0.1, 50.0)),
+          p("time_base", BASE_RULES, False, keyword_only=True)],
          is_instance_of(C)),
+    Call("calculate_snyder_parameters",
+         st.just(vesparil.rainfall_transform.calculate_snyder_parameters),
+         [p("basin_area", float_values), p("ct", float_values), p("cp", float_values),
+          p("stream_length", float_values), p("centroid_length", float_values),
+          p("time_step", st.one_of(st.none(), durations), False),
+          p("time_base", BASE_RULES, False, keyword_only=True)],
+         is_instance_of(SnyderParameters)),
+    Call("SnyderParameters()", st.just(SnyderParameters), [], constructs),
     Call("run_linear_reservoir", st.just(vesparil.baseflow.run_linear_reservoir),
          [p("basin_area", float_values), p("rainfall", series(I)),
           p("reservoirs", layer_dicts)], lambda r, t: series_pair(r)),
@@ -146,6 +159,13 @@ ATTRIBUTES = [
              {"excess": as_incremental, "loss": as_incremental}),
     *getters("GreenAmptResult", st.just(GA_RESULT),
              {"excess": as_incremental, "loss": as_incremental}),
+    *getters("SnyderParameters", st.just(SNYDER),
+             {**dict.fromkeys(["lag", "standard_duration", "duration", "adjusted_lag", "peak_rate",
+                               "peak_time", "peak_discharge", "w50", "w75", "time_base"], is_float),
+              "sketch": lambda v: type(v) is list and all(
+                  type(t) is tuple and len(t) == 2 and all(type(x) is float for x in t)
+                  for t in v)}),
+    Set("SnyderParameters read-only =", st.just(SNYDER), ["lag", "sketch"]),
     *getters("LinearReservoir", layers,
              {"gw_fraction": is_float, "initial_q": is_float,
               "num_reservoir": lambda v: type(v) is int,

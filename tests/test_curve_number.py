@@ -64,3 +64,42 @@ def test_refused_parameters(args, message):
     with pytest.raises(ValueError) as error:
         run(rain([1.0]), *args)
     assert str(error.value) == message
+
+
+
+NAN = math.nan
+METHODS = {
+    "curve number": lambda r, *a: run(r, *(a or (80.0,))),
+    "Green-Ampt": lambda r, *a: vesparil.rainfall_loss.run_green_ampt(r, *(a or (0.43,)), 4.33,
+                                                                       0.288),
+    "deficit and constant": lambda r: vesparil.rainfall_loss.run_deficit_and_constant(
+        r, 0.2, 1.0, 0.1, HOUR),
+}
+
+
+# A NaN rain step refuses the call in both event losses (the curve number used to turn all later
+# rain into loss, Green-Ampt to take NaN for no rain), found where it makes the running state NaN
+# (past a block of 4096 steps too, and after a cumulative depth made NaN by inf - inf); the
+# parameters are checked first. The deficit-and-constant model keeps counting NaN as no rain.
+@pytest.mark.parametrize("method, values, parameters, message", [
+    ("curve number", [1.0, NAN, 1.0, 2.0, 3.0], (), "at index 1"),
+    ("Green-Ampt", [1.0, NAN, 1.0, 2.0, 3.0], (), "at index 1"),
+    ("curve number", [NAN, 0.0, NAN], (), "at index 0"),
+    ("Green-Ampt", [0.0, 0.0, 0.5, NAN], (), "at index 3"),
+    ("curve number", [0.01] * 5000 + [NAN] + [0.5] * 10, (), "at index 5000"),
+    ("Green-Ampt", [0.01] * 5000 + [NAN] + [0.5] * 10, (), "at index 5000"),
+    ("curve number", [math.inf, -math.inf] + [0.5] * 5000 + [NAN], (), "at index 5002"),
+    ("curve number", [NAN], (0.0,), "curve_number must be > 0 and <= 100; got 0"),
+    ("Green-Ampt", [NAN], (0.0,), "hydraulic_conductivity must be > 0; got 0"),
+    ("deficit and constant", [1.0, NAN, 1.0], (), None),
+])
+def test_nan_rain(method, values, parameters, message):
+    if message is None:
+        result = METHODS[method](rain(values), *parameters)
+        assert (result.excess.data[1], result.loss.data[1]) == (0.0, 0.0)
+        return
+    with pytest.raises(ValueError) as error:
+        METHODS[method](rain(values), *parameters)
+    if message.startswith("at index"):
+        message = "rainfall has a missing value (NaN) " + message
+    assert str(error.value) == message

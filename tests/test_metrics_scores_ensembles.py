@@ -100,6 +100,10 @@ ROWS = np.array([OK, OK])
      "argument 'variant': 'int' object is not an instance of 'str'"),
     (lambda: metrics.calculate_nse(OK, OK, epsilon=0.1), ValueError,
      "`epsilon` applies only with use_log=True"),
+    # ln(0 + epsilon) would make the score -inf or NaN where a flow is 0.
+    *[(lambda eps=eps: metrics.calculate_nse([0.0, 1.0], [1.0, 0.0], True, epsilon=eps),
+       ValueError, f"`epsilon` must be finite and > 0; got {text}")
+      for eps, text in [(0.0, "0"), (-0.5, "-0.5"), (np.nan, "NaN"), (np.inf, "inf")]],
     (lambda: metrics.calculate_nse(OK, OK, False, "omit"), TypeError,
      "calculate_nse() takes from 2 to 3 positional arguments but 4 were given"),
     (lambda: metrics.calculate_rmse(OK, OK, "omit"), TypeError,

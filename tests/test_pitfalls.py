@@ -123,7 +123,8 @@ def run_blocks(path):
 
 PAGES_WITH_CODE = [DOCS / name for name in ("loss.md", "clark.md", "baseflow.md", "muskingum.md",
                                             "level_pool.md", "kge.md", "metrics.md", "data.md",
-                                            "errors.md", "basin.md")]
+                                            "errors.md", "basin.md", "event_loss.md",
+                                            "unit_hydrographs.md", "snow.md")]
 
 
 @pytest.mark.parametrize("path", PAGES_WITH_CODE + [REPO / "README.md"], ids=lambda p: p.name)

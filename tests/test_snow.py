@@ -118,6 +118,15 @@ def test_cemaneige_one_band_by_hand():
     assert run.thermal_state == [-1.0, 0.0]
 
 
+# Every band starts with G = 0 and eTG = 0 (docs/snow.md): a dry first day keeps no snow, and its
+# thermal state is CTG x 0 + (1 - CTG) T, at most 0; a warm first day melts nothing.
+@pytest.mark.parametrize("ctg, temperature", [(0.25, -4.0), (0.9, -4.0), (0.0, -1.5), (0.5, 6.0)])
+def test_cemaneige_starts_bare_at_zero_thermal_state(ctg, temperature):
+    run = run_cemaneige([0.0], [temperature], 4.0, ctg, 200.0, [600.0, 1000.0], 800.0, 0.0)
+    assert (run.snowpack, run.melt) == ([0.0], [0.0])
+    assert run.thermal_state == [min(ctg * 0.0 + (1.0 - ctg) * temperature, 0.0)]
+
+
 BANDS = [  # elevations, median, kf, ctg, snowfall, gradients
     ([450.0, 700.0, 900.0, 1250.0, 1900.0], 900.0, 3.5, 0.25, 250.0, -0.65, 0.0004),
     ([300.0], 250.0, 6.0, 0.9, 40.0, -0.65, 0.0004),

@@ -1,6 +1,7 @@
 // Python entries of the scores beside calculate_kge: calculate_nse, calculate_kge_components,
 // calculate_pbias, calculate_rmse, calculate_mae, calculate_pearson_r.
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -13,6 +14,7 @@
 #include "binding/module.hpp"
 #include "binding/parse.hpp"
 #include "binding/unlocked.hpp"
+#include "core/format.hpp"
 #include "metrics/metrics_classes.hpp"
 #include "metrics/paired_scores.hpp"
 
@@ -138,6 +140,11 @@ PyObject* py_calculate_nse(PyObject*, PyObject* const* args, Py_ssize_t nargs, P
             return nullptr;
         }
         if (epsilon && !use_log) return raise(Error::value("`epsilon` applies only with use_log=True"));
+        // ln(0 + epsilon) of a zero flow would be -inf or NaN, and so would the score.
+        if (epsilon && !(*epsilon > 0.0 && *epsilon < INFINITY)) {
+            return raise(Error::value("`epsilon` must be finite and > 0; got " +
+                                      format_double(*epsilon)));
+        }
         const ScoreOptions options{epsilon, KgeVariant::gupta_2009};
         return score_call(use_log ? ScoreKind::log_nse : ScoreKind::nse, options, missing, sim,
                           obs, out);

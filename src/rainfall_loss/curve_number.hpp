@@ -53,8 +53,10 @@ Result<CurveNumberRetention> curve_number_retention(const CurveNumberParameters&
 double advance_curve_number(const CurveNumberRetention& retention, CurveNumberState& state,
                             double rain);
 
-// Both series have the rainfall's length and step and the kind "rainfall". The rainfall is not
-// range-checked. `interrupt` is asked every kInterruptInterval steps.
+// Both series have the rainfall's length and step and the kind "rainfall". Checks the
+// parameters before any step; a NaN rain refuses the call ("rainfall has a missing value (NaN)
+// at index 1" for the first), whatever was computed before it dropped. The rainfall is not
+// range-checked otherwise. `interrupt` is asked every kInterruptInterval steps.
 Result<CurveNumberResult> run_curve_number(const IncrementalTimeSeries& rainfall,
                                            const CurveNumberParameters& parameters,
                                            InterruptCheck interrupt = {});

@@ -51,14 +51,17 @@ double advance_wet_green_ampt(const GreenAmptParameters& parameters, GreenAmptSt
                               double rain, double hours);
 
 // One step of `rain` inches over `hours`: returns the step's loss and advances `state`. A dry
-// step (no rain, or NaN) loses nothing and leaves the state alone; it is decided here, inline,
-// because most steps of a storm record are dry.
+// step (no rain) loses nothing and leaves the state alone; it is decided here, inline, because
+// most steps of a storm record are dry. A NaN rain is no dry step: it makes the loss and F NaN,
+// and F stays NaN, which is how run_green_ampt finds it without a test per step.
 inline double advance_green_ampt(const GreenAmptParameters& parameters, GreenAmptState& state,
                                  double rain, double hours) {
-    if (!(rain > 0.0)) return 0.0;
+    if (rain <= 0.0) return 0.0;
     return advance_wet_green_ampt(parameters, state, rain, hours);
 }
 
+// Checks the parameters before any step; a NaN rain refuses the call ("rainfall has a missing
+// value (NaN) at index 1" for the first), whatever was computed before it dropped.
 Result<GreenAmptResult> run_green_ampt(const IncrementalTimeSeries& rainfall,
                                        const GreenAmptParameters& parameters,
                                        InterruptCheck interrupt = {});

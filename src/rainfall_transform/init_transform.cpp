@@ -1,5 +1,7 @@
-// Python entries of the rainfall_transform submodule: run_clark_uh, run_scs_uh, run_snyder_uh.
+// Python entries of the rainfall_transform submodule: run_clark_uh, run_scs_uh, run_snyder_uh,
+// calculate_snyder_parameters, SnyderParameters.
 #include <array>
+#include <optional>
 
 #include "binding/entry.hpp"
 #include "binding/module.hpp"
@@ -7,10 +9,12 @@
 #include "binding/signals.hpp"
 #include "binding/timedelta.hpp"
 #include "binding/unlocked.hpp"
+#include "core/units.hpp"
 #include "init.hpp"
 #include "rainfall_transform/clark_uh.hpp"
 #include "rainfall_transform/scs_uh.hpp"
 #include "rainfall_transform/snyder_uh.hpp"
+#include "rainfall_transform/transform_classes.hpp"
 #include "utils/utils_classes.hpp"
 
 namespace vesparil {
@@ -110,9 +114,10 @@ PyMethodDef run_scs_uh_definition = {
     "A `ContinuousTimeSeries` (kind=discharge, cfs) at the same time step as `rainfall`;\n"
     "value k is the flow at the end of step k."};
 
-constexpr Parameters<6> kRunSnyderUhParameters{
+constexpr Parameters<7> kRunSnyderUhParameters{
     "run_snyder_uh()",
-    {"rainfall", "basin_area", "ct", "cp", "stream_length", "centroid_length"},
+    {"rainfall", "basin_area", "ct", "cp", "stream_length", "centroid_length", "time_base"},
+    6,
     6};
 
 PyObject* py_run_snyder_uh(PyObject*, PyObject* const* args, Py_ssize_t nargs,
@@ -120,13 +125,15 @@ PyObject* py_run_snyder_uh(PyObject*, PyObject* const* args, Py_ssize_t nargs,
     return guarded([&]() -> PyObject* {
         IncrementalTimeSeries rainfall;
         SnyderParameters parameters;
+        SnyderTimeBase time_base = SnyderTimeBase::triangle;
         if (!parse_call(kRunSnyderUhParameters, args, nargs, kwnames, rainfall,
                         parameters.basin_area, parameters.ct, parameters.cp,
-                        parameters.stream_length, parameters.centroid_length)) {
+                        parameters.stream_length, parameters.centroid_length, time_base)) {
             return nullptr;
         }
         auto runoff = run_unlocked(work_units(rainfall.data.size(), 64), [&] {
-            return run_snyder_uh(rainfall.data, rainfall.time_step, parameters, python_signals());
+            return run_snyder_uh(rainfall.data, rainfall.time_step, parameters, python_signals(),
+                                 time_base);
         });
         if (!runoff) return raise(runoff.error());
         return new_instance(ContinuousTimeSeries{std::move(runoff).value(),
@@ -137,7 +144,8 @@ PyObject* py_run_snyder_uh(PyObject*, PyObject* const* args, Py_ssize_t nargs,
 
 PyMethodDef run_snyder_uh_definition = {
     "run_snyder_uh", as_method(py_run_snyder_uh), kFastcallFlags,
-    "run_snyder_uh(rainfall, basin_area, ct, cp, stream_length, centroid_length)\n--\n\n"
+    "run_snyder_uh(rainfall, basin_area, ct, cp, stream_length, centroid_length, *, "
+    "time_base='triangle')\n--\n\n"
     "Transforms excess rainfall into a runoff hydrograph with Snyder's synthetic unit\n"
     "hydrograph for the series' time step; one inch of excess gives exactly one inch\n"
     "of runoff.\n\n"
@@ -148,17 +156,66 @@ PyMethodDef run_snyder_uh_definition = {
     "* `cp` - Peaking coefficient.\n"
     "* `stream_length` - Main stream length L to the divide (miles).\n"
     "* `centroid_length` - Length Lc along the stream to the point nearest the basin\n"
-    "  centroid (miles).\n\n"
+    "  centroid (miles).\n"
+    "* `time_base` - \"triangle\" (tb = 1290 / qpR) or \"small_watershed\" (tb = 4 Tp).\n\n"
     "# Returns\n"
     "A `ContinuousTimeSeries` (kind=discharge, cfs) at the same time step as `rainfall`;\n"
     "value k is the flow at the end of step k."};
+
+constexpr Parameters<7> kCalculateSnyderParametersParameters{
+    "calculate_snyder_parameters()",
+    {"basin_area", "ct", "cp", "stream_length", "centroid_length", "time_step", "time_base"},
+    5,
+    6};
+
+PyObject* py_calculate_snyder_parameters(PyObject*, PyObject* const* args, Py_ssize_t nargs,
+                                         PyObject* kwnames) {
+    return guarded([&]() -> PyObject* {
+        SnyderParameters parameters;
+        std::optional<Timedelta> time_step;
+        SnyderTimeBase time_base = SnyderTimeBase::triangle;
+        if (!parse_call(kCalculateSnyderParametersParameters, args, nargs, kwnames,
+                        parameters.basin_area, parameters.ct, parameters.cp,
+                        parameters.stream_length, parameters.centroid_length, time_step,
+                        time_base)) {
+            return nullptr;
+        }
+        std::optional<double> duration_hours;
+        if (time_step) {
+            Duration step;
+            if (!to_duration(*time_step, step)) return nullptr;
+            duration_hours = step.as_seconds() / kSecondsPerHour;
+        }
+        auto made = snyder_hydrograph(parameters, duration_hours, time_base);
+        if (!made) return raise(made.error());
+        return new_instance(std::move(made).value()).release();
+    });
+}
+
+PyMethodDef calculate_snyder_parameters_definition = {
+    "calculate_snyder_parameters", as_method(py_calculate_snyder_parameters), kFastcallFlags,
+    "calculate_snyder_parameters(basin_area, ct, cp, stream_length, centroid_length, "
+    "time_step=None, *, time_base='triangle')\n--\n\n"
+    "Calculates Snyder's synthetic unit hydrograph as its equations give it: the lags,\n"
+    "the peak, the widths, the time base and the points of the sketch, before\n"
+    "`run_snyder_uh` scales it to hold one inch.\n\n"
+    "# Arguments\n"
+    "* `basin_area` - Drainage area in acres.\n"
+    "* `ct`, `cp`, `stream_length`, `centroid_length` - As for `run_snyder_uh` (miles).\n"
+    "* `time_step` - The duration tR of the excess; None for the standard duration\n"
+    "  tr = tp / 5.5 (then tpR = tp).\n"
+    "* `time_base` - \"triangle\" (tb = 1290 / qpR) or \"small_watershed\" (tb = 4 Tp).\n\n"
+    "# Returns\n"
+    "A `SnyderParameters`: times in hours, discharges in cfs."};
 
 }  // namespace
 
 bool init_transform(PyObject* module) {
     return binding::add_function(module, &run_clark_uh_definition) &&
            binding::add_function(module, &run_scs_uh_definition) &&
-           binding::add_function(module, &run_snyder_uh_definition);
+           binding::add_function(module, &run_snyder_uh_definition) &&
+           binding::add_function(module, &calculate_snyder_parameters_definition) &&
+           binding::add_class<SnyderHydrograph>(module);
 }
 
 }  // namespace vesparil
