@@ -110,8 +110,9 @@ DAILY = "Date,P,E,T,Qmm\n1984-01-01,4.1,0.2,0.5,0.63\n1984-01-02,15.9,0.2,-3,NA\
 
 
 def test_grsuite_basins_keep_mm_per_day_and_the_snow_basin_gets_quintile_bands():
+    snowy_days = DAILY.replace(",0.5,", ",-30,").replace(",-3,", ",-20,")
     daily, snowy = more.grsuite(source_archive({
-        "basin_daily.csv.gz": DAILY, "basin_snow.csv.gz": DAILY.replace(",0.5,", ",-30,").replace(",-3,", ",-20,"),
+        "basin_daily.csv.gz": DAILY, "basin_snow.csv.gz": snowy_days,
         "hypso_snow.csv.gz": HYPSOMETRY}))
     assert daily.dates == [date(1984, 1, 1), date(1984, 1, 2)]
     assert list(daily.evapotranspiration) == [0.2, 0.2] and list(daily.temperature) == [0.5, -3]
