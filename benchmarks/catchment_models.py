@@ -26,7 +26,7 @@ SNOW_PARAMS = [("kf", 0.0, 10.0, False), ("ctg", 0.0, 1.0, False)]  # CemaNeige
 
 
 def windows(days: int) -> tuple[slice, slice]:
-    """Calibration from the end of the warm-up to two thirds, validation after."""
+    """Calibration on the first two thirds of the days after the warm-up, validation after."""
     split = WARMUP + (days - WARMUP) * 2 // 3
     return slice(WARMUP, split), slice(split, days)
 
