@@ -7,7 +7,7 @@ the end of the calibration window and scores it itself: `warmup` leaves the warm
 `missing="omit"` the days without an observed flow.
 
 A parameter set is a point of a search space made of groups of parameters, one per sub-basin
-model, reach or calibrated area; each group maps its share of the point to batch columns.
+model or reach; each group maps its share of the point to batch columns.
 """
 
 from __future__ import annotations
@@ -26,7 +26,7 @@ SNOW_PARAMS = [("kf", 0.0, 10.0, False), ("ctg", 0.0, 1.0, False)]  # CemaNeige
 
 
 def windows(days: int) -> tuple[slice, slice]:
-    """Calibration from the end of the warm-up to two thirds, validation after."""
+    """Calibration on the first two thirds of the days after the warm-up, validation after."""
     split = WARMUP + (days - WARMUP) * 2 // 3
     return slice(WARMUP, split), slice(split, days)
 
@@ -115,11 +115,6 @@ def event_group(sub: str, with_snow: bool) -> Group:
                 lambda x: np.hstack([_event_columns(x[:, :-2]), x[:, -2:]]))
 
 
-def area_group(sub: str, bounds: tuple[float, float]) -> Group:
-    """A calibrated area (acres), searched on a log scale: no published value exists."""
-    return Group([("area", bounds[0], bounds[1], True)], [f"{sub}.subbasin.area"])
-
-
 def _reach_columns(x: np.ndarray) -> np.ndarray:
     k, share = x.T
     # The basin refuses 2 k x > the step (24 h): x runs over [0, min(0.5, 12 h / k)].
@@ -142,10 +137,13 @@ def one_band(record) -> dict:
 
 
 def cemaneige(record):
-    """The record's CemaNeige store (kf and ctg to be calibrated), None without a temperature."""
+    """The record's CemaNeige store (kf and ctg to be calibrated); None without a temperature or
+    where no precipitation of the record falls as snow (the store would only pass it on)."""
     if record.temperature is None:
         return None
     bands = record.snow or one_band(record)
+    if bands["mean_annual_snowfall"] <= 0.0:
+        return None
     return basin.CemaNeige(3.0, 0.25, bands["mean_annual_snowfall"], bands["elevations"],
                            bands["median_elevation"])
 
@@ -155,7 +153,8 @@ def add_model(model: str, b: basin.Basin, sub: str, record, area: float, downstr
     """Adds the sub-basin; returns its forcing entry and its group of the search space."""
     store = cemaneige(record)
     forcing = record.forcing()
-    # The Fulda's PET is made by the basin from its temperature (Oudin), the others' are given.
+    # The PET of the Fulda and lumod's records is made by the basin from the temperature
+    # (Oudin); the others' is given.
     pet = None if record.oudin_latitude is None else basin.Oudin(record.oudin_latitude)
     if model == "GR4J":
         b.add_subbasin(sub, area, None, basin.GR4J(350.0, 0.0, 90.0, 1.7, snow=store),
