@@ -181,3 +181,14 @@ def test_from_dict_holds_what_it_reads_while_python_code_runs():
     plain["elements"][0]["area"] = Shrinking()
     again = basin.Basin.from_dict(plain)  # read from what it held: no crash, the same basin
     assert again.to_dict()["elements"][0]["area"] == 640.0
+
+
+@pytest.mark.parametrize("start, error", [
+    ("", ValueError), (-2**63, ValueError), ("not a date", ValueError), (object(), TypeError),
+])
+def test_a_start_that_is_no_time_is_refused_by_to_dataframe(start, error):
+    pytest.importorskip("pandas", reason="to_dataframe needs pandas")
+    run = network().run({"north": RAIN, "inflow": FLOWS})
+    with pytest.raises(error, match=r"^BasinRun.to_dataframe\(\): start must be a time"):
+        run.to_dataframe(start)
+    assert str(run.to_dataframe("2024-05-01").index[1]) == "2024-05-01 01:00:00"

@@ -160,6 +160,29 @@ def test_a_cascade_beyond_the_address_space_is_a_memory_error():
     assert done.stdout == "MemoryError\n", done.stderr
 
 
+def test_a_batch_member_whose_allocation_fails_is_a_memory_error():
+    """A member's failed allocation on a worker thread used to end the process (an exception
+    leaving the thread); it is the MemoryError of the single run, on any number of threads."""
+    done = run_child("""
+        from datetime import timedelta
+        import numpy as np
+        import vesparil
+        basin = vesparil.basin
+        m = basin.Basin(timedelta(hours=1))
+        m.add_subbasin("north", 640.0, None, basin.Clark(timedelta(hours=2), timedelta(hours=1)))
+        rows = np.array([[3.0], [1e10], [2.0], [3.0], [4.0], [5.0]])
+        calls = [lambda: m.with_parameters([1e10], ["north.transform.tc"]).run({"north": [1.0] * 12})]
+        calls += [lambda t=t: m.run_batch(rows, ["north.transform.tc"], {"north": [1.0] * 12},
+                                          [1.0] * 12, threads=t) for t in (1, 2)]
+        for call in calls:
+            try:
+                call()
+            except MemoryError:
+                print("MemoryError")
+    """)
+    assert done.stdout == "MemoryError\n" * 3, done.stderr
+
+
 # The continuous models' driving series: a NaN used to pass their comparisons as a number
 # (GR4J gave ordinary-looking flows, the daily front no rain); now the first value refused is
 # named. The PET formulas alone still carry a NaN temperature through as a NaN PET.
