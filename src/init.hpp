@@ -14,7 +14,7 @@ bool init_reservoir_utils(
 bool init_baseflow(PyObject* module);  // baseflow/init_baseflow.cpp
 bool init_loss(PyObject* module);      // rainfall_loss/init_loss.cpp
 bool init_transform(PyObject* module);  // rainfall_transform/init_transform.cpp
-bool init_basin(PyObject* module);      // basin/init_basin.cpp
+bool init_basin(PyObject* module);      // basin/python/init_basin.cpp
 bool init_lumped(PyObject* module);     // lumped/init_lumped.cpp
 bool init_evapotranspiration(
     PyObject* module);  // evapotranspiration/init_evapotranspiration.cpp
