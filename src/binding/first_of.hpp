@@ -31,6 +31,9 @@ template <class... Records>
 struct Extract<std::variant<Records...>> {
     using Union = std::variant<Records...>;
     using Names = UnionNames<Union>;
+    // A name per alternative: a list one short would read past its end in a message.
+    static_assert(Names::variants.size() == sizeof...(Records),
+                  "UnionNames must name every alternative of the union, in its order");
 
     static bool from(PyObject* object, Union& out) {
         bool matched = false;

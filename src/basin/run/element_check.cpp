@@ -3,12 +3,14 @@
 #include "basin/run/element_check.hpp"
 
 #include <cmath>
+#include <initializer_list>
 #include <string>
 #include <utility>
 
 #include "basin/daily/daily_front.hpp"
 #include "baseflow/linear_reservoir.hpp"
 #include "core/format.hpp"
+#include "core/overloaded.hpp"
 #include "core/units.hpp"
 #include "reach_routing/muskingum.hpp"
 #include "reach_routing/muskingum_cunge.hpp"
@@ -19,81 +21,111 @@
 
 namespace vesparil {
 
-// The checks of the loss and transform methods' cores, made before any work.
-Result<void> check_loss(const LossMethod& method) {
-    // The standalone function takes any number; in a basin a negative deficit or rate would
-    // make water (a deficit of -0.9 in turns 1 in of rain into 1.9 in of excess).
-    if (const auto* loss = std::get_if<DeficitAndConstantLoss>(&method)) {
-        const std::pair<const char*, double> values[] = {
-            {"initial_deficit", loss->initial_deficit},
-            {"maximum_deficit", loss->maximum_deficit},
-            {"constant_rate", loss->constant_rate}};
-        for (const auto& [name, value] : values) {
-            if (value >= 0.0 && value < INFINITY) continue;
-            return Error::value(std::string(name) + " must be finite and >= 0; got " +
-                                format_double(value));
-        }
-    }
-    if (const auto* loss = std::get_if<CurveNumberLoss>(&method)) {
-        auto retention = curve_number_retention(loss->parameters);
-        if (!retention) return std::move(retention).error();
-    }
-    if (const auto* loss = std::get_if<GreenAmptLoss>(&method)) {
-        return check_green_ampt(loss->parameters);
+namespace {
+
+// Each of `values` finite and above 0 (or at least 0), named in the message.
+Result<void> all_positive(std::initializer_list<std::pair<const char*, double>> values,
+                          bool zero_too) {
+    for (const auto& [name, value] : values) {
+        if ((value > 0.0 || (zero_too && value == 0.0)) && value < INFINITY) continue;
+        return Error::value(std::string(name) + (zero_too ? " must be finite and >= 0; got "
+                                                          : " must be > 0; got ") +
+                            format_double(value));
     }
     return {};
+}
+
+Result<void> durations(std::initializer_list<double> seconds) {
+    for (const double value : seconds) {
+        if (!(value >= 0.0)) return Error::value("durations must be >= 0");
+    }
+    return {};
+}
+
+}  // namespace
+
+Result<void> check_loss(const LossMethod& method) {
+    return std::visit(
+        Overloaded{
+            // The standalone function takes any number; in a basin a negative deficit or rate
+            // would make water (a deficit of -0.9 in turns 1 in of rain into 1.9 in of excess).
+            [](const DeficitAndConstantLoss& loss) {
+                return all_positive({{"initial_deficit", loss.initial_deficit},
+                                     {"maximum_deficit", loss.maximum_deficit},
+                                     {"constant_rate", loss.constant_rate}},
+                                    true);
+            },
+            [](const CurveNumberLoss& loss) -> Result<void> {
+                auto retention = curve_number_retention(loss.parameters);
+                if (!retention) return std::move(retention).error();
+                return {};
+            },
+            [](const GreenAmptLoss& loss) { return check_green_ampt(loss.parameters); },
+        },
+        method);
 }
 
 Result<void> check_transform_values(const TransformMethod& method) {
-    if (const auto* scs = std::get_if<ScsTransform>(&method)) {
-        if (!(scs->lag_seconds >= 0.0)) return Error::value("durations must be >= 0");
-        const double prf = scs->peak_rate_factor;
-        if (!(prf > 0.0 && prf < INFINITY)) {
-            return Error::value("peak_rate_factor must be > 0; got " + format_double(prf));
-        }
-    }
-    if (const auto* snyder = std::get_if<SnyderTransform>(&method)) {
-        const std::pair<const char*, double> values[] = {
-            {"ct", snyder->ct},
-            {"cp", snyder->cp},
-            {"stream_length", snyder->stream_length},
-            {"centroid_length", snyder->centroid_length}};
-        for (const auto& [name, value] : values) {
-            if (value > 0.0 && value < INFINITY) continue;
-            return Error::value(std::string(name) + " must be > 0; got " + format_double(value));
-        }
-    }
-    if (const auto* clark = std::get_if<ClarkTransform>(&method)) {
-        if (!(clark->tc_seconds >= 0.0 && clark->storage_seconds >= 0.0)) {
-            return Error::value("durations must be >= 0");
-        }
-    }
-    return {};
+    return std::visit(
+        Overloaded{
+            [](const ClarkTransform& clark) {
+                return durations({clark.tc_seconds, clark.storage_seconds});
+            },
+            [](const ScsTransform& scs) {
+                auto lag = durations({scs.lag_seconds});
+                if (!lag) return lag;
+                return all_positive({{"peak_rate_factor", scs.peak_rate_factor}}, false);
+            },
+            [](const SnyderTransform& snyder) {
+                return all_positive({{"ct", snyder.ct},
+                                     {"cp", snyder.cp},
+                                     {"stream_length", snyder.stream_length},
+                                     {"centroid_length", snyder.centroid_length}},
+                                    false);
+            },
+        },
+        method);
 }
 
 Result<void> check_reach_values(const ReachMethod& method) {
-    if (const auto* cunge = std::get_if<MuskingumCungeRouting>(&method)) {
-        // An empty inflow meets the core's checks of the channel and nothing else.
-        auto checked = route_muskingum_cunge({}, 1.0, cunge->parameters);
-        if (!checked) return std::move(checked).error();
-        return {};
-    }
-    const MuskingumRouting& routing = std::get<MuskingumRouting>(method);
-    if (!weighting_factor_in_range(routing.x)) {
-        return Error::value("x must be between 0 and 0.5; got " + format_double(routing.x));
-    }
-    if (routing.sub_reaches < 1) return Error::value("sub_reaches must be at least 1");
-    if (!(routing.k_seconds >= 0.0)) {
-        return Error::value("k must be >= 0; got " +
-                            format_double(routing.k_seconds / kSecondsPerHour) + " h");
-    }
-    return {};
+    return std::visit(
+        Overloaded{
+            [](const MuskingumCungeRouting& cunge) -> Result<void> {
+                // An empty inflow meets the core's checks of the channel and nothing else.
+                auto checked = route_muskingum_cunge({}, 1.0, cunge.parameters);
+                if (!checked) return std::move(checked).error();
+                return {};
+            },
+            [](const MuskingumRouting& routing) -> Result<void> {
+                if (!weighting_factor_in_range(routing.x)) {
+                    return Error::value("x must be between 0 and 0.5; got " +
+                                        format_double(routing.x));
+                }
+                if (routing.sub_reaches < 1) return Error::value("sub_reaches must be at least 1");
+                if (!(routing.k_seconds >= 0.0)) {
+                    return Error::value("k must be >= 0; got " +
+                                        format_double(routing.k_seconds / kSecondsPerHour) + " h");
+                }
+                return {};
+            },
+        },
+        method);
+}
+
+// Both reservoir methods route a pool of the same curves from its initial elevation.
+const LevelPoolRouting& pool_of(const ReservoirMethod& method) {
+    return std::visit(
+        Overloaded{
+            [](const LevelPoolRouting& routing) -> const LevelPoolRouting& { return routing; },
+            [](const StorageIndicationRouting& routing) -> const LevelPoolRouting& {
+                return routing.pool;
+            },
+        },
+        method);
 }
 
 Result<void> check_reservoir_values(const ReservoirMethod& method) {
-    const auto* indication = std::get_if<StorageIndicationRouting>(&method);
-    const LevelPoolRouting& routing =
-        indication ? indication->pool : std::get<LevelPoolRouting>(method);
+    const LevelPoolRouting& routing = pool_of(method);
     const std::size_t points = routing.elevation_storage.elevation.size();
     if (points < 2) {
         return Error::value("elevation_storage must have at least 2 points; got " +
@@ -110,19 +142,26 @@ Result<void> check_reservoir_values(const ReservoirMethod& method) {
 
 namespace {
 
+// The checks that need the sub-basin's area and the basin's step: the unit hydrographs'.
 Result<void> check_transform(const TransformMethod& method, double area, std::int32_t time_step) {
-    if (const auto* scs = std::get_if<ScsTransform>(&method)) {
-        auto ordinates =
-            scs_unit_hydrograph({area, scs->lag_seconds, scs->peak_rate_factor}, time_step);
-        if (!ordinates) return std::move(ordinates).error();
-    }
-    if (const auto* snyder = std::get_if<SnyderTransform>(&method)) {
-        auto ordinates = snyder_unit_hydrograph(
-            {area, snyder->ct, snyder->cp, snyder->stream_length, snyder->centroid_length},
-            time_step);
-        if (!ordinates) return std::move(ordinates).error();
-    }
-    return {};
+    const auto ordinates = [](auto made) -> Result<void> {
+        if (!made) return std::move(made).error();
+        return {};
+    };
+    return std::visit(
+        Overloaded{
+            [](const ClarkTransform&) -> Result<void> { return {}; },
+            [&](const ScsTransform& scs) {
+                return ordinates(scs_unit_hydrograph(
+                    {area, scs.lag_seconds, scs.peak_rate_factor}, time_step));
+            },
+            [&](const SnyderTransform& snyder) {
+                return ordinates(snyder_unit_hydrograph(
+                    {area, snyder.ct, snyder.cp, snyder.stream_length, snyder.centroid_length},
+                    time_step));
+            },
+        },
+        method);
 }
 
 }  // namespace

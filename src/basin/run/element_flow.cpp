@@ -7,6 +7,7 @@
 
 #include "baseflow/linear_reservoir.hpp"
 #include "core/format.hpp"
+#include "core/overloaded.hpp"
 #include "core/units.hpp"
 #include "rainfall_loss/deficit_and_constant.hpp"
 #include "rainfall_transform/clark_uh.hpp"
@@ -28,20 +29,26 @@ struct RainSplit {
 
 Result<RainSplit> split_rain(const LossMethod& method, const IncrementalTimeSeries& rain,
                              InterruptCheck interrupt) {
-    if (const auto* loss = std::get_if<DeficitAndConstantLoss>(&method)) {
-        DeficitConstantResult split =
-            run_deficit_and_constant(rain, loss->initial_deficit, loss->maximum_deficit,
-                                     loss->constant_rate, loss->recovery_seconds);
-        return RainSplit{std::move(split.excess.data), std::move(split.loss.data)};
-    }
-    if (const auto* loss = std::get_if<CurveNumberLoss>(&method)) {
-        auto split = run_curve_number(rain, loss->parameters, interrupt);
-        if (!split) return std::move(split).error();
-        return RainSplit{std::move(split->excess.data), std::move(split->loss.data)};
-    }
-    auto split = run_green_ampt(rain, std::get<GreenAmptLoss>(method).parameters, interrupt);
-    if (!split) return std::move(split).error();
-    return RainSplit{std::move(split->excess.data), std::move(split->loss.data)};
+    const auto split_of = [](auto made) -> Result<RainSplit> {
+        if (!made) return std::move(made).error();
+        return RainSplit{std::move(made->excess.data), std::move(made->loss.data)};
+    };
+    return std::visit(
+        Overloaded{
+            [&](const DeficitAndConstantLoss& loss) -> Result<RainSplit> {
+                DeficitConstantResult split =
+                    run_deficit_and_constant(rain, loss.initial_deficit, loss.maximum_deficit,
+                                             loss.constant_rate, loss.recovery_seconds);
+                return RainSplit{std::move(split.excess.data), std::move(split.loss.data)};
+            },
+            [&](const CurveNumberLoss& loss) {
+                return split_of(run_curve_number(rain, loss.parameters, interrupt));
+            },
+            [&](const GreenAmptLoss& loss) {
+                return split_of(run_green_ampt(rain, loss.parameters, interrupt));
+            },
+        },
+        method);
 }
 
 // A unit hydrograph whose ordinate j is the flow at the end of step j + 1 gives its value k at
@@ -58,25 +65,32 @@ Result<std::vector<double>> direct_runoff(const TransformMethod& method,
                                           std::int32_t time_step, double area,
                                           InterruptCheck interrupt) {
     const std::size_t steps = excess.size();
-    Result<std::vector<double>> direct = std::vector<double>{};
-    if (const auto* clark = std::get_if<ClarkTransform>(&method)) {
-        direct = clark_uh_rs(excess, time_step, area, clark->tc_seconds, clark->storage_seconds,
-                             interrupt);
-        if (direct) direct->resize(steps);
-        return direct;
-    }
-    if (const auto* scs = std::get_if<ScsTransform>(&method)) {
-        direct = run_scs_uh(excess, time_step, {area, scs->lag_seconds, scs->peak_rate_factor},
-                            interrupt);
-    } else {
-        const SnyderTransform& snyder = std::get<SnyderTransform>(method);
-        direct = run_snyder_uh(excess, time_step,
-                               {area, snyder.ct, snyder.cp, snyder.stream_length,
-                                snyder.centroid_length},
-                               interrupt);
-    }
-    if (direct) one_step_later(direct.value(), steps);
-    return direct;
+    // Clark's value k is the flow at k dt: its first T values. The others' value k is the flow
+    // at (k + 1) dt: one value later.
+    return std::visit(
+        Overloaded{
+            [&](const ClarkTransform& clark) {
+                auto direct = clark_uh_rs(excess, time_step, area, clark.tc_seconds,
+                                          clark.storage_seconds, interrupt);
+                if (direct) direct->resize(steps);
+                return direct;
+            },
+            [&](const ScsTransform& scs) {
+                auto direct = run_scs_uh(excess, time_step,
+                                         {area, scs.lag_seconds, scs.peak_rate_factor}, interrupt);
+                if (direct) one_step_later(direct.value(), steps);
+                return direct;
+            },
+            [&](const SnyderTransform& snyder) {
+                auto direct = run_snyder_uh(excess, time_step,
+                                            {area, snyder.ct, snyder.cp, snyder.stream_length,
+                                             snyder.centroid_length},
+                                            interrupt);
+                if (direct) one_step_later(direct.value(), steps);
+                return direct;
+            },
+        },
+        method);
 }
 
 Result<void> subbasin_outflow(const Subbasin& subbasin, const IncrementalTimeSeries& rain,
@@ -123,17 +137,20 @@ Result<void> reach_outflow(const Reach& reach, std::int32_t time_step,
                            std::span<const double> inflow, std::vector<double>& out,
                            InterruptCheck interrupt) {
     std::vector<double> flow(inflow.begin(), inflow.end());
-    if (const auto* cunge = std::get_if<MuskingumCungeRouting>(&reach.routing)) {
-        auto routed = route_muskingum_cunge(flow, static_cast<double>(time_step),
-                                            cunge->parameters, interrupt);
-        if (!routed) return std::move(routed).error();
-        out = std::move(routed).value();
-        return {};
-    }
-    const MuskingumRouting& routing = std::get<MuskingumRouting>(reach.routing);
-    const double first = flow.empty() ? 0.0 : flow[0];
-    auto routed = route_reach(std::move(flow), static_cast<double>(time_step), routing.k_seconds,
-                              routing.x, routing.sub_reaches, first, interrupt);
+    auto routed = std::visit(
+        Overloaded{
+            [&](const MuskingumCungeRouting& cunge) {
+                return route_muskingum_cunge(flow, static_cast<double>(time_step),
+                                             cunge.parameters, interrupt);
+            },
+            [&](const MuskingumRouting& routing) {
+                const double first = flow.empty() ? 0.0 : flow[0];
+                return route_reach(std::move(flow), static_cast<double>(time_step),
+                                   routing.k_seconds, routing.x, routing.sub_reaches, first,
+                                   interrupt);
+            },
+        },
+        reach.routing);
     if (!routed) return std::move(routed).error();
     out = std::move(routed).value();
     return {};
@@ -143,22 +160,26 @@ Result<void> reservoir_outflow(const Reservoir& reservoir, std::int32_t time_ste
                                std::span<const double> inflow, std::vector<double>& out,
                                InterruptCheck interrupt, ElementDetails* details) {
     ContinuousTimeSeries series{{}, std::string(kKindDischarge), time_step};
-    Result<LevelPoolResult> pool = LevelPoolResult{};
-    if (const auto* indication = std::get_if<StorageIndicationRouting>(&reservoir.routing)) {
-        // Its records start at the initial state already: the inflow goes in as it is.
-        const LevelPoolRouting& routing = indication->pool;
-        series.data.assign(inflow.begin(), inflow.end());
-        pool = run_storage_indication_routing(series, routing.initial_elevation,
+    auto pool = std::visit(
+        Overloaded{
+            [&](const StorageIndicationRouting& indication) {
+                // Its records start at the initial state already: the inflow goes in as it is.
+                const LevelPoolRouting& routing = indication.pool;
+                series.data.assign(inflow.begin(), inflow.end());
+                return run_storage_indication_routing(series, routing.initial_elevation,
+                                                      routing.elevation_storage, routing.outlets,
+                                                      interrupt);
+            },
+            [&](const LevelPoolRouting& routing) {
+                series.data.reserve(inflow.size() + 1);
+                if (!inflow.empty()) series.data.push_back(inflow[0]);
+                series.data.insert(series.data.end(), inflow.begin(), inflow.end());
+                return run_level_pool_routing(series, routing.initial_elevation,
                                               routing.elevation_storage, routing.outlets,
                                               interrupt);
-    } else {
-        const LevelPoolRouting& routing = std::get<LevelPoolRouting>(reservoir.routing);
-        series.data.reserve(inflow.size() + 1);
-        if (!inflow.empty()) series.data.push_back(inflow[0]);
-        series.data.insert(series.data.end(), inflow.begin(), inflow.end());
-        pool = run_level_pool_routing(series, routing.initial_elevation,
-                                      routing.elevation_storage, routing.outlets, interrupt);
-    }
+            },
+        },
+        reservoir.routing);
     if (!pool) return std::move(pool).error();
     out = std::move(pool->reservoir_total_outflow.data);
     if (details != nullptr) {
