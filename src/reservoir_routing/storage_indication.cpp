@@ -210,7 +210,7 @@ Result<LevelPoolResult> run_storage_indication_routing(
         result.reservoir_storage.data.push_back(((indication - outflow) * dt) / 2.0);
         result.reservoir_elevation.data.push_back(t.elevation[k] +
                                                   w * (t.elevation[k + 1] - t.elevation[k]));
-        if (counter.stop_requested_after(step_work + walked)) return Error::interrupted();
+        if (counter.stop_requested_after(step_work + walked / 8)) return Error::interrupted();
     }
     return result;
 }

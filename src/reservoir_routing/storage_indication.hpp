@@ -48,11 +48,12 @@ struct StorageIndicationTable {
     Error beyond{};  // what a lookup above the table reports
 };
 
-// A row of the table, or a step of the run, in the interrupt counter's units: one for the
-// storage and the total outflow, and one for each outlet's release, interpolated and written. A
-// step's walk from its interval to the next adds one unit a row passed. The table and the run ask
-// for interruption after that much work; a caller that needs a run's work (a binding deciding
-// whether to let go of the interpreter lock, a basin) counts the same.
+// A row of the table, or a step of the run, in the interrupt counter's units (some 6 ns each):
+// one for the storage and the total outflow, and one for each outlet's release, interpolated and
+// written. A step's walk from its interval to the next adds one unit every eight rows passed (a
+// comparison each). The table and the run ask for interruption after that much work; a caller
+// that needs a run's work (a binding deciding whether to let go of the interpreter lock, a basin)
+// counts the same.
 inline std::uint64_t storage_indication_row_work(std::size_t outlet_count) {
     return static_cast<std::uint64_t>(outlet_count) + 1;
 }
