@@ -90,6 +90,30 @@ LONG_CALLS = {
                                            sub_steps=1000)),
         lambda: b.run({"up": [1.0, 100.0] * 5_000}))[-1])(vesparil.basin.Basin(
             timedelta(hours=1)))""",
+    # 400,000 days through unit hydrographs of 10,000 and 20,000 ordinates: 10^10 multiply-adds.
+    "gr4j longest x4": """(lambda days: lambda: vesparil.lumped.run_gr4j(
+        days, days, 320.0, -1.2, 75.0, 10_000.0))([3.0] * 400_000)""",
+    # 1.5 x 10^6 days through 10,000 MAXBAS weights.
+    "hbv longest maxbas": """(lambda days: lambda: vesparil.lumped.run_hbv(
+        days, days, days, 0.5, 3.2, 1.15, 0.05, 0.1, 180.0, 0.7, 2.0, 1.0, 20.0, 0.2, 0.1, 0.05,
+        10_000.0))([3.0] * 1_500_000)""",
+    # 2.5 x 10^6 steps, each interpolating and recording 400 outlets' releases.
+    "storage indication outlets": """(lambda inflow, outlets: lambda: (
+        vesparil.reservoir.run_storage_indication_routing(
+            inflow, 1.0, ru.ElevationStorage([0.0, 100.0], [0.0, 1.0e9]), outlets)))(
+        C([100.0, 500.0] * 1_250_000, timedelta(hours=1), "discharge"),
+        {f"o{i}": ru.UnControlledDischargeInfo(ru.ElevationDischarge([0.0, 100.0], [0.0, 5e3]),
+                                               elevation_offset=i * 1e-3) for i in range(400)})""",
+    # 50 outlets of 5,000 points: a table of 250,000 rows (a minute to build when every lookup
+    # checked its curve), then 200,000 steps too long for the outlets, each swinging the
+    # reservoir from near empty to near full across the table.
+    "storage indication swinging": """(lambda levels: (lambda inflow, outlets: lambda: (
+        vesparil.reservoir.run_storage_indication_routing(
+            inflow, 0.0, ru.ElevationStorage([0.0, 100.0], [0.0, 0.36]), outlets)))(
+        C([2000.0] * 200_000, timedelta(hours=1), "discharge"),
+        {f"o{i}": ru.UnControlledDischargeInfo(ru.ElevationDischarge(levels, levels),
+                                               elevation_offset=-i * 1e-3) for i in range(50)}))(
+        [i * 100.0 / 4999 for i in range(5000)])""",
 }
 
 

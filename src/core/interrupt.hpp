@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace vesparil {
@@ -40,21 +41,38 @@ private:
     std::uint64_t pending_ = 0;
 };
 
-// Runs body(i) for every i in [0, n), asking the counter between pieces of kInterruptInterval
-// steps (as one question per step would). The loop inside a piece makes no call, so the state
-// a step hands to the next stays in registers. False when the caller asked the loop to stop.
+// Steps in one piece when each costs `step_work` units: kInterruptInterval units' worth, and at
+// least one step, however long a step is.
+inline std::size_t steps_per_piece(std::uint64_t step_work) {
+    return static_cast<std::size_t>(std::max<std::uint64_t>(
+        1, kInterruptInterval / std::max<std::uint64_t>(1, step_work)));
+}
+
+// Runs body(i) for every i in [0, n), each step costing `step_work` units (a model day with its
+// unit hydrograph's ordinates, ...), asking the counter between pieces of kInterruptInterval
+// units (as one question per step would). The loop inside a piece makes no call, so the state a
+// step hands to the next stays in registers. False when the caller asked the loop to stop.
+template <class Body>
+[[gnu::always_inline]] inline bool for_each_step_interruptibly(std::size_t n,
+                                                               std::uint64_t step_work,
+                                                               InterruptCounter& counter,
+                                                               Body&& body) {
+    const std::size_t piece = steps_per_piece(step_work);
+    for (std::size_t start = 0; start < n;) {
+        const std::size_t stop = start + std::min(n - start, piece);
+        for (std::size_t i = start; i < stop; ++i) body(i);
+        if (counter.stop_requested_after((stop - start) * step_work)) return false;
+        start = stop;
+    }
+    return true;
+}
+
+// The same for steps of one unit each.
 template <class Body>
 [[gnu::always_inline]] inline bool for_each_step_interruptibly(std::size_t n,
                                                                InterruptCounter& counter,
                                                                Body&& body) {
-    for (std::size_t start = 0; start < n;) {
-        const std::size_t stop =
-            start + std::min(n - start, static_cast<std::size_t>(kInterruptInterval));
-        for (std::size_t i = start; i < stop; ++i) body(i);
-        if (counter.stop_requested_after(stop - start)) return false;
-        start = stop;
-    }
-    return true;
+    return for_each_step_interruptibly(n, 1, counter, std::forward<Body>(body));
 }
 
 // Appends `count` copies of `value` in pieces, so that filling a very long vector (gigabytes

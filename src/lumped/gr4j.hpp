@@ -30,6 +30,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <vector>
 
@@ -76,6 +77,12 @@ struct Gr4jSeries {
 Result<Gr4jParameters> make_gr4j_parameters(double x1, double x2, double x3, double x4);
 
 Gr4jOrdinates gr4j_ordinates(double x4);
+
+// A day's work in the interrupt counter's units (some 9 ns each): the day's own arithmetic and
+// the ordinates of the two unit hydrographs (ceil(X4) + ceil(2 X4)), eight to a unit, which every
+// day convolves. gr4j_advance asks for interruption after that much; a caller that runs many days
+// (a binding deciding whether to let go of the interpreter lock, a basin) counts the same.
+std::uint64_t gr4j_day_work(const Gr4jParameters& parameters);
 
 // Stores filled to the given fractions of X1 and X3; the unit hydrographs empty.
 Gr4jState gr4j_initial_state(const Gr4jParameters& parameters, const Gr4jOrdinates& ordinates,

@@ -14,8 +14,15 @@ namespace vesparil {
 
 namespace {
 
-// A day's work in the interrupt counter's units (some 50 ns a day).
+// A day's own arithmetic in the interrupt counter's units (some 50 ns a day).
 constexpr std::uint64_t kDayWork = 8;
+
+// The number of MAXBAS weights.
+std::size_t weight_count(double maxbas) { return static_cast<std::size_t>(std::ceil(maxbas)); }
+
+// A day's work with `weights` MAXBAS weights: a weight (a multiply-add, a write and a sum) costs
+// about 1 ns, so eight of them make one of the day's units.
+std::uint64_t day_work(std::size_t weights) { return kDayWork + weights / 8; }
 
 // Share of the triangular weighting function of base `m` lying before x.
 double triangle_share(double x, double m) {
@@ -60,8 +67,12 @@ Result<HbvParameters> make_hbv_parameters(const HbvParameters& p) {
     return p;
 }
 
+std::uint64_t hbv_day_work(const HbvParameters& parameters) {
+    return day_work(weight_count(parameters.maxbas));
+}
+
 std::vector<double> hbv_routing_weights(double maxbas) {
-    const auto count = static_cast<std::size_t>(std::ceil(maxbas));
+    const std::size_t count = weight_count(maxbas);
     std::vector<double> weights(count);
     for (std::size_t i = 1; i <= count; ++i) {
         const double u = static_cast<double>(i);
@@ -81,8 +92,10 @@ bool hbv_advance(const HbvParameters& k, const std::vector<double>& weights, Hbv
     double slz = state.lower_zone;
     std::vector<double>& pending = state.pending;
     const std::size_t last = pending.size() - 1;
-    bool stopped = false;
-    for (std::size_t i = 0; i < precipitation.size(); ++i) {
+    // A day moves every weight's share: a long MAXBAS makes the pieces of days shorter.
+    const std::uint64_t work = day_work(weights.size());
+    const bool done = for_each_step_interruptibly(precipitation.size(), work, counter,
+                                                  [&](std::size_t i) {
         const double p = precipitation[i];
         const double t = temperature[i];
         double snowfall = 0.0;
@@ -133,17 +146,13 @@ bool hbv_advance(const HbvParameters& k, const std::vector<double>& weights, Hbv
             out.recharge.push_back(recharge);
             out.snowfall.push_back(snowfall);
         }
-        if (counter.stop_requested_after(kDayWork)) [[unlikely]] {
-            stopped = true;
-            break;
-        }
-    }
+    });
     state.snowpack = snow.snowpack;
     state.snow_water = snow.water;
     state.soil_moisture = sm;
     state.upper_zone = suz;
     state.lower_zone = slz;
-    return !stopped;
+    return done;
 }
 
 Result<HbvSeries> run_hbv(std::span<const double> precipitation,

@@ -32,6 +32,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <vector>
 
@@ -53,6 +54,11 @@ Result<HbvParameters> make_hbv_parameters(const HbvParameters& given);
 
 // The MAXBAS weights, ceil(MAXBAS) of them.
 std::vector<double> hbv_routing_weights(double maxbas);
+
+// A day's work in the interrupt counter's units (some 7 ns each): the day's own arithmetic and
+// the ceil(MAXBAS) weights, eight to a unit, which every day moves. hbv_advance asks for
+// interruption after that much; a caller that runs many days (a binding, a basin) counts the same.
+std::uint64_t hbv_day_work(const HbvParameters& parameters);
 
 struct HbvState {
     double snowpack;

@@ -113,8 +113,11 @@ PyObject* py_run_storage_indication_routing(PyObject*, PyObject* const* args, Py
                         initial_elevation, curve, outlets)) {
             return nullptr;
         }
-        // One interpolation per step and outlet.
-        auto routed = run_unlocked(work_units(inflow.data.size(), outlets.size() + 1), [&] {
+        // One interpolation per outlet and step, and per outlet and row of the table.
+        const std::uint64_t work =
+            work_units(inflow.data.size() + storage_indication_table_rows(curve, outlets),
+                       storage_indication_row_work(outlets.size()));
+        auto routed = run_unlocked(work, [&] {
             return run_storage_indication_routing(inflow, initial_elevation, curve, outlets,
                                                   python_signals());
         });

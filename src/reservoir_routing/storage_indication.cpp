@@ -40,9 +40,25 @@ ContinuousTimeSeries record(std::string_view kind, std::int32_t step, std::size_
 
 }  // namespace
 
+std::size_t storage_indication_table_rows(
+    const ElevationStorage& curve,
+    const std::vector<std::pair<std::string, DischargeInfo>>& outlets) {
+    std::size_t rows = curve.elevation.size();
+    for (const auto& named : outlets) {
+        if (const auto* gate = std::get_if<ControlledDischargeInfo>(&named.second)) {
+            rows += gate->elevation_discharge.elevation.size();
+        } else if (const auto* spillway = std::get_if<UnControlledDischargeInfo>(&named.second)) {
+            rows += spillway->elevation_discharge.elevation.size();
+        }
+        rows += 2;  // its gates
+    }
+    return rows;
+}
+
 Result<StorageIndicationTable> storage_indication_table(
     const ElevationStorage& curve,
-    const std::vector<std::pair<std::string, DischargeInfo>>& outlets, double dt) {
+    const std::vector<std::pair<std::string, DischargeInfo>>& outlets, double dt,
+    InterruptCheck interrupt) {
     for (const auto& [name, outlet] : outlets) {
         if (std::holds_alternative<SpecifiedDischargeInfo>(outlet)) {
             return Error::value("storage-indication routing needs outlets that depend on the "
@@ -64,22 +80,42 @@ Result<StorageIndicationTable> storage_indication_table(
     std::sort(points.begin(), points.end());
     points.erase(std::unique(points.begin(), points.end()), points.end());
 
+    // Each outlet's curve is checked once and read from the interval of the point before (the
+    // points rise), instead of checked again at every point: the plain lookups give the same
+    // values, and are asked where these do not, for the error they report.
+    InterpTable storage_curve(curve.elevation, curve.storage);
+    std::vector<DischargeSource> sources;
+    sources.reserve(outlets.size());
+    for (const auto& named : outlets) sources.emplace_back(named.second);
+    InterruptCounter counter(interrupt);
+    const std::uint64_t row_work = storage_indication_row_work(outlets.size());
+
     StorageIndicationTable table;
     table.outlet_count = outlets.size();
+    std::vector<double> releases;
+    releases.reserve(outlets.size());
     for (double h : points) {
-        auto storage = get_storage(curve, h);
-        if (!storage) return std::move(storage).error();
-        std::vector<double> releases;
+        double storage = 0.0;
+        if (!storage_curve.within(h, storage)) {
+            auto plain = get_storage(curve, h);
+            if (!plain) return std::move(plain).error();
+            storage = *plain;
+        }
+        releases.clear();
         double total = 0.0;
         std::optional<Error> failed;
-        for (const auto& named : outlets) {
-            auto release = get_discharge(named.second, h, std::nullopt);
-            if (!release) {
-                failed = std::move(release).error();
-                break;
+        for (std::size_t i = 0; i < sources.size(); ++i) {
+            double release = 0.0;
+            if (!sources[i].try_release(h, release)) {
+                auto plain = get_discharge(outlets[i].second, h, std::nullopt);
+                if (!plain) {
+                    failed = std::move(plain).error();
+                    break;
+                }
+                release = *plain;
             }
-            releases.push_back(*release);
-            total = total + *release;
+            releases.push_back(release);
+            total = total + release;
         }
         if (failed) {
             // Above the last elevation every outlet answers, the table ends; a run that needs
@@ -88,17 +124,18 @@ Result<StorageIndicationTable> storage_indication_table(
             table.beyond = std::move(*failed);
             break;
         }
-        const double indication = (2.0 * *storage) / dt + total;
+        const double indication = (2.0 * storage) / dt + total;
         if (!table.indication.empty() && !(indication > table.indication.back())) {
             return Error::value("2S/dt + O must increase with the elevation; it does not between " +
                                 format_double(table.elevation.back()) + " and " +
                                 format_double(h));
         }
         table.elevation.push_back(h);
-        table.storage.push_back(*storage);
+        table.storage.push_back(storage);
         table.outflow.push_back(total);
         table.indication.push_back(indication);
         table.releases.insert(table.releases.end(), releases.begin(), releases.end());
+        if (counter.stop_requested_after(row_work)) return Error::interrupted();
     }
     return table;
 }
@@ -114,7 +151,7 @@ Result<LevelPoolResult> run_storage_indication_routing(
             "expected a first inflow value to be present, but the inflow series is empty");
     }
     const double dt = static_cast<double>(inflow.time_step);
-    auto built = storage_indication_table(curve, outlets, dt);
+    auto built = storage_indication_table(curve, outlets, dt, interrupt);
     if (!built) return std::move(built).error();
     const StorageIndicationTable& t = *built;
     const std::size_t m = t.outlet_count;
@@ -152,6 +189,7 @@ Result<LevelPoolResult> run_storage_indication_routing(
     result.reservoir_elevation.data.push_back(initial_elevation);
 
     InterruptCounter counter(interrupt);
+    const std::uint64_t step_work = storage_indication_row_work(m);
     for (std::size_t j = 1; j < n; ++j) {
         indication = (inflow.data[j - 1] + inflow.data[j]) + (indication - 2.0 * outflow);
         if (!(indication >= t.indication[0])) indication = t.indication[0];
@@ -162,14 +200,17 @@ Result<LevelPoolResult> run_storage_indication_routing(
             return Error::internal("storage-indication lookup above a table that ends at the top "
                                    "of the storage curve");
         }
+        const std::size_t from = k;
         while (k > 0 && indication < t.indication[k]) --k;
         while (k + 1 < last && indication > t.indication[k + 1]) ++k;
+        // A step that swings across the table (a step too long for the outlets) walks it all.
+        const std::size_t walked = k > from ? k - from : from - k;
         w = (indication - t.indication[k]) / (t.indication[k + 1] - t.indication[k]);
         outflow = record_outflows(w);
         result.reservoir_storage.data.push_back(((indication - outflow) * dt) / 2.0);
         result.reservoir_elevation.data.push_back(t.elevation[k] +
                                                   w * (t.elevation[k + 1] - t.elevation[k]));
-        if (counter.stop_requested_after(1)) return Error::interrupted();
+        if (counter.stop_requested_after(step_work + walked / 8)) return Error::interrupted();
     }
     return result;
 }

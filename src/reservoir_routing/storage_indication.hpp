@@ -22,6 +22,8 @@
 // 2S/dt - O < 0) is raised to its bottom: the reservoir is empty.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,11 +48,29 @@ struct StorageIndicationTable {
     Error beyond{};  // what a lookup above the table reports
 };
 
+// A row of the table, or a step of the run, in the interrupt counter's units (some 6 ns each):
+// one for the storage and the total outflow, and one for each outlet's release, interpolated and
+// written. A step's walk from its interval to the next adds one unit every eight rows passed (a
+// comparison each). The table and the run ask for interruption after that much work; a caller
+// that needs a run's work (a binding deciding whether to let go of the interpreter lock, a basin)
+// counts the same.
+inline std::uint64_t storage_indication_row_work(std::size_t outlet_count) {
+    return static_cast<std::uint64_t>(outlet_count) + 1;
+}
+
+// The table's rows at most: the storage curve's elevations, and every outlet's rating-curve and
+// gate elevations.
+std::size_t storage_indication_table_rows(
+    const ElevationStorage& curve,
+    const std::vector<std::pair<std::string, DischargeInfo>>& outlets);
+
 // Fails (ValueError) for a time-series outlet, for an initial elevation or curve lookup that
-// fails as in level pool routing, and when N does not increase with elevation.
+// fails as in level pool routing, and when N does not increase with elevation; Interrupted when
+// the caller asked to stop.
 Result<StorageIndicationTable> storage_indication_table(
     const ElevationStorage& curve,
-    const std::vector<std::pair<std::string, DischargeInfo>>& outlets, double dt);
+    const std::vector<std::pair<std::string, DischargeInfo>>& outlets, double dt,
+    InterruptCheck interrupt = {});
 
 // Routes `inflow` (n >= 1 values) from `initial_elevation`; every record has n values, the first
 // being the initial state. Records are laid out as level pool routing's.
