@@ -28,6 +28,7 @@ BOUND = 6.0 if os.environ.get("VESPARIL_SANITIZED") else 2.0
 INTERRUPT_CHILD = """
     import signal, sys, time
     from datetime import timedelta
+    import numpy as np
     import vesparil
     signal.signal(signal.SIGINT, signal.default_int_handler)
     C = vesparil.utils.ContinuousTimeSeries
@@ -114,6 +115,13 @@ LONG_CALLS = {
         {f"o{i}": ru.UnControlledDischargeInfo(ru.ElevationDischarge(levels, levels),
                                                elevation_offset=-i * 1e-3) for i in range(50)}))(
         [i * 100.0 / 4999 for i in range(5000)])""",
+    # A batch of four GR4J members at X4 = 10,000 on 200,000 days, on two worker threads.
+    "basin batch longest x4": """(lambda b, days: (b.add_subbasin(
+        "north", 640.0, None, vesparil.basin.GR4J(320.0, -1.2, 75.0, 10_000.0)),
+        lambda: b.run_batch(np.array([[300.0], [320.0], [340.0], [360.0]]), ["north.gr4j.x1"],
+                            {"north": {"precipitation": days, "evapotranspiration": days}},
+                            days, threads=2))[-1])(
+        vesparil.basin.Basin(timedelta(days=1)), np.full(200_000, 3.0))""",
 }
 
 

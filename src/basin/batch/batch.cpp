@@ -181,7 +181,8 @@ Result<void> check_members(const BasinModel& model, const BatchRequest& request)
                 seen = seen || request.columns[before].element == element;
             }
             if (seen) continue;
-            auto checked = check_element(own.elements[element], own.time_step);
+            // The storage-indication table depends on no column: built for the first member.
+            auto checked = check_element(own.elements[element], own.time_step, member == 0);
             if (!checked) {
                 Error failure = std::move(checked).error();
                 failure.message = member_prefix(member) + "column '" + request.columns[c].name +
@@ -204,6 +205,16 @@ Result<BatchResult> run_batch(const BasinModel& model, const Network& network,
         return Error::internal("the outflow rows do not match the members");
     }
     if (members == 0) return result;
+    // The elements no column sets are the same in every member: checked once, here (those the
+    // columns set were checked per member by check_members).
+    std::vector<bool> set(model.elements.size(), false);
+    for (const ParameterColumn& column : request.columns) set[column.element] = true;
+    auto base = check_elements(model, set);
+    if (!base) {
+        Error failure = std::move(base).error();
+        if (failure.kind == ErrorKind::Value) failure.message = member_prefix(0) + failure.message;
+        return failure;
+    }
     const std::vector<bool> needed = upstream_of(network, request.at);
 
     unsigned threads = request.threads != 0 ? request.threads : std::thread::hardware_concurrency();

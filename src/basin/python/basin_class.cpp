@@ -1,6 +1,7 @@
 // The Basin class: construction, the add_* methods, the forcing and run.
 #include "baseflow/baseflow_classes.hpp"
 #include "basin/python/basin_classes.hpp"
+#include "basin/run/run_work.hpp"
 #include "basin/daily/pet_method.hpp"
 #include "binding/attributes.hpp"
 #include "binding/containers.hpp"
@@ -151,7 +152,10 @@ PyObject* py_basin_run(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
         auto network = build_network(model);
         if (!network) return raise(network.error());
         BasinRunResult result{model.time_step, {}, {}, {}, {}};
-        auto ran = run_unlocked(work_units(forcing.steps, model.elements.size() * 16), [&] {
+        const std::uint64_t steps = work_units(forcing.steps, step_work(model));
+        const std::uint64_t setup = setup_work(model);
+        const std::uint64_t work = steps > UINT64_MAX - setup ? UINT64_MAX : steps + setup;
+        auto ran = run_unlocked(work, [&] {
             auto made = make_evapotranspiration(model, forcing, python_signals());
             if (!made) return made;
             return run_elements(model, network.value(), forcing, {}, result.outflows,

@@ -156,15 +156,16 @@ Result<void> element_outflow(const BasinModel& model, const Network& network,
     return with_element(element, std::move(done));
 }
 
-Result<void> check_elements(const BasinModel& model) {
-    for (const Element& element : model.elements) {
-        auto checked = check_element(element, model.time_step);
+}  // namespace
+
+Result<void> check_elements(const BasinModel& model, const std::vector<bool>& skip) {
+    for (std::size_t i = 0; i < model.elements.size(); ++i) {
+        if (!skip.empty() && skip[i]) continue;
+        auto checked = check_element(model.elements[i], model.time_step);
         if (!checked) return checked;
     }
     return {};
 }
-
-}  // namespace
 
 Result<void> run_elements(const BasinModel& model, const Network& network,
                           const BasinForcing& forcing, const std::vector<bool>& needed,
@@ -189,11 +190,7 @@ Result<void> run_elements_group(std::span<const BasinModel* const> models, const
                                 std::span<std::vector<std::vector<double>>* const> outflows,
                                 GroupScratch& scratch, InterruptCheck interrupt) {
     const std::size_t members = models.size();
-    for (std::size_t g = 0; g < members; ++g) {
-        auto checked = check_elements(*models[g]);
-        if (!checked) return checked;
-        outflows[g]->resize(models[g]->elements.size());
-    }
+    for (std::size_t g = 0; g < members; ++g) outflows[g]->resize(models[g]->elements.size());
     std::vector<double> inflow;
     const Subbasin* subbasins[kGroupMembers];
     std::vector<double>* outs[kGroupMembers];

@@ -32,9 +32,14 @@ Result<void> run_elements(const BasinModel& model, const Network& network,
                           std::vector<std::vector<double>>& outflows, InterruptCheck interrupt,
                           std::vector<ElementDetails>* details = nullptr);
 
+// Every element's check (check_element), in element order, but those marked in `skip`.
+Result<void> check_elements(const BasinModel& model, const std::vector<bool>& skip = {});
+
 // The same for a group of members of one model (alike but for their parameter values), each
 // with its own outflows: sub-basins advance the members together (basin/run/subbasin_group.hpp),
-// other elements take them one after another. Every member gets the bits of run_elements.
+// other elements take them one after another. Every member gets the bits of run_elements. The
+// members' elements are checked by the caller (the batch checks each element once: those its
+// columns set per member, the others once for all).
 Result<void> run_elements_group(std::span<const BasinModel* const> models, const Network& network,
                                 const BasinForcing& forcing, const std::vector<bool>& needed,
                                 std::span<std::vector<std::vector<double>>* const> outflows,

@@ -166,7 +166,7 @@ Result<void> check_transform(const TransformMethod& method, double area, std::in
 
 }  // namespace
 
-Result<void> check_element(const Element& element, std::int32_t time_step) {
+Result<void> check_element(const Element& element, std::int32_t time_step, bool tables) {
     // Built only on failure: a batch checks every element of every member.
     const auto prefixed = [&](const std::string& message) {
         return Error::value(std::string(kind_word(element)) + " '" + element.name + "': " + message);
@@ -222,7 +222,7 @@ Result<void> check_element(const Element& element, std::int32_t time_step) {
             if (own.error().kind != ErrorKind::Value) return own;
             return prefixed(own.error().message);
         }
-        if (indication) {
+        if (indication && tables) {
             const LevelPoolRouting& routing = indication->pool;
             auto table = storage_indication_table(routing.elevation_storage, routing.outlets,
                                                   static_cast<double>(time_step));

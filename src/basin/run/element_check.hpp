@@ -12,7 +12,9 @@ namespace vesparil {
 // Muskingum reach whose first outflows would go negative (2 k x above the step, per sub-reach),
 // and the checks of the other methods' cores (curve number, Green-Ampt, the unit hydrographs on
 // the sub-basin's area, the channel of Muskingum-Cunge, the storage-indication table).
-Result<void> check_element(const Element& element, std::int32_t time_step);
+// `tables` false leaves out the storage-indication table, which no batch column changes: a
+// batch builds it once, not once per member.
+Result<void> check_element(const Element& element, std::int32_t time_step, bool tables = true);
 
 // The checks of a method's own values, which hold in whatever basin it is in (its step, the
 // sub-basin's area, the other elements play no part), with the methods' own messages: made
