@@ -3,7 +3,8 @@
 Each row holds a small basin using the method at its outlet 'north', the standalone function
 that gives that outflow from the same values, lined up by the basin's time axis (docs/basin.md,
 "One time axis"), and a batch column with two values. test_basin_method_table.py runs its checks
-over every row.
+over every row and fails for a method class of vesparil.basin without one; the memory rows of
+the leak test (leak_rows_memory.py) take the constructor calls from here.
 """
 
 from collections import namedtuple
