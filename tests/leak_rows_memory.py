@@ -1,9 +1,11 @@
-"""Rows of the memory check: the series' entries and the model functions, with their builds."""
+"""Rows of the memory check: the series' entries, the model functions and the basin's method
+classes, with their builds."""
 
 from datetime import timedelta
 
 import numpy as np
 
+from basin_method_rows import ROWS as BASIN_METHODS
 from leak_arguments import DATA, HBV_PARAMETERS, HOUR, _basin, _flow, _layers, _pool_args, _rain
 
 
@@ -178,5 +180,9 @@ MODEL_ENTRIES += [
     ]
 ] + [("calculate_pet_oudin bad day (ValueError)", "evapotranspiration.calculate_pet_oudin",
       build_model(lambda: [DATA, 45.0, [0.0] * len(DATA)], fails_with=ValueError))]
+
+# The basin's method classes, built from the arguments of their rows in basin_method_rows.py.
+MODEL_ENTRIES += [(f"{row.cls}()", f"basin.{row.cls}",
+                   build_model(lambda row=row: list(row.arguments))) for row in BASIN_METHODS]
 
 ENTRIES += MODEL_ENTRIES

@@ -3,7 +3,7 @@
 scripts/pitfalls.py computes every number the Pitfalls sections quote. Here each quote is looked
 up in its pages, the larger numbers are rederived by hand, the full-volume Clark recipe of
 docs/clark.md is run and checked by its mass balance, and every code block of the pages and of the
-README runs.
+README runs, but on the pages of NOT_RUN, which need the network or a download of data.
 """
 
 import contextlib
@@ -121,16 +121,25 @@ def run_blocks(path):
     return namespace
 
 
-PAGES_WITH_CODE = [DOCS / name for name in ("loss.md", "clark.md", "baseflow.md", "muskingum.md",
-                                            "level_pool.md", "kge.md", "metrics.md", "data.md",
-                                            "errors.md", "basin.md", "event_loss.md",
-                                            "unit_hydrographs.md", "snow.md")]
+# The pages whose code is not run, each with the reason: it needs the network or a download of
+# data. Every other page with Python code, the README included, runs.
+NOT_RUN = {
+    "calibration.md": "excerpts of examples/calibrate_fulda.py, run on the Fulda record that "
+                      "ships in the spotpy wheel (a download), for a full calibration",
+}
+PAGES = sorted(DOCS.glob("*.md")) + [REPO / "README.md"]
+PAGES_WITH_CODE = [path for path in PAGES if code_blocks(path) and path.name not in NOT_RUN]
 
 
-@pytest.mark.parametrize("path", PAGES_WITH_CODE + [REPO / "README.md"], ids=lambda p: p.name)
+@pytest.mark.parametrize("path", PAGES_WITH_CODE, ids=lambda p: p.name)
 def test_page_examples_run(path):
-    assert code_blocks(path)
     run_blocks(path)
+
+
+@pytest.mark.parametrize("name", NOT_RUN)
+def test_pages_not_run_have_code(name):
+    # A page that lost its code, or its name, leaves this table.
+    assert code_blocks(DOCS / name)
 
 
 HOUR = timedelta(hours=1)
