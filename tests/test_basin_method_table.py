@@ -5,6 +5,7 @@ either leak table fails the last test."""
 
 import json
 import pickle
+from pathlib import Path
 
 import pytest
 from basin_checks import assert_members_equal_single_runs
@@ -80,3 +81,16 @@ def test_every_method_class_has_its_rows(table):
     assert len(methods) >= 17
     assert entries.missing_rows(TABLES[table](), [f"{name}()" for name in methods]) == []
     assert len(IDS) == len(set(IDS)) and set(IDS) <= set(methods)
+
+
+def test_every_method_class_is_in_the_readme_and_the_basin_guide():
+    root = Path(__file__).resolve().parent.parent
+    if not (root / "docs" / "basin.md").exists():
+        pytest.skip("the guide is not beside the tests (an installed copy)")
+    methods = [name for name in basin.__all__
+               if isinstance(getattr(basin, name), type) and name not in NOT_METHODS]
+    readme_row = next(line for line in (root / "README.md").read_text().splitlines()
+                      if line.startswith("| `vesparil.basin` |"))
+    guide = (root / "docs" / "basin.md").read_text()
+    assert [m for m in methods if f"`{m}`" not in readme_row] == []
+    assert [m for m in methods if f"`{m}(" not in guide] == []
