@@ -2,6 +2,7 @@
 #include "basin/batch/parameter_columns.hpp"
 
 #include <cmath>
+#include <iterator>
 #include <type_traits>
 
 #include "basin/daily/lumped_flow.hpp"
@@ -53,6 +54,22 @@ constexpr FieldName kFields[] = {
     {"muskingum_cunge", "side_slope", ParameterField::side_slope, 1},
     {"storage_indication", "initial_elevation", ParameterField::indication_initial_elevation, 1},
 };
+
+constexpr bool same_text(const char* a, const char* b) {
+    return *a == *b && (*a == '\0' || same_text(a + 1, b + 1));
+}
+// A column is its method, parameter and alternative: two rows naming one would hide one.
+constexpr bool columns_distinct() {
+    for (std::size_t i = 0; i < std::size(kFields); ++i) {
+        for (std::size_t j = i + 1; j < std::size(kFields); ++j) {
+            const FieldName &a = kFields[i], &b = kFields[j];
+            if (same_text(a.method, b.method) && same_text(a.parameter, b.parameter) &&
+                a.alternative == b.alternative) return false;
+        }
+    }
+    return true;
+}
+static_assert(columns_distinct(), "two rows of kFields name the same column");
 
 // Which alternative of its family's variant the element has, for the family of `method`.
 std::size_t alternative_of(const Element& element, const std::string& method) {
@@ -109,10 +126,12 @@ Result<ParameterColumn> parse_column(const BasinModel& model, const std::string&
     bool known_method = false;
     bool found = false;
     std::size_t alternative = 0;
+    // Methods of one family may share a parameter's name: the element's own method's row wins.
+    const std::size_t own = alternative_of(element, method);
     for (const FieldName& entry : kFields) {
         if (method != entry.method) continue;
         known_method = true;
-        if (parameter == entry.parameter) {
+        if (parameter == entry.parameter && (!found || entry.alternative == own)) {
             column.field = entry.field;
             alternative = entry.alternative;
             found = true;
