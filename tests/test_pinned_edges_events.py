@@ -70,15 +70,10 @@ def test_curve_number_100_makes_all_rain_excess(values, exact, ratio):
     assert abs(math.fsum(split.excess.data) - math.fsum(values)) <= 4 * math.ulp(total)
 
 
-@pytest.mark.xfail(strict=True, reason=(
-    "an infinite initial_abstraction_ratio passes the '>= 0' check; with CN = 100 (S = 0) "
-    "Ia = inf x 0 is NaN, so no step has P > Ia and all rain becomes loss"))
-def test_curve_number_100_with_an_infinite_ratio_is_refused_or_all_excess():
-    try:
-        split = loss.run_curve_number(rain([1.0, 0.5]), 100.0, math.inf)
-    except ValueError:
-        return
-    assert split.excess.data == [1.0, 0.5]
+# With CN = 100 (S = 0) an infinite ratio made Ia = inf x 0 = NaN: all rain became loss.
+def test_curve_number_refuses_an_infinite_ratio():
+    with pytest.raises(ValueError, match="^initial_abstraction_ratio must be finite; got inf$"):
+        loss.run_curve_number(rain([1.0, 0.5]), 100.0, math.inf)
 
 
 # --- Green-Ampt without suction -----------------------------------------------------------

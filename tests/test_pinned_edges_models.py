@@ -183,9 +183,6 @@ def test_just_beyond_a_pole_is_refused(lat):
 
 # --- non-finite capacities and factors ----------------------------------------------------
 
-NON_FINITE = pytest.mark.xfail(strict=True, reason=(
-    "the check is '> 0' or '>= 0' without 'finite': an infinite value is taken and the run "
-    "returns NaN (inf - inf, 0 x inf) without a word"))
 P3, T3, E3 = [1.0, 10.0, 2.0], [2.0, -1.0, 1.0], [0.5, 0.5, 3.0]
 
 
@@ -201,16 +198,14 @@ def hbv(**change):
     pytest.param(lambda: lumped.run_gr4j(P3, E3, 300.0, math.inf, 80.0, 2.0).flow, id="gr4j x2"),
     pytest.param(lambda: snow.run_degree_day_snow(P3, T3, 0.0, 3.0, 0.05, math.inf, 10.0).outflow,
                  id="degree-day water_holding"),
-    pytest.param(lambda: lumped.run_gr4j(P3, E3, math.inf, 0.5, 80.0, 2.0).flow, id="gr4j x1",
-                 marks=NON_FINITE),
-    pytest.param(lambda: lumped.run_gr4j(P3, E3, 300.0, 0.5, math.inf, 2.0).flow, id="gr4j x3",
-                 marks=NON_FINITE),
-    pytest.param(hbv(fc=math.inf), id="hbv fc", marks=NON_FINITE),
-    pytest.param(hbv(cfmax=math.inf, cfr=0.0), id="hbv cfmax", marks=NON_FINITE),
+    pytest.param(lambda: lumped.run_gr4j(P3, E3, math.inf, 0.5, 80.0, 2.0).flow, id="gr4j x1"),
+    pytest.param(lambda: lumped.run_gr4j(P3, E3, 300.0, 0.5, math.inf, 2.0).flow, id="gr4j x3"),
+    pytest.param(hbv(fc=math.inf), id="hbv fc"),
+    pytest.param(hbv(cfmax=math.inf, cfr=0.0), id="hbv cfmax"),
     pytest.param(lambda: snow.run_degree_day_snow(P3, T3, 0.0, math.inf, 0.0, 0.1, 10.0).outflow,
-                 id="degree-day melt_factor", marks=NON_FINITE),
+                 id="degree-day melt_factor"),
     pytest.param(lambda: snow.run_degree_day_snow(P3, T3, 0.0, 3.0, 0.05, 0.0, math.inf).outflow,
-                 id="degree-day initial_snowpack", marks=NON_FINITE),
+                 id="degree-day initial_snowpack"),
 ])
 def test_an_infinite_parameter_is_refused_or_runs_to_numbers(call):
     try:

@@ -62,9 +62,12 @@ double convolve(std::vector<double>& pending, const std::vector<double>& uh, dou
 }  // namespace
 
 Result<Gr4jParameters> make_gr4j_parameters(double x1, double x2, double x3, double x4) {
+    // An infinite store passes "> 0" and turns every flow into NaN.
     if (!(x1 > 0.0)) return Error::value("x1 must be > 0");
+    if (!std::isfinite(x1)) return Error::value("x1 must be finite");
     if (!std::isfinite(x2)) return Error::value("x2 must be finite");
     if (!(x3 > 0.0)) return Error::value("x3 must be > 0");
+    if (!std::isfinite(x3)) return Error::value("x3 must be finite");
     if (!(x4 > 0.0 && x4 <= kGr4jMaxX4)) {
         return Error::value("x4 must be > 0 and at most " + format_double(kGr4jMaxX4));
     }

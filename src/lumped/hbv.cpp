@@ -32,11 +32,13 @@ double triangle_share(double x, double m) {
     return 1.0;
 }
 
-// "name must be ..." when value lies outside [low, high] (NaN included).
+// "name must be ..." when value lies outside [low, high] (NaN included); "name must be finite"
+// for an infinite value inside an open range (it would turn the flows into NaN).
 Result<void> within(const char* name, double value, double low, double high,
                     const char* rule) {
-    if (value >= low && value <= high) return {};
-    return Error::value(std::string(name) + " must be " + rule);
+    if (!(value >= low && value <= high)) return Error::value(std::string(name) + " must be " + rule);
+    if (std::isinf(value)) return Error::value(std::string(name) + " must be finite");
+    return {};
 }
 
 }  // namespace

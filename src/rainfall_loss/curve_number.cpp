@@ -27,6 +27,10 @@ Result<CurveNumberRetention> curve_number_retention(const CurveNumberParameters&
         return Error::value("initial_abstraction_ratio must be >= 0; got " +
                             format_double(parameters.initial_abstraction_ratio));
     }
+    // inf x S is NaN where S is 0 (CN 100): all the rain would be lost.
+    if (std::isinf(parameters.initial_abstraction_ratio)) {
+        return Error::value("initial_abstraction_ratio must be finite; got inf");
+    }
     double cn = cn_stated;
     switch (parameters.antecedent_moisture) {
         case 1: cn = (4.2 * cn_stated) / (10.0 - 0.058 * cn_stated); break;

@@ -174,11 +174,16 @@ Result<LevelPoolResult> run_storage_indication_routing(
             named.first, record(kKindDischarge, step, n));
         outlet_records.push_back(&added.second.data);
     }
+    // The total is the outlets' releases added in their order, as the table's rows are, so
+    // that the releases recorded add up to it exactly (the interpolated row totals can differ
+    // from their sum in the last place).
     auto record_outflows = [&](double weight) {
-        const double o = t.outflow[k] + weight * (t.outflow[k + 1] - t.outflow[k]);
+        double o = 0.0;
         for (std::size_t i = 0; i < m; ++i) {
             const double a = t.releases[k * m + i];
-            outlet_records[i]->push_back(a + weight * (t.releases[(k + 1) * m + i] - a));
+            const double release = a + weight * (t.releases[(k + 1) * m + i] - a);
+            outlet_records[i]->push_back(release);
+            o = o + release;
         }
         result.reservoir_total_outflow.data.push_back(o);
         return o;

@@ -14,7 +14,9 @@
 //
 //   N[j+1] = (I[j] + I[j+1]) + (N[j] - 2 O[j])
 //   k: N_k <= N[j+1] <= N_k+1;  w = (N[j+1] - N_k) / (N_k+1 - N_k)
-//   O[j+1] = O_k + w (O_k+1 - O_k);  h[j+1] = h_k + w (h_k+1 - h_k);  each release likewise
+//   O_i[j+1] = O_i,k + w (O_i,k+1 - O_i,k) for each outlet i;  O[j+1] = the O_i[j+1] added in
+//   the outlets' order (as each row's O is), so the releases add up to it exactly;
+//   h[j+1] = h_k + w (h_k+1 - h_k)
 //   S[j+1] = (N[j+1] - O[j+1]) * dt / 2
 //
 // so the balance holds to rounding step by step. Flows in cfs, storage in ft3, elevations in

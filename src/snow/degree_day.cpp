@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <string>
+#include <utility>
 
 #include "core/format.hpp"
 #include "core/large_vector.hpp"
@@ -19,6 +21,14 @@ Result<DegreeDayParameters> make_degree_day_parameters(const DegreeDayParameters
         return Error::value("refreezing_coefficient must be >= 0");
     }
     if (!(given.water_holding >= 0.0)) return Error::value("water_holding must be >= 0");
+    // An infinite factor passes ">= 0" and makes 0 x inf = NaN on a day it does not apply.
+    const std::pair<const char*, double> factors[] = {
+        {"melt_factor", given.melt_factor},
+        {"refreezing_coefficient", given.refreezing_coefficient},
+        {"water_holding", given.water_holding}};
+    for (const auto& [name, value] : factors) {
+        if (std::isinf(value)) return Error::value(std::string(name) + " must be finite");
+    }
     return given;
 }
 
@@ -32,6 +42,7 @@ Result<DegreeDaySeries> run_degree_day_snow(std::span<const double> precipitatio
         return Error::value("precipitation and temperature must have the same length");
     }
     if (!(initial_snowpack >= 0.0)) return Error::value("initial_snowpack must be >= 0");
+    if (std::isinf(initial_snowpack)) return Error::value("initial_snowpack must be finite");
     if (warmup > days) {
         return Error::value("warmup (" + format_int(static_cast<std::int64_t>(warmup)) +
                             ") is longer than the series (" +
