@@ -3,10 +3,14 @@
 
 #include <cmath>
 #include <iterator>
+#include <tuple>
 #include <type_traits>
+#include <utility>
+#include <variant>
 
 #include "basin/daily/lumped_flow.hpp"
 #include "basin/daily/snow_store.hpp"
+#include "basin/model/method_tables.hpp"
 #include "core/seconds.hpp"
 #include "core/units.hpp"
 
@@ -23,35 +27,10 @@ struct FieldName {
 
 constexpr FieldName kFields[] = {
     {"subbasin", "area", ParameterField::area, 0},
-    {"loss", "initial_deficit", ParameterField::initial_deficit, 0},
-    {"loss", "maximum_deficit", ParameterField::maximum_deficit, 0},
-    {"loss", "constant_rate", ParameterField::constant_rate, 0},
-    {"loss", "recovery", ParameterField::recovery, 0},
-    {"transform", "tc", ParameterField::tc, 0},
-    {"transform", "storage", ParameterField::storage, 0},
     {"baseflow", "k_duration", ParameterField::k_duration, 0},
     {"baseflow", "gw_fraction", ParameterField::gw_fraction, 0},
     {"baseflow", "initial_q", ParameterField::initial_q, 0},
-    {"muskingum", "k", ParameterField::muskingum_k, 0},
-    {"muskingum", "x", ParameterField::muskingum_x, 0},
     {"level_pool", "initial_elevation", ParameterField::initial_elevation, 0},
-    {"loss", "curve_number", ParameterField::curve_number, 1},
-    {"loss", "initial_abstraction_ratio", ParameterField::initial_abstraction_ratio, 1},
-    {"loss", "hydraulic_conductivity", ParameterField::hydraulic_conductivity, 2},
-    {"loss", "suction_head", ParameterField::suction_head, 2},
-    {"loss", "moisture_deficit", ParameterField::moisture_deficit, 2},
-    {"loss", "initial_infiltration", ParameterField::initial_infiltration, 2},
-    {"transform", "lag", ParameterField::lag, 1},
-    {"transform", "peak_rate_factor", ParameterField::peak_rate_factor, 1},
-    {"transform", "ct", ParameterField::ct, 2},
-    {"transform", "cp", ParameterField::cp, 2},
-    {"transform", "stream_length", ParameterField::stream_length, 2},
-    {"transform", "centroid_length", ParameterField::centroid_length, 2},
-    {"muskingum_cunge", "length", ParameterField::channel_length, 1},
-    {"muskingum_cunge", "slope", ParameterField::channel_slope, 1},
-    {"muskingum_cunge", "manning_n", ParameterField::manning_n, 1},
-    {"muskingum_cunge", "bottom_width", ParameterField::bottom_width, 1},
-    {"muskingum_cunge", "side_slope", ParameterField::side_slope, 1},
     {"storage_indication", "initial_elevation", ParameterField::indication_initial_elevation, 1},
 };
 
@@ -86,9 +65,78 @@ std::size_t alternative_of(const Element& element, const std::string& method) {
 }
 
 bool is_duration(ParameterField field) {
-    return field == ParameterField::recovery || field == ParameterField::tc ||
-           field == ParameterField::storage || field == ParameterField::k_duration ||
-           field == ParameterField::muskingum_k || field == ParameterField::lag;
+    return field == ParameterField::k_duration;
+}
+
+// The method record a parsed column names (parse_column made sure the element has it).
+template <class Method>
+Method& member(ElementMethod& method) {
+    if constexpr (std::is_same_v<Method, MuskingumRouting> ||
+                  std::is_same_v<Method, MuskingumCungeRouting>) {
+        return std::get<Method>(std::get<Reach>(method).routing);
+    } else if constexpr (std::is_same_v<Method, LevelPoolRouting> ||
+                         std::is_same_v<Method, StorageIndicationRouting>) {
+        return std::get<Method>(std::get<Reservoir>(method).routing);
+    } else if constexpr (std::is_same_v<Method, ClarkTransform> ||
+                         std::is_same_v<Method, ScsTransform> ||
+                         std::is_same_v<Method, SnyderTransform>) {
+        return std::get<Method>(std::get<Subbasin>(method).transform);
+    } else {
+        return std::get<Method>(*std::get<Subbasin>(method).loss);
+    }
+}
+
+// Field F of Record's table set from a column's value (hours for a duration).
+template <class Record, std::size_t F>
+void set_field(ElementMethod& method, double value) {
+    using Field = std::remove_cvref_t<decltype(std::get<F>(MethodTable<Record>::fields))>;
+    Field::in(member<Record>(method)) =
+        Field::crossing == Crossing::duration ? value * kSecondsPerHour : value;
+}
+
+// What the tables say of a column's method and parameter.
+struct TableColumn {
+    bool known_method = false;
+    bool found = false;
+    std::size_t alternative = 0;
+    void (*set)(ElementMethod&, double) = nullptr;
+    bool duration = false;
+};
+
+// Field F of Record (alternative `alternative` of its family), if it is the column: the first
+// one found, or the one of the element's own method (`own`).
+template <class Record, std::size_t F>
+void consider(const std::string& parameter, std::size_t alternative, std::size_t own,
+              TableColumn& out) {
+    constexpr auto field = std::get<F>(MethodTable<Record>::fields);
+    if constexpr (field.column) {
+        if (parameter != field.name || (out.found && alternative != own)) return;
+        out.found = true;
+        out.alternative = alternative;
+        out.set = set_field<Record, F>;
+        out.duration = decltype(field)::crossing == Crossing::duration;
+    }
+}
+
+template <class Family, std::size_t... I>
+void find_in_tables(const std::string& method, const std::string& parameter, std::size_t own,
+                    TableColumn& out, std::index_sequence<I...>) {
+    const auto look = [&]<std::size_t A>(std::integral_constant<std::size_t, A>) {
+        using Record = std::variant_alternative_t<A, Family>;
+        if (method != MethodTable<Record>::column_method) return;
+        out.known_method = true;
+        [&]<std::size_t... F>(std::index_sequence<F...>) {
+            (consider<Record, F>(parameter, A, own, out), ...);
+        }(std::make_index_sequence<std::tuple_size_v<decltype(MethodTable<Record>::fields)>>{});
+    };
+    (look(std::integral_constant<std::size_t, I>{}), ...);
+}
+
+template <class Family>
+void find_in_tables(const std::string& method, const std::string& parameter, std::size_t own,
+                    TableColumn& out) {
+    find_in_tables<Family>(method, parameter, own, out,
+                           std::make_index_sequence<std::variant_size_v<Family>>{});
 }
 
 }  // namespace
@@ -123,11 +171,20 @@ Result<ParameterColumn> parse_column(const BasinModel& model, const std::string&
     if (continuous && method == "transform") {
         return fail("subbasin '" + element_name + "' is run by a continuous model");
     }
-    bool known_method = false;
-    bool found = false;
-    std::size_t alternative = 0;
-    // Methods of one family may share a parameter's name: the element's own method's row wins.
+    // Methods of one family may share a parameter's name: the element's own method's wins.
     const std::size_t own = alternative_of(element, method);
+    TableColumn table;
+    find_in_tables<LossMethod>(method, parameter, own, table);
+    find_in_tables<TransformMethod>(method, parameter, own, table);
+    find_in_tables<ReachMethod>(method, parameter, own, table);
+    bool known_method = table.known_method;
+    bool found = table.found;
+    std::size_t alternative = table.alternative;
+    if (found) {
+        column.field = ParameterField::table;
+        column.set = table.set;
+        column.duration = table.duration;
+    }
     for (const FieldName& entry : kFields) {
         if (method != entry.method) continue;
         known_method = true;
@@ -177,65 +234,14 @@ Result<ParameterColumn> parse_column(const BasinModel& model, const std::string&
     return column;
 }
 
-namespace {
-
-// The method record a parsed column names (parse_column made sure the element has it).
-template <class Method>
-Method& member(ElementMethod& method) {
-    if constexpr (std::is_same_v<Method, MuskingumRouting> ||
-                  std::is_same_v<Method, MuskingumCungeRouting>) {
-        return std::get<Method>(std::get<Reach>(method).routing);
-    } else if constexpr (std::is_same_v<Method, LevelPoolRouting> ||
-                         std::is_same_v<Method, StorageIndicationRouting>) {
-        return std::get<Method>(std::get<Reservoir>(method).routing);
-    } else if constexpr (std::is_same_v<Method, ClarkTransform> ||
-                         std::is_same_v<Method, ScsTransform> ||
-                         std::is_same_v<Method, SnyderTransform>) {
-        return std::get<Method>(std::get<Subbasin>(method).transform);
-    } else {
-        return std::get<Method>(*std::get<Subbasin>(method).loss);
-    }
-}
-
-DeficitAndConstantLoss& deficit(ElementMethod& method) {
-    return member<DeficitAndConstantLoss>(method);
-}
-CurveNumberParameters& curve_number(ElementMethod& method) {
-    return member<CurveNumberLoss>(method).parameters;
-}
-GreenAmptParameters& green_ampt(ElementMethod& method) {
-    return member<GreenAmptLoss>(method).parameters;
-}
-ChannelSection& channel(ElementMethod& method) {
-    return member<MuskingumCungeRouting>(method).parameters.channel;
-}
-
-}  // namespace
-
 void apply_parameter(BasinModel& model, const ParameterColumn& column, double value) {
     ElementMethod& method = model.elements[column.element].method;
-    const double seconds = value * kSecondsPerHour;
     switch (column.field) {
+        case ParameterField::table: column.set(method, value); return;
         case ParameterField::area: std::get<Subbasin>(method).area = value; return;
-        case ParameterField::initial_deficit:
-            deficit(method).initial_deficit = value;
-            return;
-        case ParameterField::maximum_deficit:
-            deficit(method).maximum_deficit = value;
-            return;
-        case ParameterField::constant_rate:
-            deficit(method).constant_rate = value;
-            return;
-        case ParameterField::recovery:
-            deficit(method).recovery_seconds = seconds;
-            return;
-        case ParameterField::tc: member<ClarkTransform>(method).tc_seconds = seconds; return;
-        case ParameterField::storage:
-            member<ClarkTransform>(method).storage_seconds = seconds;
-            return;
         case ParameterField::k_duration:
             std::get<Subbasin>(method).baseflow[column.layer].second.k_seconds =
-                saturating_whole_seconds(seconds);
+                saturating_whole_seconds(value * kSecondsPerHour);
             return;
         case ParameterField::gw_fraction:
             std::get<Subbasin>(method).baseflow[column.layer].second.gw_fraction = value;
@@ -243,42 +249,9 @@ void apply_parameter(BasinModel& model, const ParameterColumn& column, double va
         case ParameterField::initial_q:
             std::get<Subbasin>(method).baseflow[column.layer].second.initial_q = value;
             return;
-        case ParameterField::muskingum_k:
-            member<MuskingumRouting>(method).k_seconds = seconds;
-            return;
-        case ParameterField::muskingum_x: member<MuskingumRouting>(method).x = value; return;
         case ParameterField::initial_elevation:
             member<LevelPoolRouting>(method).initial_elevation = value;
             return;
-        case ParameterField::curve_number: curve_number(method).curve_number = value; return;
-        case ParameterField::initial_abstraction_ratio:
-            curve_number(method).initial_abstraction_ratio = value;
-            return;
-        case ParameterField::hydraulic_conductivity:
-            green_ampt(method).hydraulic_conductivity = value;
-            return;
-        case ParameterField::suction_head: green_ampt(method).suction_head = value; return;
-        case ParameterField::moisture_deficit: green_ampt(method).moisture_deficit = value; return;
-        case ParameterField::initial_infiltration:
-            green_ampt(method).initial_infiltration = value;
-            return;
-        case ParameterField::lag: member<ScsTransform>(method).lag_seconds = seconds; return;
-        case ParameterField::peak_rate_factor:
-            member<ScsTransform>(method).peak_rate_factor = value;
-            return;
-        case ParameterField::ct: member<SnyderTransform>(method).ct = value; return;
-        case ParameterField::cp: member<SnyderTransform>(method).cp = value; return;
-        case ParameterField::stream_length:
-            member<SnyderTransform>(method).stream_length = value;
-            return;
-        case ParameterField::centroid_length:
-            member<SnyderTransform>(method).centroid_length = value;
-            return;
-        case ParameterField::channel_length: channel(method).length = value; return;
-        case ParameterField::channel_slope: channel(method).slope = value; return;
-        case ParameterField::manning_n: channel(method).manning_n = value; return;
-        case ParameterField::bottom_width: channel(method).bottom_width = value; return;
-        case ParameterField::side_slope: channel(method).side_slope = value; return;
         case ParameterField::indication_initial_elevation:
             member<StorageIndicationRouting>(method).pool.initial_elevation = value;
             return;
@@ -292,7 +265,8 @@ void apply_parameter(BasinModel& model, const ParameterColumn& column, double va
 }
 
 std::string check_value(const ParameterColumn& column, double value) {
-    if (is_duration(column.field) && !(value >= 0.0)) return "a duration must be >= 0 hours";
+    const bool duration = is_duration(column.field) || column.duration;
+    if (duration && !(value >= 0.0)) return "a duration must be >= 0 hours";
     if (std::isnan(value)) return "the value is NaN";
     return {};
 }

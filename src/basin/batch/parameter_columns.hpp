@@ -28,8 +28,9 @@
 // An evapotranspiration method's latitude is no column ("<sub-basin>.evapotranspiration.latitude"
 // is refused).
 //
-// A loss or transform parameter names the sub-basin's own method's parameter; another method's
-// is refused.
+// The event methods' columns are their tables' fields marked kColumn, under the table's
+// `column_method` (basin/model/method_tables.hpp). A loss or transform parameter names the
+// sub-basin's own method's parameter; another method's is refused.
 // A duration in hours becomes hours * 3600 seconds, the same double for every member.
 #pragma once
 
@@ -47,36 +48,12 @@ namespace vesparil {
 
 enum class ParameterField {
     area,
-    initial_deficit,
-    maximum_deficit,
-    constant_rate,
-    recovery,
-    tc,
-    storage,
     k_duration,
     gw_fraction,
     initial_q,
-    muskingum_k,
-    muskingum_x,
     initial_elevation,
-    curve_number,
-    initial_abstraction_ratio,
-    hydraulic_conductivity,
-    suction_head,
-    moisture_deficit,
-    initial_infiltration,
-    lag,
-    peak_rate_factor,
-    ct,
-    cp,
-    stream_length,
-    centroid_length,
-    channel_length,
-    channel_slope,
-    manning_n,
-    bottom_width,
-    side_slope,
     indication_initial_elevation,
+    table,       // a field of an event method's table (basin/model/method_tables.hpp), set by `set`
     continuous,  // a GR4J or HBV value, its index in `layer` (basin/daily/lumped_flow.hpp)
     front_snow,  // a value of an event sub-basin's snow store, its index in `layer`
 };
@@ -86,6 +63,10 @@ struct ParameterColumn {
     std::size_t element = 0;
     ParameterField field = ParameterField::area;
     std::size_t layer = 0;  // baseflow fields; a continuous model's value index
+    // A table's field: sets it in the element's method (a duration given in hours), and whether
+    // it is a duration.
+    void (*set)(ElementMethod&, double) = nullptr;
+    bool duration = false;
 };
 
 // Fails with a ValueError naming the column when its element, method or parameter is unknown,

@@ -44,7 +44,7 @@ bool parse_columns(const BasinModel& model, const std::vector<std::string>& name
         // Two columns setting one value would leave only the last one in force.
         for (const ParameterColumn& earlier : out) {
             if (earlier.element != column->element || earlier.field != column->field ||
-                earlier.layer != column->layer) {
+                earlier.layer != column->layer || earlier.set != column->set) {
                 continue;
             }
             const std::string also = earlier.name == name ? "" : " (as '" + earlier.name + "')";

@@ -1,6 +1,6 @@
-// Pieces shared by the event methods' classes of the basin (basin/python/subbasin_method_classes.cpp,
-// basin/python/routing_method_classes.cpp): getters of values read through a function, None for an
-// absent optional, and the slot table of a method class.
+// Pieces shared by the basin's method classes (those made from their tables,
+// basin/python/method_descriptor.hpp, and the others): getters of values read through a
+// function, None for an absent optional, the slot table of a method class, and its one rule.
 #pragma once
 
 #include <Python.h>

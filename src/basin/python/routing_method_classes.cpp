@@ -1,6 +1,5 @@
-// The basin's reach and reservoir classes of the event methods: MuskingumCunge and
-// StorageIndication, each holding one method's parameters for one element, named as the
-// standalone function's.
+// The basin's StorageIndication class: the parameters of storage-indication routing for one
+// reservoir, named as the standalone function's.
 #include "basin/python/basin_classes.hpp"
 #include "basin/run/element_check.hpp"
 #include "basin/python/method_class_parts.hpp"
@@ -14,69 +13,6 @@ namespace {
 
 using namespace binding;
 using namespace basin_classes;
-
-// MuskingumCunge
-
-constexpr Parameters<8> kMuskingumCungeParameters{
-    "MuskingumCunge.__new__()",
-    {"length", "slope", "manning_n", "bottom_width", "side_slope", "reference_flow",
-     "sub_reaches", "sub_steps"},
-    4};
-
-PyObject* py_muskingum_cunge_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
-    return guarded([&]() -> PyObject* {
-        MuskingumCungeRouting routing;
-        MuskingumCungeParameters& p = routing.parameters;
-        if (!parse_new(kMuskingumCungeParameters, args, kwargs, p.channel.length,
-                       p.channel.slope, p.channel.manning_n, p.channel.bottom_width,
-                       p.channel.side_slope, p.reference_flow, p.sub_reaches, p.sub_steps)) {
-            return nullptr;
-        }
-        return checked_instance(type, routing, check_reach_values(ReachMethod{routing}));
-    });
-}
-
-double mc_length(const MuskingumCungeRouting& r) { return r.parameters.channel.length; }
-double mc_slope(const MuskingumCungeRouting& r) { return r.parameters.channel.slope; }
-double mc_n(const MuskingumCungeRouting& r) { return r.parameters.channel.manning_n; }
-double mc_width(const MuskingumCungeRouting& r) { return r.parameters.channel.bottom_width; }
-double mc_side(const MuskingumCungeRouting& r) { return r.parameters.channel.side_slope; }
-std::optional<double> mc_reference(const MuskingumCungeRouting& r) {
-    return r.parameters.reference_flow;
-}
-std::optional<std::int64_t> mc_reaches(const MuskingumCungeRouting& r) {
-    return r.parameters.sub_reaches;
-}
-std::optional<std::int64_t> mc_steps(const MuskingumCungeRouting& r) {
-    return r.parameters.sub_steps;
-}
-
-using Cunge = MuskingumCungeRouting;
-PyGetSetDef muskingum_cunge_getset[] = {
-    {"length", get_value<Cunge, mc_length>, nullptr, "Reach length (ft).", nullptr},
-    {"slope", get_value<Cunge, mc_slope>, nullptr, "Bed slope (ft/ft).", nullptr},
-    {"manning_n", get_value<Cunge, mc_n>, nullptr, "Manning's n.", nullptr},
-    {"bottom_width", get_value<Cunge, mc_width>, nullptr, "Bottom width (ft).", nullptr},
-    {"side_slope", get_value<Cunge, mc_side>, nullptr,
-     "Side slope, horizontal per vertical (0: rectangular).", nullptr},
-    {"reference_flow", get_value<Cunge, mc_reference, OptionalToPython>, nullptr,
-     "Flow of constant parameters, or None for variable ones (cfs).", nullptr},
-    {"sub_reaches", get_value<Cunge, mc_reaches, OptionalToPython>, nullptr,
-     "Sub-reaches, or None for the method's choice.", nullptr},
-    {"sub_steps", get_value<Cunge, mc_steps, OptionalToPython>, nullptr,
-     "Sub-steps per step, or None for the method's choice.", nullptr},
-    kGetsetEnd,
-};
-
-PyType_Spec muskingum_cunge_spec = make_spec<MuskingumCungeRouting>(
-    "MuskingumCunge",
-    slots<MuskingumCungeRouting>(
-        "MuskingumCunge(length, slope, manning_n, bottom_width, side_slope=0.0, "
-        "reference_flow=None, sub_reaches=None, sub_steps=None)\n--\n\n"
-        "Muskingum-Cunge routing of a reach from its channel (see "
-        "run_muskingum_cunge_routing).",
-        py_muskingum_cunge_new, muskingum_cunge_getset),
-    kSealedClassFlags);
 
 // StorageIndication
 
@@ -139,10 +75,6 @@ PyType_Spec storage_indication_spec = make_spec<StorageIndicationRouting>(
 
 }  // namespace vesparil
 
-template <>
-PyType_Spec& vesparil::binding::class_spec<vesparil::MuskingumCungeRouting>() {
-    return muskingum_cunge_spec;
-}
 template <>
 PyType_Spec& vesparil::binding::class_spec<vesparil::StorageIndicationRouting>() {
     return storage_indication_spec;
