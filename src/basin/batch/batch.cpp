@@ -7,9 +7,9 @@
 #include <condition_variable>
 #include <mutex>
 #include <new>
-#include <stdexcept>
 #include <optional>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <system_error>
 #include <thread>
@@ -73,8 +73,8 @@ void report_failure(const BasinModel* const* members, std::size_t first, std::si
 }
 
 void work_blocks(const BasinModel& model, const Network& network, const BasinForcing& forcing,
-                 const BatchRequest& request, const std::vector<bool>& needed,
-                 BatchResult& result, Pool& pool, std::size_t& first) {
+                 const BatchRequest& request, const std::vector<bool>& needed, BatchResult& result,
+                 Pool& pool, std::size_t& first) {
     std::vector<BasinModel> own(kBlockMembers, model);
     std::vector<std::vector<std::vector<double>>> outflows(kBlockMembers);
     const BasinModel* members[kBlockMembers];
@@ -94,14 +94,15 @@ void work_blocks(const BasinModel& model, const Network& network, const BasinFor
         const std::size_t block = std::min(count - first, kBlockMembers);
         for (std::size_t g = 0; g < block; ++g) {
             const double* row = request.parameters.data() + (first + g) * width;
-            for (std::size_t c = 0; c < width; ++c) apply_parameter(own[g], request.columns[c], row[c]);
+            for (std::size_t c = 0; c < width; ++c)
+                apply_parameter(own[g], request.columns[c], row[c]);
         }
         auto ran = run_elements_group({members, block}, network, forcing, needed,
                                       {member_outflows, block}, scratch, check);
         if (!ran) {
             if (ran.error().kind == ErrorKind::Interrupted) return;
-            report_failure(members, first, block, network, forcing, needed,
-                           std::move(ran).error(), pool);
+            report_failure(members, first, block, network, forcing, needed, std::move(ran).error(),
+                           pool);
             return;
         }
         for (std::size_t g = 0; g < block; ++g) {
@@ -167,8 +168,8 @@ Result<void> check_members(const BasinModel& model, const BatchRequest& request)
         for (std::size_t c = 0; c < width; ++c) {
             const std::string why = check_value(request.columns[c], row[c]);
             if (!why.empty()) {
-                return Error::value(member_prefix(member) + "column '" +
-                                    request.columns[c].name + "': " + why);
+                return Error::value(member_prefix(member) + "column '" + request.columns[c].name +
+                                    "': " + why);
             }
             apply_parameter(own, request.columns[c], row[c]);
         }

@@ -43,7 +43,8 @@ constexpr bool columns_distinct() {
         for (std::size_t j = i + 1; j < std::size(kFields); ++j) {
             const FieldName &a = kFields[i], &b = kFields[j];
             if (same_text(a.method, b.method) && same_text(a.parameter, b.parameter) &&
-                a.alternative == b.alternative) return false;
+                a.alternative == b.alternative)
+                return false;
         }
     }
     return true;
@@ -64,9 +65,7 @@ std::size_t alternative_of(const Element& element, const std::string& method) {
     return 0;
 }
 
-bool is_duration(ParameterField field) {
-    return field == ParameterField::k_duration;
-}
+bool is_duration(ParameterField field) { return field == ParameterField::k_duration; }
 
 // The method record a parsed column names (parse_column made sure the element has it).
 template <class Method>
@@ -197,17 +196,15 @@ Result<ParameterColumn> parse_column(const BasinModel& model, const std::string&
     if (!known_method) return fail("unknown method '" + method + "'");
     if (!found) return fail("method '" + method + "' has no parameter '" + parameter + "'");
 
-    const char* wanted =
-        method == "muskingum" || method == "muskingum_cunge"          ? "reach"
-        : method == "level_pool" || method == "storage_indication" ? "reservoir"
-                                                                      : "subbasin";
+    const char* wanted = method == "muskingum" || method == "muskingum_cunge"       ? "reach"
+                         : method == "level_pool" || method == "storage_indication" ? "reservoir"
+                                                                                    : "subbasin";
     if (std::string(kind_word(element)) != wanted) {
         return fail("element '" + element_name + "' is a " + kind_word(element) +
                     ", which has no method '" + method + "'");
     }
     if (wanted != std::string("subbasin") && alternative_of(element, method) != alternative) {
-        return fail(std::string(wanted) + " '" + element_name + "' has no method '" + method +
-                    "'");
+        return fail(std::string(wanted) + " '" + element_name + "' has no method '" + method + "'");
     }
     if (const auto* subbasin = std::get_if<Subbasin>(&element.method)) {
         if (method == "loss" && !subbasin->loss) {
@@ -224,8 +221,8 @@ Result<ParameterColumn> parse_column(const BasinModel& model, const std::string&
                 if (subbasin->baseflow[k].first == layer_name) column.layer = k;
             }
             if (column.layer == subbasin->baseflow.size()) {
-                return fail("subbasin '" + element_name + "' has no baseflow layer '" +
-                            layer_name + "'");
+                return fail("subbasin '" + element_name + "' has no baseflow layer '" + layer_name +
+                            "'");
             }
         }
     } else if (method == "baseflow") {
@@ -237,8 +234,12 @@ Result<ParameterColumn> parse_column(const BasinModel& model, const std::string&
 void apply_parameter(BasinModel& model, const ParameterColumn& column, double value) {
     ElementMethod& method = model.elements[column.element].method;
     switch (column.field) {
-        case ParameterField::table: column.set(method, value); return;
-        case ParameterField::area: std::get<Subbasin>(method).area = value; return;
+        case ParameterField::table:
+            column.set(method, value);
+            return;
+        case ParameterField::area:
+            std::get<Subbasin>(method).area = value;
+            return;
         case ParameterField::k_duration:
             std::get<Subbasin>(method).baseflow[column.layer].second.k_seconds =
                 saturating_whole_seconds(value * kSecondsPerHour);

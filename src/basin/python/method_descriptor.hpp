@@ -19,8 +19,8 @@
 #include "basin/model/method_tables.hpp"
 #include "basin/python/method_class_parts.hpp"
 #include "basin/python/plain_fields.hpp"
-#include "binding/parse.hpp"
 #include "basin/run/element_check.hpp"
+#include "binding/parse.hpp"
 #include "binding/timedelta.hpp"
 
 namespace vesparil::basin_classes {
@@ -99,12 +99,13 @@ PyObject* construct(PyTypeObject* type, PyObject* args, PyObject* kwargs,
     Record record{};
     // Each argument starts from the record's default: a parameter not given keeps it.
     std::tuple<Argument<FieldAt<Record, I>, Record>...> arguments;
-    ((void)[&] {
-        if constexpr (FieldAt<Record, I>::crossing == Crossing::value) {
-            std::get<I>(arguments) = FieldAt<Record, I>::in(record);
-        }
-    }(),
-     ...);
+    (
+        (void)[&] {
+            if constexpr (FieldAt<Record, I>::crossing == Crossing::value) {
+                std::get<I>(arguments) = FieldAt<Record, I>::in(record);
+            }
+        }(),
+        ...);
     if (!binding::parse_new(parameters<Record>(fields), args, kwargs, std::get<I>(arguments)...)) {
         return nullptr;
     }
@@ -124,14 +125,16 @@ PyObject* method_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
 template <class Record, std::size_t I>
 PyObject* get(PyObject* self, void*) {
     return binding::guarded([&]() -> PyObject* {
-        return binding::with_shared<Record>(self, [](const Record& record) {
-                   using F = FieldAt<Record, I>;
-                   if constexpr (F::crossing == Crossing::duration) {
-                       return binding::DurationToTimedelta{}(F::in(record));
-                   } else {
-                       return python_value(F::in(record));
-                   }
-               })
+        return binding::with_shared<Record>(
+                   self,
+                   [](const Record& record) {
+                       using F = FieldAt<Record, I>;
+                       if constexpr (F::crossing == Crossing::duration) {
+                           return binding::DurationToTimedelta{}(F::in(record));
+                       } else {
+                           return python_value(F::in(record));
+                       }
+                   })
             .release();
     });
 }
@@ -139,10 +142,9 @@ PyObject* get(PyObject* self, void*) {
 template <class Record, std::size_t... I>
 PyGetSetDef* getset(std::index_sequence<I...>) {
     using Class = MethodClass<Record>;
-    static PyGetSetDef table[] = {
-        {std::get<I>(Class::fields).name, get<Record, I>, nullptr, std::get<I>(Class::fields).doc,
-         nullptr}...,
-        kGetsetEnd};
+    static PyGetSetDef table[] = {{std::get<I>(Class::fields).name, get<Record, I>, nullptr,
+                                   std::get<I>(Class::fields).doc, nullptr}...,
+                                  kGetsetEnd};
     return table;
 }
 
@@ -165,12 +167,12 @@ PyType_Spec& method_spec() {
 template <class Record>
 binding::Ref method_plain(const Record& record, bool named) {
     PlainItems items;
-    if (named) items.emplace_back("method", binding::to_python(std::string(MethodClass<Record>::word)));
+    if (named)
+        items.emplace_back("method", binding::to_python(std::string(MethodClass<Record>::word)));
     std::apply(
         [&](const auto&... field) {
-            (items.emplace_back(field.name,
-                                descriptor_detail::python_value(
-                                    std::remove_cvref_t<decltype(field)>::in(record))),
+            (items.emplace_back(field.name, descriptor_detail::python_value(
+                                                std::remove_cvref_t<decltype(field)>::in(record))),
              ...);
         },
         MethodClass<Record>::fields);

@@ -39,16 +39,15 @@ template <class Family>
 Result<Family> family_from(PlainReader& reader, const char* family) {
     std::string method;
     if (!reader.absent("method") && !reader.read("method", method)) return reader.error();
-    auto found = read_named<Family>(reader, method,
-                                    std::make_index_sequence<std::variant_size_v<Family>>{});
+    auto found =
+        read_named<Family>(reader, method, std::make_index_sequence<std::variant_size_v<Family>>{});
     if (found) return std::move(*found);
     return Error::value(reader.path + ": unknown " + family + " method '" + method + "'");
 }
 
 template <class Family>
 binding::Ref family_plain(const Family& method) {
-    return std::visit([&](const auto& m) { return method_plain(m, method.index() != 0); },
-                      method);
+    return std::visit([&](const auto& m) { return method_plain(m, method.index() != 0); }, method);
 }
 
 }  // namespace
@@ -58,7 +57,6 @@ binding::Ref family_plain(const Family& method) {
 namespace vesparil {
 
 using namespace binding;
-
 
 using basin_classes::MethodClass;
 
@@ -89,9 +87,9 @@ void reach_items(const ReachMethod& method, PlainItems& items) {
 Result<ReachMethod> reach_from(PlainReader& reader) {
     const bool cunge = !reader.absent(MethodClass<MuskingumCungeRouting>::word);
     PlainReader routing;
-    if (!reader.nested(cunge ? MethodClass<MuskingumCungeRouting>::word
-                             : MethodClass<MuskingumRouting>::word,
-                       routing)) {
+    if (!reader.nested(
+            cunge ? MethodClass<MuskingumCungeRouting>::word : MethodClass<MuskingumRouting>::word,
+            routing)) {
         return reader.error();
     }
     if (cunge) {
@@ -111,13 +109,12 @@ void routing_items(const Element& element, PlainItems& items) {
         const auto* indication = std::get_if<StorageIndicationRouting>(&reservoir->routing);
         const LevelPoolRouting& routing =
             indication ? indication->pool : std::get<LevelPoolRouting>(reservoir->routing);
-        items.emplace_back(
-            indication ? "storage_indication" : "level_pool",
-            plain_dict("elevation_storage",
-                       curve_plain(routing.elevation_storage.elevation, "storage",
-                                   routing.elevation_storage.storage),
-                       "outlets", to_python_dict(routing.outlets, outlet_plain),
-                       "initial_elevation", to_python(routing.initial_elevation)));
+        items.emplace_back(indication ? "storage_indication" : "level_pool",
+                           plain_dict("elevation_storage",
+                                      curve_plain(routing.elevation_storage.elevation, "storage",
+                                                  routing.elevation_storage.storage),
+                                      "outlets", to_python_dict(routing.outlets, outlet_plain),
+                                      "initial_elevation", to_python(routing.initial_elevation)));
     }
 }
 

@@ -5,9 +5,9 @@
 #include <string>
 
 #include "basin/daily/daily_front.hpp"
+#include "basin/daily/lumped_flow.hpp"
 #include "basin/run/element_check.hpp"
 #include "basin/run/element_flow.hpp"
-#include "basin/daily/lumped_flow.hpp"
 #include "core/driving_series.hpp"
 #include "core/format.hpp"
 #include "core/nan_minmax.hpp"
@@ -119,22 +119,22 @@ std::vector<bool> upstream_of(const Network& network, std::size_t at) {
 namespace {
 
 Result<void> element_outflow(const BasinModel& model, const Network& network,
-                            const BasinForcing& forcing, std::size_t i,
-                            std::vector<std::vector<double>>& outflows,
-                            std::vector<double>& inflow, InterruptCheck interrupt,
-                            ElementDetails* details) {
+                             const BasinForcing& forcing, std::size_t i,
+                             std::vector<std::vector<double>>& outflows,
+                             std::vector<double>& inflow, InterruptCheck interrupt,
+                             ElementDetails* details) {
     const Element& element = model.elements[i];
     std::vector<double>& out = outflows[i];
     Result<void> done;
     if (const auto* subbasin = std::get_if<Subbasin>(&element.method)) {
         if (subbasin->continuous) {
-            done = continuous_outflow(*subbasin->continuous, subbasin->area,
-                                      forcing.inputs[i].data, forcing.evapotranspiration[i],
-                                      forcing.temperature[i], out, interrupt, details);
+            done = continuous_outflow(*subbasin->continuous, subbasin->area, forcing.inputs[i].data,
+                                      forcing.evapotranspiration[i], forcing.temperature[i], out,
+                                      interrupt, details);
         } else if (forcing.front[i]) {
-            auto rain = front_rain(*subbasin, model.time_step, forcing.inputs[i].data,
-                                   forcing.evapotranspiration[i], forcing.temperature[i],
-                                   interrupt);
+            auto rain =
+                front_rain(*subbasin, model.time_step, forcing.inputs[i].data,
+                           forcing.evapotranspiration[i], forcing.temperature[i], interrupt);
             done = rain ? subbasin_outflow(*subbasin, *rain, out, interrupt, details)
                         : Result<void>(std::move(rain).error());
         } else {
@@ -208,12 +208,11 @@ Result<void> run_elements_group(std::span<const BasinModel* const> models, const
             Result<IncrementalTimeSeries> made = IncrementalTimeSeries{};
             if (forcing.front[i]) {
                 made = front_rain(*first, models[0]->time_step, forcing.inputs[i].data,
-                                  forcing.evapotranspiration[i], forcing.temperature[i],
-                                  interrupt);
+                                  forcing.evapotranspiration[i], forcing.temperature[i], interrupt);
                 if (made) rain = &made.value();
             }
-            auto done = made ? subbasin_outflow_group({subbasins, members}, *rain,
-                                                      {outs, members}, scratch, interrupt)
+            auto done = made ? subbasin_outflow_group({subbasins, members}, *rain, {outs, members},
+                                                      scratch, interrupt)
                              : Result<void>(std::move(made).error());
             done = with_element(models[0]->elements[i], std::move(done));
             if (!done) return done;
@@ -255,8 +254,8 @@ std::vector<ElementSummary> summarize(const BasinModel& model, const Network& ne
             for (const double rain : forcing.inputs[i].data) depth = depth + rain;
             // A continuous model's precipitation, and a daily front's, is in mm.
             const bool in_mm = subbasin->continuous || forcing.front[i];
-            summary.volume_in = depth * subbasin->area /
-                                (in_mm ? kMillimetresPerFoot : kInchesPerFoot);
+            summary.volume_in =
+                depth * subbasin->area / (in_mm ? kMillimetresPerFoot : kInchesPerFoot);
         } else if (std::holds_alternative<Source>(element.method)) {
             summary.volume_in = summary.volume_out;
         } else if (std::holds_alternative<Reservoir>(element.method)) {

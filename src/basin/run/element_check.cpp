@@ -7,17 +7,17 @@
 #include <string>
 #include <utility>
 
-#include "basin/daily/daily_front.hpp"
 #include "baseflow/linear_reservoir.hpp"
+#include "basin/daily/daily_front.hpp"
 #include "core/format.hpp"
 #include "core/overloaded.hpp"
 #include "core/units.hpp"
+#include "rainfall_transform/scs_uh.hpp"
+#include "rainfall_transform/snyder_uh.hpp"
 #include "reach_routing/muskingum.hpp"
 #include "reach_routing/muskingum_cunge.hpp"
 #include "reservoir_routing/level_pool.hpp"
 #include "reservoir_routing/storage_indication.hpp"
-#include "rainfall_transform/scs_uh.hpp"
-#include "rainfall_transform/snyder_uh.hpp"
 
 namespace vesparil {
 
@@ -28,8 +28,8 @@ Result<void> all_positive(std::initializer_list<std::pair<const char*, double>> 
                           bool zero_too) {
     for (const auto& [name, value] : values) {
         if ((value > 0.0 || (zero_too && value == 0.0)) && value < INFINITY) continue;
-        return Error::value(std::string(name) + (zero_too ? " must be finite and >= 0; got "
-                                                          : " must be > 0; got ") +
+        return Error::value(std::string(name) +
+                            (zero_too ? " must be finite and >= 0; got " : " must be > 0; got ") +
                             format_double(value));
     }
     return {};
@@ -66,25 +66,25 @@ Result<void> check_loss(const LossMethod& method) {
 }
 
 Result<void> check_transform_values(const TransformMethod& method) {
-    return std::visit(
-        Overloaded{
-            [](const ClarkTransform& clark) {
-                return durations({clark.tc_seconds, clark.storage_seconds});
-            },
-            [](const ScsTransform& scs) {
-                auto lag = durations({scs.lag_seconds});
-                if (!lag) return lag;
-                return all_positive({{"peak_rate_factor", scs.peak_rate_factor}}, false);
-            },
-            [](const SnyderTransform& snyder) {
-                return all_positive({{"ct", snyder.ct},
-                                     {"cp", snyder.cp},
-                                     {"stream_length", snyder.stream_length},
-                                     {"centroid_length", snyder.centroid_length}},
-                                    false);
-            },
-        },
-        method);
+    return std::visit(Overloaded{
+                          [](const ClarkTransform& clark) {
+                              return durations({clark.tc_seconds, clark.storage_seconds});
+                          },
+                          [](const ScsTransform& scs) {
+                              auto lag = durations({scs.lag_seconds});
+                              if (!lag) return lag;
+                              return all_positive({{"peak_rate_factor", scs.peak_rate_factor}},
+                                                  false);
+                          },
+                          [](const SnyderTransform& snyder) {
+                              return all_positive({{"ct", snyder.ct},
+                                                   {"cp", snyder.cp},
+                                                   {"stream_length", snyder.stream_length},
+                                                   {"centroid_length", snyder.centroid_length}},
+                                                  false);
+                          },
+                      },
+                      method);
 }
 
 Result<void> check_reach_values(const ReachMethod& method) {
@@ -152,8 +152,8 @@ Result<void> check_transform(const TransformMethod& method, double area, std::in
         Overloaded{
             [](const ClarkTransform&) -> Result<void> { return {}; },
             [&](const ScsTransform& scs) {
-                return ordinates(scs_unit_hydrograph(
-                    {area, scs.lag_seconds, scs.peak_rate_factor}, time_step));
+                return ordinates(
+                    scs_unit_hydrograph({area, scs.lag_seconds, scs.peak_rate_factor}, time_step));
             },
             [&](const SnyderTransform& snyder) {
                 return ordinates(snyder_unit_hydrograph(
@@ -169,7 +169,8 @@ Result<void> check_transform(const TransformMethod& method, double area, std::in
 Result<void> check_element(const Element& element, std::int32_t time_step, bool tables) {
     // Built only on failure: a batch checks every element of every member.
     const auto prefixed = [&](const std::string& message) {
-        return Error::value(std::string(kind_word(element)) + " '" + element.name + "': " + message);
+        return Error::value(std::string(kind_word(element)) + " '" + element.name +
+                            "': " + message);
     };
     const double dt_hours = static_cast<double>(time_step) / kSecondsPerHour;
     if (const auto* subbasin = std::get_if<Subbasin>(&element.method)) {
@@ -195,14 +196,13 @@ Result<void> check_element(const Element& element, std::int32_t time_step, bool 
             auto weights = layer_weights(layer, dt_hours);
             if (!weights) return prefixed(weights.error().message);
         }
-        const auto* deficit = subbasin->loss ? std::get_if<DeficitAndConstantLoss>(&*subbasin->loss)
-                                             : nullptr;
+        const auto* deficit =
+            subbasin->loss ? std::get_if<DeficitAndConstantLoss>(&*subbasin->loss) : nullptr;
         const auto* clark = std::get_if<ClarkTransform>(&subbasin->transform);
         const auto* scs = std::get_if<ScsTransform>(&subbasin->transform);
-        for (const double duration : {clark ? clark->tc_seconds : 0.0,
-                                      clark ? clark->storage_seconds : 0.0,
-                                      deficit ? deficit->recovery_seconds : 0.0,
-                                      scs ? scs->lag_seconds : 0.0}) {
+        for (const double duration :
+             {clark ? clark->tc_seconds : 0.0, clark ? clark->storage_seconds : 0.0,
+              deficit ? deficit->recovery_seconds : 0.0, scs ? scs->lag_seconds : 0.0}) {
             if (!(duration >= 0.0)) return prefixed("durations must be >= 0");
         }
         // The other methods' own checks, with their messages.

@@ -61,9 +61,8 @@ void one_step_later(std::vector<double>& runoff, std::size_t steps) {
 }  // namespace
 
 Result<std::vector<double>> direct_runoff(const TransformMethod& method,
-                                          const std::vector<double>& excess,
-                                          std::int32_t time_step, double area,
-                                          InterruptCheck interrupt) {
+                                          const std::vector<double>& excess, std::int32_t time_step,
+                                          double area, InterruptCheck interrupt) {
     const std::size_t steps = excess.size();
     // Clark's value k is the flow at k dt: its first T values. The others' value k is the flow
     // at (k + 1) dt: one value later.
@@ -82,10 +81,10 @@ Result<std::vector<double>> direct_runoff(const TransformMethod& method,
                 return direct;
             },
             [&](const SnyderTransform& snyder) {
-                auto direct = run_snyder_uh(excess, time_step,
-                                            {area, snyder.ct, snyder.cp, snyder.stream_length,
-                                             snyder.centroid_length},
-                                            interrupt);
+                auto direct = run_snyder_uh(
+                    excess, time_step,
+                    {area, snyder.ct, snyder.cp, snyder.stream_length, snyder.centroid_length},
+                    interrupt);
                 if (direct) one_step_later(direct.value(), steps);
                 return direct;
             },
@@ -104,8 +103,8 @@ Result<void> subbasin_outflow(const Subbasin& subbasin, const IncrementalTimeSer
         split = std::move(made).value();
     }
     const std::vector<double>& excess = split ? split->excess : rain.data;
-    auto direct = direct_runoff(subbasin.transform, excess, rain.time_step, subbasin.area,
-                                interrupt);
+    auto direct =
+        direct_runoff(subbasin.transform, excess, rain.time_step, subbasin.area, interrupt);
     if (!direct) return std::move(direct).error();
     std::vector<double>& runoff = direct.value();
 
@@ -137,20 +136,20 @@ Result<void> reach_outflow(const Reach& reach, std::int32_t time_step,
                            std::span<const double> inflow, std::vector<double>& out,
                            InterruptCheck interrupt) {
     std::vector<double> flow(inflow.begin(), inflow.end());
-    auto routed = std::visit(
-        Overloaded{
-            [&](const MuskingumCungeRouting& cunge) {
-                return route_muskingum_cunge(flow, static_cast<double>(time_step),
-                                             cunge.parameters, interrupt);
-            },
-            [&](const MuskingumRouting& routing) {
-                const double first = flow.empty() ? 0.0 : flow[0];
-                return route_reach(std::move(flow), static_cast<double>(time_step),
-                                   routing.k_seconds, routing.x, routing.sub_reaches, first,
-                                   interrupt);
-            },
-        },
-        reach.routing);
+    auto routed =
+        std::visit(Overloaded{
+                       [&](const MuskingumCungeRouting& cunge) {
+                           return route_muskingum_cunge(flow, static_cast<double>(time_step),
+                                                        cunge.parameters, interrupt);
+                       },
+                       [&](const MuskingumRouting& routing) {
+                           const double first = flow.empty() ? 0.0 : flow[0];
+                           return route_reach(std::move(flow), static_cast<double>(time_step),
+                                              routing.k_seconds, routing.x, routing.sub_reaches,
+                                              first, interrupt);
+                       },
+                   },
+                   reach.routing);
     if (!routed) return std::move(routed).error();
     out = std::move(routed).value();
     return {};
@@ -160,26 +159,27 @@ Result<void> reservoir_outflow(const Reservoir& reservoir, std::int32_t time_ste
                                std::span<const double> inflow, std::vector<double>& out,
                                InterruptCheck interrupt, ElementDetails* details) {
     ContinuousTimeSeries series{{}, std::string(kKindDischarge), time_step};
-    auto pool = std::visit(
-        Overloaded{
-            [&](const StorageIndicationRouting& indication) {
-                // Its records start at the initial state already: the inflow goes in as it is.
-                const LevelPoolRouting& routing = indication.pool;
-                series.data.assign(inflow.begin(), inflow.end());
-                return run_storage_indication_routing(series, routing.initial_elevation,
-                                                      routing.elevation_storage, routing.outlets,
-                                                      interrupt);
-            },
-            [&](const LevelPoolRouting& routing) {
-                series.data.reserve(inflow.size() + 1);
-                if (!inflow.empty()) series.data.push_back(inflow[0]);
-                series.data.insert(series.data.end(), inflow.begin(), inflow.end());
-                return run_level_pool_routing(series, routing.initial_elevation,
-                                              routing.elevation_storage, routing.outlets,
-                                              interrupt);
-            },
-        },
-        reservoir.routing);
+    auto pool =
+        std::visit(Overloaded{
+                       [&](const StorageIndicationRouting& indication) {
+                           // Its records start at the initial state already: the inflow goes in as
+                           // it is.
+                           const LevelPoolRouting& routing = indication.pool;
+                           series.data.assign(inflow.begin(), inflow.end());
+                           return run_storage_indication_routing(series, routing.initial_elevation,
+                                                                 routing.elevation_storage,
+                                                                 routing.outlets, interrupt);
+                       },
+                       [&](const LevelPoolRouting& routing) {
+                           series.data.reserve(inflow.size() + 1);
+                           if (!inflow.empty()) series.data.push_back(inflow[0]);
+                           series.data.insert(series.data.end(), inflow.begin(), inflow.end());
+                           return run_level_pool_routing(series, routing.initial_elevation,
+                                                         routing.elevation_storage, routing.outlets,
+                                                         interrupt);
+                       },
+                   },
+                   reservoir.routing);
     if (!pool) return std::move(pool).error();
     out = std::move(pool->reservoir_total_outflow.data);
     if (details != nullptr) {

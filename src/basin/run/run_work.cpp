@@ -56,9 +56,9 @@ std::uint64_t setup_work(const BasinModel& model) {
         if (indication == nullptr) continue;
         const LevelPoolRouting& pool = indication->pool;
         work = saturating_add(
-            work, saturating_product(storage_indication_table_rows(pool.elevation_storage,
-                                                                   pool.outlets),
-                                     storage_indication_row_work(pool.outlets.size())));
+            work,
+            saturating_product(storage_indication_table_rows(pool.elevation_storage, pool.outlets),
+                               storage_indication_row_work(pool.outlets.size())));
     }
     return work;
 }
