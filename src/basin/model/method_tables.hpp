@@ -1,6 +1,7 @@
 // The tables of the basin's event methods, one per method (basin/model/method_fields.hpp):
 // DeficitAndConstant, CurveNumber, GreenAmpt (loss), Clark, ScsUnitHydrograph, Snyder
-// (transform), Muskingum and MuskingumCunge (reach). From a table come the method's Python class
+// (transform), Muskingum and MuskingumCunge (reach), HBV and the DegreeDaySnow store. From a
+// table come the method's Python class
 // (basin/python/method_descriptor.hpp), its plain data (basin/python/plain_methods.cpp) and its
 // batch columns (basin/batch/parameter_columns.cpp). Each class holds one method's parameters
 // for one element, named as the standalone function's (the sub-basin's area stands for the unit
@@ -184,6 +185,72 @@ struct MethodTable<MuskingumCungeRouting> {
                                                 "Sub-reaches, or None for the method's choice."),
         number<&R::parameters, &P::sub_steps>(
             "sub_steps", "Sub-steps per step, or None for the method's choice."),
+    };
+};
+
+template <>
+struct MethodTable<HbvRunoff> {
+    using R = HbvRunoff;
+    using P = HbvParameters;
+    static constexpr const char* name = "HBV";
+    static constexpr const char* word = "hbv";
+    static constexpr const char* column_method = "hbv";
+    static constexpr const char* doc =
+        "HBV(tt, cfmax, sfcf, cfr, cwh, fc, lp, beta, perc, uzl, k0, k1, k2, maxbas, "
+        "initial_soil_moisture=0.5, initial_upper_zone=0.0, initial_lower_zone=0.0)\n--\n\n"
+        "HBV as the whole runoff of a sub-basin on a daily basin (see run_hbv): its forcing\n"
+        "is a dict of \"precipitation\", \"temperature\" (deg C) and \"evapotranspiration\"\n"
+        "(mm/day).";
+    static constexpr std::size_t required = 14;
+    static constexpr auto fields = std::tuple{
+        number<&R::parameters, &P::tt>("tt", "Threshold temperature (deg C).", kColumn),
+        number<&R::parameters, &P::cfmax>("cfmax", "Degree-day factor (mm/(deg C day)).",
+                                          kColumn),
+        number<&R::parameters, &P::sfcf>("sfcf", "Snowfall correction factor.", kColumn),
+        number<&R::parameters, &P::cfr>("cfr", "Refreezing coefficient.", kColumn),
+        number<&R::parameters, &P::cwh>("cwh", "Water holding capacity of the snowpack.",
+                                        kColumn),
+        number<&R::parameters, &P::fc>("fc", "Field capacity (mm).", kColumn),
+        number<&R::parameters, &P::lp>(
+            "lp", "Share of fc above which evapotranspiration is potential.", kColumn),
+        number<&R::parameters, &P::beta>("beta", "Shape of the recharge.", kColumn),
+        number<&R::parameters, &P::perc>("perc", "Percolation (mm/day).", kColumn),
+        number<&R::parameters, &P::uzl>("uzl", "Upper zone threshold (mm).", kColumn),
+        number<&R::parameters, &P::k0>("k0", "Quick recession (per day).", kColumn),
+        number<&R::parameters, &P::k1>("k1", "Upper zone recession (per day).", kColumn),
+        number<&R::parameters, &P::k2>("k2", "Lower zone recession (per day).", kColumn),
+        number<&R::parameters, &P::maxbas>("maxbas", "Routing base (days).", kColumn),
+        number<&R::initial_soil_moisture>(
+            "initial_soil_moisture", "Soil moisture at the start, as a share of fc.", kColumn),
+        number<&R::initial_upper_zone>("initial_upper_zone", "Upper zone at the start (mm).",
+                                       kColumn),
+        number<&R::initial_lower_zone>("initial_lower_zone", "Lower zone at the start (mm).",
+                                       kColumn),
+    };
+};
+
+template <>
+struct MethodTable<DegreeDaySnow> {
+    using R = DegreeDaySnow;
+    using P = DegreeDayParameters;
+    static constexpr const char* name = "DegreeDaySnow";
+    static constexpr const char* word = "degree_day";
+    static constexpr const char* column_method = "snow";
+    static constexpr const char* doc =
+        "DegreeDaySnow(threshold_temperature, melt_factor, refreezing_coefficient, "
+        "water_holding, initial_snowpack=0.0)\n--\n\n"
+        "A degree-day snow store in front of GR4J (see snow.run_degree_day_snow).";
+    static constexpr std::size_t required = 4;
+    static constexpr auto fields = std::tuple{
+        number<&R::parameters, &P::threshold_temperature>(
+            "threshold_temperature", "Threshold temperature (deg C).", kColumn),
+        number<&R::parameters, &P::melt_factor>("melt_factor",
+                                                "Degree-day factor (mm/(deg C day)).", kColumn),
+        number<&R::parameters, &P::refreezing_coefficient>(
+            "refreezing_coefficient", "Refreezing coefficient.", kColumn),
+        number<&R::parameters, &P::water_holding>(
+            "water_holding", "Water holding capacity of the snowpack.", kColumn),
+        number<&R::initial_snowpack>("initial_snowpack", "Snowpack at the start (mm).", kColumn),
     };
 };
 

@@ -1,4 +1,4 @@
-// The event methods' classes: their type specs, made from their tables
+// The classes made from their methods' tables: their type specs
 // (basin/model/method_tables.hpp).
 #include "basin/python/basin_classes.hpp"
 #include "basin/python/method_descriptor.hpp"
@@ -34,4 +34,12 @@ PyType_Spec& vesparil::binding::class_spec<vesparil::MuskingumRouting>() {
 template <>
 PyType_Spec& vesparil::binding::class_spec<vesparil::MuskingumCungeRouting>() {
     return vesparil::basin_classes::method_spec<vesparil::MuskingumCungeRouting>();
+}
+template <>
+PyType_Spec& vesparil::binding::class_spec<vesparil::HbvRunoff>() {
+    return vesparil::basin_classes::method_spec<vesparil::HbvRunoff>();
+}
+template <>
+PyType_Spec& vesparil::binding::class_spec<vesparil::DegreeDaySnow>() {
+    return vesparil::basin_classes::method_spec<vesparil::DegreeDaySnow>();
 }

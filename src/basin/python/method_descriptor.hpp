@@ -16,6 +16,8 @@
 #include <utility>
 #include <variant>
 
+#include "basin/daily/lumped_flow.hpp"
+#include "basin/daily/snow_store.hpp"
 #include "basin/model/method_tables.hpp"
 #include "basin/python/method_class_parts.hpp"
 #include "basin/python/plain_fields.hpp"
@@ -42,9 +44,13 @@ Result<void> own_check(const Record& record) {
         return check_loss(LossMethod{record});
     } else if constexpr (is_member_of<Record, TransformMethod>) {
         return check_transform_values(TransformMethod{record});
-    } else {
-        static_assert(is_member_of<Record, ReachMethod>, "a method of a family with a check");
+    } else if constexpr (is_member_of<Record, ReachMethod>) {
         return check_reach_values(ReachMethod{record});
+    } else if constexpr (is_member_of<Record, ContinuousMethod>) {
+        return check_continuous(ContinuousMethod{record}, kDaySeconds);
+    } else {
+        static_assert(is_member_of<Record, SnowMethod>, "a method of a family with a check");
+        return check_snow(SnowMethod{record});
     }
 }
 

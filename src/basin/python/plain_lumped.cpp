@@ -6,6 +6,7 @@
 // "initial_lower_zone"}, named as the classes' attributes; a sub-basin's evapotranspiration
 // method as {"method": "oudin", "hargreaves" or "hamon", "latitude"}.
 #include "basin/daily/pet_method.hpp"
+#include "basin/python/method_descriptor.hpp"
 #include "basin/python/plain_fields.hpp"
 
 namespace vesparil {
@@ -15,28 +16,9 @@ using namespace binding;
 namespace {
 
 // HBV's parameters in the order of its struct and constructor.
-struct HbvField {
-    const char* name;
-    double HbvParameters::*field;
-};
-constexpr HbvField kHbvFields[] = {
-    {"tt", &HbvParameters::tt},       {"cfmax", &HbvParameters::cfmax},
-    {"sfcf", &HbvParameters::sfcf},   {"cfr", &HbvParameters::cfr},
-    {"cwh", &HbvParameters::cwh},     {"fc", &HbvParameters::fc},
-    {"lp", &HbvParameters::lp},       {"beta", &HbvParameters::beta},
-    {"perc", &HbvParameters::perc},   {"uzl", &HbvParameters::uzl},
-    {"k0", &HbvParameters::k0},       {"k1", &HbvParameters::k1},
-    {"k2", &HbvParameters::k2},       {"maxbas", &HbvParameters::maxbas},
-};
-
 struct SnowPlain {
     Ref operator()(const DegreeDaySnow& snow) const {
-        const DegreeDayParameters& p = snow.parameters;
-        return plain_dict("threshold_temperature", to_python(p.threshold_temperature),
-                          "melt_factor", to_python(p.melt_factor), "refreezing_coefficient",
-                          to_python(p.refreezing_coefficient), "water_holding",
-                          to_python(p.water_holding), "initial_snowpack",
-                          to_python(snow.initial_snowpack));
+        return basin_classes::method_plain(snow, false);
     }
     Ref operator()(const CemaNeigeSnow& snow) const {
         const CemaNeigeParameters& p = snow.parameters;
@@ -79,16 +61,9 @@ Result<std::optional<SnowMethod>> snow_from(PlainReader& reader, const char* key
         }
         return std::optional<SnowMethod>{std::move(m)};
     }
-    DegreeDaySnow m;
-    DegreeDayParameters& k = m.parameters;
-    if (!snow->read("threshold_temperature", k.threshold_temperature) ||
-        !snow->read("melt_factor", k.melt_factor) ||
-        !snow->read("refreezing_coefficient", k.refreezing_coefficient) ||
-        !snow->read("water_holding", k.water_holding) ||
-        !snow->read("initial_snowpack", m.initial_snowpack)) {
-        return snow->error();
-    }
-    return std::optional<SnowMethod>{m};
+    auto m = basin_classes::method_from<DegreeDaySnow>(*snow);
+    if (!m) return std::move(m).error();
+    return std::optional<SnowMethod>{std::move(m).value()};
 }
 
 namespace {
@@ -136,17 +111,7 @@ struct ContinuousPlain {
                           "initial_routing", to_python(m.initial_routing), "snow",
                           snow_plain(m.snow));
     }
-    Ref operator()(const HbvRunoff& m) const {
-        PlainItems items;
-        items.emplace_back("method", to_python(std::string("hbv")));
-        for (const HbvField& f : kHbvFields) {
-            items.emplace_back(f.name, to_python(m.parameters.*f.field));
-        }
-        items.emplace_back("initial_soil_moisture", to_python(m.initial_soil_moisture));
-        items.emplace_back("initial_upper_zone", to_python(m.initial_upper_zone));
-        items.emplace_back("initial_lower_zone", to_python(m.initial_lower_zone));
-        return plain_dict_of(std::move(items));
-    }
+    Ref operator()(const HbvRunoff& m) const { return basin_classes::method_plain(m, true); }
 };
 
 }  // namespace
@@ -175,16 +140,9 @@ Result<std::optional<ContinuousMethod>> continuous_from(PlainReader& reader) {
         return std::optional<ContinuousMethod>{std::move(m)};
     }
     if (method == "hbv") {
-        HbvRunoff m;
-        for (const HbvField& f : kHbvFields) {
-            if (!reader.read(f.name, m.parameters.*f.field)) return reader.error();
-        }
-        if (!reader.read("initial_soil_moisture", m.initial_soil_moisture) ||
-            !reader.read("initial_upper_zone", m.initial_upper_zone) ||
-            !reader.read("initial_lower_zone", m.initial_lower_zone)) {
-            return reader.error();
-        }
-        return std::optional<ContinuousMethod>{m};
+        auto m = basin_classes::method_from<HbvRunoff>(reader);
+        if (!m) return std::move(m).error();
+        return std::optional<ContinuousMethod>{std::move(m).value()};
     }
     return std::optional<ContinuousMethod>{};
 }
