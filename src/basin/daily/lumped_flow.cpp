@@ -1,9 +1,11 @@
 // The continuous models' sub-basins: each model's whole run, converted to cfs (see the header).
 #include "basin/daily/lumped_flow.hpp"
 
+#include <iterator>
 #include <utility>
 
 #include "basin/daily/snow_store.hpp"
+#include "basin/model/method_tables.hpp"
 #include "core/format.hpp"
 
 namespace vesparil {
@@ -41,28 +43,16 @@ Result<void> check_method(const HbvRunoff& hbv) {
 // GR4J's own values; its snow store's follow (kGr4jSnowFirst on, basin/daily/snow_store.hpp).
 constexpr const char* kGr4jNames[] = {"x1", "x2", "x3", "x4", "initial_production",
                                       "initial_routing"};
-constexpr const char* kHbvNames[] = {
-    "tt", "cfmax", "sfcf", "cfr", "cwh", "fc", "lp", "beta", "perc", "uzl", "k0", "k1", "k2",
-    "maxbas", "initial_soil_moisture", "initial_upper_zone", "initial_lower_zone"};
 constexpr double Gr4jParameters::*kGr4jFields[] = {&Gr4jParameters::x1, &Gr4jParameters::x2,
                                                    &Gr4jParameters::x3, &Gr4jParameters::x4};
-constexpr double HbvParameters::*kHbvFields[] = {
-    &HbvParameters::tt,   &HbvParameters::cfmax, &HbvParameters::sfcf,  &HbvParameters::cfr,
-    &HbvParameters::cwh,  &HbvParameters::fc,    &HbvParameters::lp,    &HbvParameters::beta,
-    &HbvParameters::perc, &HbvParameters::uzl,   &HbvParameters::k0,    &HbvParameters::k1,
-    &HbvParameters::k2,   &HbvParameters::maxbas};
-
 }  // namespace
 
 std::optional<std::size_t> continuous_index(const std::string& method,
                                             const std::string& parameter) {
-    const std::span<const char* const> names =
-        method == "gr4j" ? std::span<const char* const>(kGr4jNames)
-                         : std::span<const char* const>(kHbvNames);
-    for (std::size_t k = 0; k < names.size(); ++k) {
-        if (parameter == names[k]) return k;
+    if (method != "gr4j") return field_index<HbvRunoff>(parameter);
+    for (std::size_t k = 0; k < std::size(kGr4jNames); ++k) {
+        if (parameter == kGr4jNames[k]) return k;
     }
-    if (method != "gr4j") return std::nullopt;
     auto snow = snow_index(parameter);
     if (!snow) return std::nullopt;
     return kGr4jSnowFirst + *snow;
@@ -76,10 +66,7 @@ double& continuous_value(ContinuousMethod& method, std::size_t index) {
         }
         return snow_value(*gr4j->snow, index - kGr4jSnowFirst);
     }
-    HbvRunoff& hbv = std::get<HbvRunoff>(method);
-    if (index < 14) return hbv.parameters.*kHbvFields[index];
-    if (index == 14) return hbv.initial_soil_moisture;
-    return index == 15 ? hbv.initial_upper_zone : hbv.initial_lower_zone;
+    return field_at(std::get<HbvRunoff>(method), index);
 }
 
 Result<void> check_daily_step(std::int32_t time_step) {

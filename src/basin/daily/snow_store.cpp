@@ -3,6 +3,8 @@
 
 #include <utility>
 
+#include "basin/model/method_tables.hpp"
+
 namespace vesparil {
 
 namespace {
@@ -11,10 +13,6 @@ constexpr const char* kSnowNames[kSnowValues] = {
     "threshold_temperature", "melt_factor", "refreezing_coefficient", "water_holding",
     "initial_snowpack", "kf", "ctg"};
 constexpr std::size_t kCemaNeigeFirst = 5;
-constexpr double DegreeDayParameters::*kDegreeDayFields[] = {
-    &DegreeDayParameters::threshold_temperature, &DegreeDayParameters::melt_factor,
-    &DegreeDayParameters::refreezing_coefficient, &DegreeDayParameters::water_holding};
-
 }  // namespace
 
 Result<void> check_snow(const SnowMethod& snow) {
@@ -64,8 +62,7 @@ bool snow_has(const SnowMethod& snow, std::size_t index) {
 
 double& snow_value(SnowMethod& snow, std::size_t index) {
     if (auto* store = std::get_if<DegreeDaySnow>(&snow)) {
-        if (index < kCemaNeigeFirst - 1) return store->parameters.*kDegreeDayFields[index];
-        return store->initial_snowpack;
+        return field_at(*store, index);
     }
     CemaNeigeParameters& p = std::get<CemaNeigeSnow>(snow).parameters;
     return index == kCemaNeigeFirst ? p.kf : p.ctg;
