@@ -1,15 +1,19 @@
-// The Python classes of the basin submodule: the method records (basin/python/method_classes.cpp and,
-// for the event methods, basin/python/subbasin_method_classes.cpp and basin/python/routing_method_classes.cpp),
-// the Basin itself (basin/python/basin_class.cpp) and the run results (basin/python/run_classes.cpp).
+// The Python classes of the basin submodule: the method records (basin/python/method_classes.cpp
+// and, for the event methods, basin/python/subbasin_method_classes.cpp and
+// basin/python/routing_method_classes.cpp), the Basin itself (basin/python/basin_class.cpp) and the
+// run results (basin/python/run_classes.cpp).
 #pragma once
 
 #include <Python.h>
 
+#include <array>
 #include <cstdint>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "basin/model/basin_model.hpp"
+#include "basin/model/method_tables.hpp"
 #include "basin/run/basin_run.hpp"
 #include "binding/first_of.hpp"
 #include "binding/record_argument.hpp"
@@ -39,7 +43,8 @@ extern PyMethodDef basin_run_result_methods[];
 
 PyObject* py_basin_new(PyTypeObject* type, PyObject* args, PyObject* kwargs);
 
-// Entries of the Basin class defined in basin/python/batch_entry.cpp and basin/python/plain_data.cpp.
+// Entries of the Basin class defined in basin/python/batch_entry.cpp and
+// basin/python/plain_data.cpp.
 PyObject* py_basin_run_batch(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
                              PyObject* kwnames);
 PyObject* py_basin_with_parameters(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
@@ -155,16 +160,21 @@ inline constexpr bool is_argument_class<StorageIndicationRouting> = true;
 
 // A method argument of add_subbasin, add_reach or add_reservoir: the first method class of its
 // family that the value is an instance of.
+// A family whose methods all have tables: its alternatives' names are their classes'.
+template <class... Methods>
+constexpr std::array<const char*, sizeof...(Methods)> class_names(const std::variant<Methods...>*) {
+    return {MethodTable<Methods>::name...};
+}
+
 template <>
 struct UnionNames<LossMethod> {
     static constexpr const char* name = "LossMethod";
-    static constexpr std::array<const char*, 3> variants{"DeficitAndConstant", "CurveNumber",
-                                                         "GreenAmpt"};
+    static constexpr auto variants = class_names(static_cast<const LossMethod*>(nullptr));
 };
 template <>
 struct UnionNames<TransformMethod> {
     static constexpr const char* name = "TransformMethod";
-    static constexpr std::array<const char*, 3> variants{"Clark", "ScsUnitHydrograph", "Snyder"};
+    static constexpr auto variants = class_names(static_cast<const TransformMethod*>(nullptr));
 };
 template <>
 struct UnionNames<SubbasinRunoff> {
@@ -185,7 +195,7 @@ struct UnionNames<EvapotranspirationMethod> {
 template <>
 struct UnionNames<ReachMethod> {
     static constexpr const char* name = "ReachMethod";
-    static constexpr std::array<const char*, 2> variants{"Muskingum", "MuskingumCunge"};
+    static constexpr auto variants = class_names(static_cast<const ReachMethod*>(nullptr));
 };
 template <>
 struct UnionNames<ReservoirMethod> {
