@@ -1,7 +1,7 @@
-// The Python classes of the basin submodule: the method records (basin/python/method_classes.cpp
-// and, for the event methods, basin/python/subbasin_method_classes.cpp and
-// basin/python/routing_method_classes.cpp), the Basin itself (basin/python/basin_class.cpp) and the
-// run results (basin/python/run_classes.cpp).
+// The Python classes of the basin submodule: the method records (those made from their tables in
+// basin/python/event_methods.cpp, the others in method_classes.cpp, routing_method_classes.cpp,
+// lumped_method_classes.cpp, snow_method_classes.cpp and pet_method_classes.cpp), the Basin itself
+// (basin/python/basin_class.cpp) and the run results (basin/python/run_classes.cpp).
 #pragma once
 
 #include <Python.h>
