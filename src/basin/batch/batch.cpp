@@ -92,10 +92,15 @@ void work_blocks(const BasinModel& model, const Network& network, const BasinFor
         first = pool.next.fetch_add(kBlockMembers, std::memory_order_relaxed);
         if (first >= count) break;
         const std::size_t block = std::min(count - first, kBlockMembers);
+        // Each member's values applied once and its elements checked before any work: the
+        // block was taken in order, so the lowest member that fails its check is reported.
         for (std::size_t g = 0; g < block; ++g) {
             const double* row = request.parameters.data() + (first + g) * width;
-            for (std::size_t c = 0; c < width; ++c)
+            for (std::size_t c = 0; c < width; ++c) {
                 apply_parameter(own[g], request.columns[c], row[c]);
+            }
+            auto checked = check_member(own[g], request, first + g);
+            if (!checked) return pool.fail(first + g, std::move(checked).error());
         }
         auto ran = run_elements_group({members, block}, network, forcing, needed,
                                       {member_outflows, block}, scratch, check);
@@ -159,37 +164,39 @@ void work(const BasinModel& model, const Network& network, const BasinForcing& f
 
 }  // namespace
 
-Result<void> check_members(const BasinModel& model, const BatchRequest& request) {
+Result<void> check_values(const BatchRequest& request) {
     const std::size_t width = request.columns.size();
     const std::size_t members = width == 0 ? 0 : request.parameters.size() / width;
-    BasinModel own = model;
     for (std::size_t member = 0; member < members; ++member) {
         const double* row = request.parameters.data() + member * width;
         for (std::size_t c = 0; c < width; ++c) {
             const std::string why = check_value(request.columns[c], row[c]);
-            if (!why.empty()) {
-                return Error::value(member_prefix(member) + "column '" + request.columns[c].name +
-                                    "': " + why);
-            }
-            apply_parameter(own, request.columns[c], row[c]);
+            if (why.empty()) continue;
+            return Error::value(member_prefix(member) + "column '" + request.columns[c].name +
+                                "': " + why);
         }
-        // Each element set by a column, checked once with all of its values in place, and named
-        // by its first column.
-        for (std::size_t c = 0; c < width; ++c) {
-            const std::size_t element = request.columns[c].element;
-            bool seen = false;
-            for (std::size_t before = 0; before < c; ++before) {
-                seen = seen || request.columns[before].element == element;
-            }
-            if (seen) continue;
-            // The storage-indication table depends on no column: built for the first member.
-            auto checked = check_element(own.elements[element], own.time_step, member == 0);
-            if (!checked) {
-                Error failure = std::move(checked).error();
-                failure.message = member_prefix(member) + "column '" + request.columns[c].name +
-                                  "': " + failure.message;
-                return failure;
-            }
+    }
+    return {};
+}
+
+Result<void> check_member(const BasinModel& own, const BatchRequest& request, std::size_t member) {
+    // Each element set by a column, checked once with all of its values in place, and named by
+    // its first column.
+    const std::size_t width = request.columns.size();
+    for (std::size_t c = 0; c < width; ++c) {
+        const std::size_t element = request.columns[c].element;
+        bool seen = false;
+        for (std::size_t before = 0; before < c; ++before) {
+            seen = seen || request.columns[before].element == element;
+        }
+        if (seen) continue;
+        // The storage-indication table depends on no column: built for the first member.
+        auto checked = check_element(own.elements[element], own.time_step, member == 0);
+        if (!checked) {
+            Error failure = std::move(checked).error();
+            failure.message = member_prefix(member) + "column '" + request.columns[c].name +
+                              "': " + failure.message;
+            return failure;
         }
     }
     return {};
@@ -207,7 +214,7 @@ Result<BatchResult> run_batch(const BasinModel& model, const Network& network,
     }
     if (members == 0) return result;
     // The elements no column sets are the same in every member: checked once, here (those the
-    // columns set were checked per member by check_members).
+    // columns set are checked per member by the workers, check_member).
     std::vector<bool> set(model.elements.size(), false);
     for (const ParameterColumn& column : request.columns) set[column.element] = true;
     auto base = check_elements(model, set);

@@ -36,9 +36,13 @@ struct BatchResult {
     std::vector<double> scores;  // one per member
 };
 
-// Every member's values, before any work: the first bad one fails as a ValueError
-// "member {i}, column '{name}': {why}".
-Result<void> check_members(const BasinModel& model, const BatchRequest& request);
+// Every member's values on their own (a NaN, a negative duration), before any work: the first
+// bad one fails as a ValueError "member {i}, column '{name}': {why}".
+Result<void> check_values(const BatchRequest& request);
+
+// The elements a member's columns set, with that member's values applied in `own` (once: the
+// batch's workers apply them and run the member on the same copy), as the same ValueError.
+Result<void> check_member(const BasinModel& own, const BatchRequest& request, std::size_t member);
 
 // The batch. `interrupt` is asked by the calling thread every few milliseconds while the workers
 // run; a stop request ends every worker after its current member.

@@ -186,7 +186,7 @@ PyObject* py_basin_run_batch(PyObject* self, PyObject* const* args, Py_ssize_t n
         if (names.empty() && parameters.rows() > 0) {
             return raise(Error::value("columns names no parameter"));
         }
-        auto checked = check_members(model, request);
+        auto checked = check_values(request);
         if (!checked) return raise(checked.error());
 
         const std::size_t members = parameters.rows();
@@ -243,9 +243,12 @@ PyObject* py_basin_with_parameters(PyObject* self, PyObject* const* args, Py_ssi
         BatchRequest request;
         request.columns = columns;
         request.parameters = values;
-        auto checked = check_members(model, request);
+        auto checked = check_values(request);
+        for (std::size_t c = 0; checked && c < columns.size(); ++c) {
+            apply_parameter(model, columns[c], values[c]);
+        }
+        if (checked) checked = check_member(model, request, 0);
         if (!checked) return raise(checked.error());
-        for (std::size_t c = 0; c < columns.size(); ++c) apply_parameter(model, columns[c], values[c]);
         return new_instance(Py_TYPE(self), std::move(model)).release();
     });
 }
