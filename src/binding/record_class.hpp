@@ -43,9 +43,16 @@ constexpr PyType_Spec make_spec(const char* name, PyType_Slot* slots, unsigned f
     return PyType_Spec{name, static_cast<int>(sizeof(Instance<Record>)), 0, flags, slots};
 }
 
-// Specialised by the subsystem that owns the record: the PyType_Spec of its class.
+// The PyType_Spec of a record's class: explicitly specialised by the subsystem that owns the
+// record, or, for a family of records whose classes are made alike, given by a partial
+// specialisation of ClassSpec (its static `get()`), visible wherever the class is used.
 template <class Record>
-PyType_Spec& class_spec();
+struct ClassSpec;
+
+template <class Record>
+PyType_Spec& class_spec() {
+    return ClassSpec<Record>::get();
+}
 
 // Creates a heap type, with `__module__` "builtins" and the short name of its PyType_Spec.
 PyTypeObject* create_class(PyType_Spec& spec);

@@ -14,6 +14,7 @@
 
 #include "basin/model/basin_model.hpp"
 #include "basin/model/method_tables.hpp"
+#include "basin/python/method_descriptor.hpp"
 #include "basin/run/basin_run.hpp"
 #include "binding/first_of.hpp"
 #include "binding/record_argument.hpp"
@@ -80,12 +81,6 @@ bool extract_daily_forcing(PyObject* value, const std::string& name, const Subba
 
 namespace vesparil::binding {
 template <>
-PyType_Spec& class_spec<DeficitAndConstantLoss>();
-template <>
-PyType_Spec& class_spec<ClarkTransform>();
-template <>
-PyType_Spec& class_spec<MuskingumRouting>();
-template <>
 PyType_Spec& class_spec<LevelPoolRouting>();
 template <>
 PyType_Spec& class_spec<BasinModel>();
@@ -95,26 +90,10 @@ template <>
 PyType_Spec& class_spec<ElementRun>();
 
 template <>
-PyType_Spec& class_spec<CurveNumberLoss>();
-template <>
-PyType_Spec& class_spec<GreenAmptLoss>();
-template <>
-PyType_Spec& class_spec<ScsTransform>();
-template <>
-PyType_Spec& class_spec<SnyderTransform>();
-template <>
-PyType_Spec& class_spec<MuskingumCungeRouting>();
-template <>
 PyType_Spec& class_spec<StorageIndicationRouting>();
 
 template <>
 PyType_Spec& class_spec<Gr4jRunoff>();
-template <>
-PyType_Spec& class_spec<HbvRunoff>();
-template <>
-PyType_Spec& class_spec<DegreeDaySnow>();
-template <>
-inline constexpr bool is_argument_class<DegreeDaySnow> = true;
 template <>
 PyType_Spec& class_spec<CemaNeigeSnow>();
 template <>
@@ -136,27 +115,20 @@ inline constexpr bool is_argument_class<HamonPet> = true;
 template <>
 inline constexpr bool is_argument_class<Gr4jRunoff> = true;
 template <>
-inline constexpr bool is_argument_class<HbvRunoff> = true;
-template <>
-inline constexpr bool is_argument_class<DeficitAndConstantLoss> = true;
-template <>
-inline constexpr bool is_argument_class<ClarkTransform> = true;
-template <>
-inline constexpr bool is_argument_class<MuskingumRouting> = true;
-template <>
 inline constexpr bool is_argument_class<LevelPoolRouting> = true;
 template <>
-inline constexpr bool is_argument_class<CurveNumberLoss> = true;
-template <>
-inline constexpr bool is_argument_class<GreenAmptLoss> = true;
-template <>
-inline constexpr bool is_argument_class<ScsTransform> = true;
-template <>
-inline constexpr bool is_argument_class<SnyderTransform> = true;
-template <>
-inline constexpr bool is_argument_class<MuskingumCungeRouting> = true;
-template <>
 inline constexpr bool is_argument_class<StorageIndicationRouting> = true;
+
+// The method records with a table (basin/model/method_tables.hpp): their classes are made
+// from it, and they are taken as arguments.
+template <class Record>
+    requires requires { MethodTable<Record>::fields; }
+struct ClassSpec<Record> {
+    static PyType_Spec& get() { return basin_classes::method_spec<Record>(); }
+};
+template <class Record>
+    requires requires { MethodTable<Record>::fields; }
+inline constexpr bool is_argument_class<Record> = true;
 
 // A method argument of add_subbasin, add_reach or add_reservoir: the first method class of its
 // family that the value is an instance of.
