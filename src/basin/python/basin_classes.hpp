@@ -1,5 +1,5 @@
-// The Python classes of the basin submodule: the method records (those made from their tables in
-// basin/python/event_methods.cpp, the others in method_classes.cpp, routing_method_classes.cpp,
+// The Python classes of the basin submodule: the method records (those made from their tables by
+// basin/python/method_descriptor.hpp, the others in method_classes.cpp, routing_method_classes.cpp,
 // lumped_method_classes.cpp, snow_method_classes.cpp and pet_method_classes.cpp), the Basin itself
 // (basin/python/basin_class.cpp) and the run results (basin/python/run_classes.cpp).
 #pragma once

@@ -1,5 +1,6 @@
 // The LevelPool class of the basin submodule: the parameters of level pool routing for one
-// reservoir (the event methods' classes are made from their tables, basin/python/event_methods).
+// reservoir (the event methods' classes are made from their tables,
+// basin/python/method_descriptor.hpp).
 #include "basin/python/basin_classes.hpp"
 #include "basin/run/element_check.hpp"
 #include "basin/python/method_class_parts.hpp"
