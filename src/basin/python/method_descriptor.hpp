@@ -90,6 +90,7 @@ template <class Record, std::size_t I>
 bool store(Record& record, const Argument<FieldAt<Record, I>, Record>& argument) {
     using F = FieldAt<Record, I>;
     if constexpr (F::crossing == Crossing::duration) {
+        if (argument.object == nullptr) return true;  // not given: the record's default stands
         binding::Duration seconds;
         if (!binding::to_duration(argument, seconds)) return false;
         F::in(record) = seconds.as_seconds();
