@@ -30,8 +30,6 @@ constexpr FieldName kFields[] = {
     {"baseflow", "k_duration", ParameterField::k_duration, 0},
     {"baseflow", "gw_fraction", ParameterField::gw_fraction, 0},
     {"baseflow", "initial_q", ParameterField::initial_q, 0},
-    {"level_pool", "initial_elevation", ParameterField::initial_elevation, 0},
-    {"storage_indication", "initial_elevation", ParameterField::indication_initial_elevation, 1},
 };
 
 constexpr bool same_text(const char* a, const char* b) {
@@ -176,6 +174,7 @@ Result<ParameterColumn> parse_column(const BasinModel& model, const std::string&
     find_in_tables<LossMethod>(method, parameter, own, table);
     find_in_tables<TransformMethod>(method, parameter, own, table);
     find_in_tables<ReachMethod>(method, parameter, own, table);
+    find_in_tables<ReservoirMethod>(method, parameter, own, table);
     bool known_method = table.known_method;
     bool found = table.found;
     std::size_t alternative = table.alternative;
@@ -249,12 +248,6 @@ void apply_parameter(BasinModel& model, const ParameterColumn& column, double va
             return;
         case ParameterField::initial_q:
             std::get<Subbasin>(method).baseflow[column.layer].second.initial_q = value;
-            return;
-        case ParameterField::initial_elevation:
-            member<LevelPoolRouting>(method).initial_elevation = value;
-            return;
-        case ParameterField::indication_initial_elevation:
-            member<StorageIndicationRouting>(method).pool.initial_elevation = value;
             return;
         case ParameterField::continuous:
             continuous_value(*std::get<Subbasin>(method).continuous, column.layer) = value;

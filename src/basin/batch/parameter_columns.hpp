@@ -51,8 +51,6 @@ enum class ParameterField {
     k_duration,
     gw_fraction,
     initial_q,
-    initial_elevation,
-    indication_initial_elevation,
     table,       // a field of an event method's table (basin/model/method_tables.hpp), set by `set`
     continuous,  // a GR4J or HBV value, its index in `layer` (basin/daily/lumped_flow.hpp)
     front_snow,  // a value of an event sub-basin's snow store, its index in `layer`

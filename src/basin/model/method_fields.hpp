@@ -1,8 +1,9 @@
 // One field of a basin method, declared once in its method's table (basin/model/method_tables):
 // its name (the Python argument and attribute, the plain-data key and the batch column's
 // parameter), where it lives in the record (a path of members), how it crosses into Python (a
-// value as it is, or a duration: a timedelta in Python, seconds in the record and the plain
-// data, hours in a batch column), its doc, and whether a batch column may set it.
+// value as it is; a duration: a timedelta in Python, seconds in the record and the plain data,
+// hours in a batch column; a record shown as an instance of its own class; named records, a
+// dict of such instances in order), its doc, and whether a batch column may set it.
 #pragma once
 
 #include <cstddef>
@@ -14,7 +15,7 @@
 
 namespace vesparil {
 
-enum class Crossing { value, duration };
+enum class Crossing { value, duration, record, named_records };
 
 template <Crossing How, auto... Path>
 struct MethodField {
@@ -28,6 +29,16 @@ struct MethodField {
         return (record.*....*Path);
     }
 };
+
+template <auto... Path>
+constexpr MethodField<Crossing::record, Path...> record(const char* name, const char* doc) {
+    return {name, doc, false};
+}
+template <auto... Path>
+constexpr MethodField<Crossing::named_records, Path...> named_records(const char* name,
+                                                                      const char* doc) {
+    return {name, doc, false};
+}
 
 // Batch columns are the fields given kColumn.
 inline constexpr bool kColumn = true;

@@ -1,7 +1,7 @@
 // The tables of the basin's event methods, one per method (basin/model/method_fields.hpp):
 // DeficitAndConstant, CurveNumber, GreenAmpt (loss), Clark, ScsUnitHydrograph, Snyder
-// (transform), Muskingum and MuskingumCunge (reach), HBV and the DegreeDaySnow store. From a
-// table come the method's Python class
+// (transform), Muskingum and MuskingumCunge (reach), LevelPool and StorageIndication
+// (reservoir), HBV and the DegreeDaySnow store. From a table come the method's Python class
 // (basin/python/method_descriptor.hpp), its plain data (basin/python/plain_methods.cpp) and its
 // batch columns (basin/batch/parameter_columns.cpp). Each class holds one method's parameters
 // for one element, named as the standalone function's (the sub-basin's area stands for the unit
@@ -251,6 +251,47 @@ struct MethodTable<DegreeDaySnow> {
         number<&R::parameters, &P::water_holding>(
             "water_holding", "Water holding capacity of the snowpack.", kColumn),
         number<&R::initial_snowpack>("initial_snowpack", "Snowpack at the start (mm).", kColumn),
+    };
+};
+
+template <>
+struct MethodTable<LevelPoolRouting> {
+    using R = LevelPoolRouting;
+    static constexpr const char* name = "LevelPool";
+    static constexpr const char* word = "level_pool";
+    static constexpr const char* column_method = "level_pool";
+    static constexpr const char* doc =
+        "LevelPool(elevation_storage, outlets, initial_elevation)\n--\n\n"
+        "Level pool routing of a reservoir (see run_level_pool_routing); `outlets` is a dict\n"
+        "of outlet objects, asked in its order.";
+    static constexpr std::size_t required = 3;
+    static constexpr auto fields = std::tuple{
+        record<&R::elevation_storage>("elevation_storage", "Elevation-storage curve of the pool."),
+        named_records<&R::outlets>("outlets", "Outlets by name, in order."),
+        number<&R::initial_elevation>("initial_elevation",
+                                      "Water surface elevation at the start.", kColumn),
+    };
+};
+
+template <>
+struct MethodTable<StorageIndicationRouting> {
+    using R = StorageIndicationRouting;
+    using P = LevelPoolRouting;
+    static constexpr const char* name = "StorageIndication";
+    static constexpr const char* word = "storage_indication";
+    static constexpr const char* column_method = "storage_indication";
+    static constexpr const char* doc =
+        "StorageIndication(elevation_storage, outlets, initial_elevation)\n--\n\n"
+        "Storage-indication routing of a reservoir at the basin's step (see\n"
+        "run_storage_indication_routing); `outlets` is a dict of outlet objects, asked in\n"
+        "its order.";
+    static constexpr std::size_t required = 3;
+    static constexpr auto fields = std::tuple{
+        record<&R::pool, &P::elevation_storage>("elevation_storage",
+                                                "Elevation-storage curve of the pool."),
+        named_records<&R::pool, &P::outlets>("outlets", "Outlets by name, in order."),
+        number<&R::pool, &P::initial_elevation>("initial_elevation",
+                                                "Water surface elevation at the start.", kColumn),
     };
 };
 

@@ -1,6 +1,6 @@
 // The Python classes of the basin submodule: the method records (those made from their tables by
-// basin/python/method_descriptor.hpp, the others in method_classes.cpp, routing_method_classes.cpp,
-// lumped_method_classes.cpp, snow_method_classes.cpp and pet_method_classes.cpp), the Basin itself
+// basin/python/method_descriptor.hpp, the others in lumped_method_classes.cpp,
+// snow_method_classes.cpp and pet_method_classes.cpp), the Basin itself
 // (basin/python/basin_class.cpp) and the run results (basin/python/run_classes.cpp).
 #pragma once
 
@@ -81,16 +81,12 @@ bool extract_daily_forcing(PyObject* value, const std::string& name, const Subba
 
 namespace vesparil::binding {
 template <>
-PyType_Spec& class_spec<LevelPoolRouting>();
-template <>
 PyType_Spec& class_spec<BasinModel>();
 template <>
 PyType_Spec& class_spec<BasinRunResult>();
 template <>
 PyType_Spec& class_spec<ElementRun>();
 
-template <>
-PyType_Spec& class_spec<StorageIndicationRouting>();
 
 template <>
 PyType_Spec& class_spec<Gr4jRunoff>();
@@ -114,10 +110,6 @@ inline constexpr bool is_argument_class<HamonPet> = true;
 
 template <>
 inline constexpr bool is_argument_class<Gr4jRunoff> = true;
-template <>
-inline constexpr bool is_argument_class<LevelPoolRouting> = true;
-template <>
-inline constexpr bool is_argument_class<StorageIndicationRouting> = true;
 
 // The method records with a table (basin/model/method_tables.hpp): their classes are made
 // from it, and they are taken as arguments.
@@ -172,6 +164,6 @@ struct UnionNames<ReachMethod> {
 template <>
 struct UnionNames<ReservoirMethod> {
     static constexpr const char* name = "ReservoirMethod";
-    static constexpr std::array<const char*, 2> variants{"LevelPool", "StorageIndication"};
+    static constexpr auto variants = class_names(static_cast<const ReservoirMethod*>(nullptr));
 };
 }  // namespace vesparil::binding

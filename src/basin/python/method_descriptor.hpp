@@ -23,7 +23,9 @@
 #include "basin/python/plain_fields.hpp"
 #include "basin/run/element_check.hpp"
 #include "binding/parse.hpp"
+#include "binding/containers.hpp"
 #include "binding/timedelta.hpp"
+#include "reservoir_routing/reservoir_utils/reservoir_utils_classes.hpp"
 
 namespace vesparil::basin_classes {
 
@@ -46,6 +48,8 @@ Result<void> own_check(const Record& record) {
         return check_transform_values(TransformMethod{record});
     } else if constexpr (is_member_of<Record, ReachMethod>) {
         return check_reach_values(ReachMethod{record});
+    } else if constexpr (is_member_of<Record, ReservoirMethod>) {
+        return check_reservoir_values(ReservoirMethod{record});
     } else if constexpr (is_member_of<Record, ContinuousMethod>) {
         return check_continuous(ContinuousMethod{record}, kDaySeconds);
     } else {
@@ -138,6 +142,14 @@ PyObject* get(PyObject* self, void*) {
                        using F = FieldAt<Record, I>;
                        if constexpr (F::crossing == Crossing::duration) {
                            return binding::DurationToTimedelta{}(F::in(record));
+                       } else if constexpr (F::crossing == Crossing::record) {
+                           return binding::new_instance(F::in(record));
+                       } else if constexpr (F::crossing == Crossing::named_records) {
+                           return binding::to_python_dict(F::in(record), [](const auto& item) {
+                               return std::visit(
+                                   [](const auto& one) { return binding::new_instance(one); },
+                                   item);
+                           });
                        } else {
                            return python_value(F::in(record));
                        }
